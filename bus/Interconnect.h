@@ -1,0 +1,53 @@
+// Interconnect: the console's I/O bus.
+//
+// Decodes the Z80's 8-bit I/O port numbers onto the VDP, the PSG, the two
+// joypad port bytes, the memory control register and the I/O control
+// register, and passes the VDP's interrupt line to the CPU's run loop.
+#pragma once
+
+#include <cstdint>
+
+struct T_VDP_CORE;
+struct T_PSG_CORE;
+
+// Zero-filled on creation; Interconnect_Init gives the start values.
+struct T_INTERCONNECT_CORE {
+    T_VDP_CORE* Vdp;        // not owned
+    T_PSG_CORE* Psg;        // not owned
+    uint8_t PortA;          // port 0xDC: P1 pad, P2 up/down; 0 = pressed
+    uint8_t PortB;          // port 0xDD: P2 rest, reset button, output levels
+    uint8_t MemoryControl;  // port 0x3E: bit 3 = 1 maps the cartridge, not the BIOS
+};
+
+void Interconnect_Init(T_INTERCONNECT_CORE& bus, T_VDP_CORE& vdp, T_PSG_CORE& psg);
+uint8_t Interconnect_ReadPort(T_INTERCONNECT_CORE& bus, uint8_t port);
+void Interconnect_WritePort(T_INTERCONNECT_CORE& bus, uint8_t port, uint8_t value);
+uint8_t Interconnect_GetInterruptLine(const T_INTERCONNECT_CORE& bus);
+uint8_t Interconnect_GetMemoryControl(const T_INTERCONNECT_CORE& bus);
+void Interconnect_PressReset(T_INTERCONNECT_CORE& bus);
+
+// Controller bits, called once per frame per button by the input step.
+void Interconnect_PressP1Up(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP1Up(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP1Down(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP1Down(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP1Left(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP1Left(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP1Right(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP1Right(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP1Button1(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP1Button1(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP1Button2(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP1Button2(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP2Up(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP2Up(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP2Down(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP2Down(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP2Left(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP2Left(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP2Right(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP2Right(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP2Button1(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP2Button1(T_INTERCONNECT_CORE& bus);
+void Interconnect_PressP2Button2(T_INTERCONNECT_CORE& bus);
+void Interconnect_ReleaseP2Button2(T_INTERCONNECT_CORE& bus);

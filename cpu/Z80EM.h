@@ -1,0 +1,154 @@
+// Z80EM: the console's Z80 CPU together with its memory.
+//
+// T_Z80_CPU_CORE holds the registers, the interrupt state and the console's
+// memory (ROM area, system RAM, cartridge RAM, paging registers). The
+// procedures below, all taking the object first, are grouped by concern and
+// implemented in separate files: state and reset, memory map, ROM and
+// battery files, flags and ALU, the instruction step, the run loop.
+//
+// Seam: the instruction step and the run loop reach memory and ports only
+// through Z80_ReadMemory, Z80_WriteMemory, Interconnect_ReadPort,
+// Interconnect_WritePort and Interconnect_GetInterruptLine. They live in the
+// library tiravel_z80; the memory map lives in tiravel_z80_memory and the
+// ports in tiravel_bus. A test binary may link tiravel_z80 with its own
+// definitions of those five functions (flat 64 KB memory, stub ports) and so
+// run exactly the production instruction code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+struct T_INTERCONNECT_CORE;
+
+constexpr std::size_t Z80_ROM_SIZE = 1048576;
+constexpr std::size_t Z80_BANK_SIZE = 16384;
+constexpr std::size_t Z80_MAX_ROM_BANKS = Z80_ROM_SIZE / Z80_BANK_SIZE;  // 64
+constexpr std::size_t Z80_RAM_SIZE = 8192;
+constexpr std::size_t Z80_CART_RAM_SIZE = 32768;
+constexpr std::size_t Z80_BIOS_SIZE = 8192;
+
+// Zero-filled on creation (no constructor; about 1.1 MB, so allocate it on
+// the heap with value-initialisation); Z80_Reset gives the start values.
+struct T_Z80_CPU_CORE {
+    uint8_t A, AltA;
+    uint8_t B, AltB;
+    uint8_t C, AltC;
+    uint8_t D, AltD;
+    uint8_t E, AltE;
+    uint8_t H, AltH;
+    uint8_t L, AltL;
+    uint8_t F, AltF;        // packed flags: S Z Y H X P/V N C
+    uint8_t I;
+    uint8_t R;              // +3 per executed instruction, all 8 bits
+    uint16_t SP;
+    uint16_t PC;
+    uint16_t IX;
+    uint16_t IY;
+    uint8_t Rom[Z80_ROM_SIZE];
+    uint8_t Ram[Z80_RAM_SIZE];
+    uint8_t CartRam[Z80_CART_RAM_SIZE];
+    uint8_t PageSlot0;      // bank at 0x0400-0x3FFF
+    uint8_t PageSlot1;      // bank at 0x4000-0x7FFF
+    uint8_t PageSlot2;      // bank at 0x8000-0xBFFF
+    uint8_t RamControl;     // written at 0xFFFC: bit 3 maps cartridge RAM, bit 2 its bank
+    uint8_t RomBankCount;   // 16 KB banks of the loaded image, 1-64
+    uint8_t BiosType;       // 0 Japanese, other American / Brazilian
+    uint8_t Halted;
+    int32_t InterruptMode;
+    uint8_t IFF1;
+    uint8_t IFF2;
+    uint8_t NmiActive;
+    int32_t NmiLockCounter;
+    uint8_t LastOpcode;     // 0xFB (EI) holds off interrupt acceptance
+    uint8_t CartRamDirty;
+    T_INTERCONNECT_CORE* Bus;  // not owned
+};
+
+// The eight flags unpacked, one byte each (0 or 1), in bit order of F.
+struct T_Z80_FLAG_SET {
+    uint8_t Carry;
+    uint8_t Subtract;
+    uint8_t ParityOverflow;
+    uint8_t Bit3;
+    uint8_t HalfCarry;
+    uint8_t Bit5;
+    uint8_t Zero;
+    uint8_t Sign;
+};
+
+// Raised by Z80_LoadRom; the message names the file and the reason.
+class Z80_RomError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The two BIOS images, indexed by type: [0] Japanese, [1] American / Brazilian.
+// Read-only for the CPU; the machine fills them before the first start.
+extern uint8_t Z80_BiosImages[2][Z80_BIOS_SIZE];
+
+// State and reset.
+void Z80_Reset(T_Z80_CPU_CORE& cpu, T_INTERCONNECT_CORE& bus);
+
+// Memory map.
+uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address);
+void Z80_WriteMemory(T_Z80_CPU_CORE& cpu, uint16_t address, uint8_t value);
+void Z80_SetBiosType(T_Z80_CPU_CORE& cpu, uint8_t type);
+void Z80_ClearRom(T_Z80_CPU_CORE& cpu);
+
+// ROM and battery files.
+void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path);  // throws Z80_RomError
+void Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path);
+// Returns false when a needed write failed; then *error (if given) says why,
+// naming the file, and the previous file is left intact.
+bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error = nullptr);
+
+// Flags.
+void Z80_UnpackFlags(const T_Z80_CPU_CORE& cpu, T_Z80_FLAG_SET& flags);
+void Z80_PackFlags(T_Z80_CPU_CORE& cpu, const T_Z80_FLAG_SET& flags);
+
+// Word and predicate functions.
+inline uint16_t Z80_MakeWord(const T_Z80_CPU_CORE&, uint8_t high, uint8_t low) {
+    return static_cast<uint16_t>((high << 8) | low);
+}
+inline uint16_t Z80_AddDisplacement(const T_Z80_CPU_CORE&, uint16_t base, uint8_t d) {
+    return static_cast<uint16_t>(base + static_cast<int8_t>(d));
+}
+void Z80_IncPair(const T_Z80_CPU_CORE& cpu, uint8_t& high, uint8_t& low);
+void Z80_DecPair(const T_Z80_CPU_CORE& cpu, uint8_t& high, uint8_t& low);
+uint8_t Z80_SignOf(const T_Z80_CPU_CORE& cpu, uint8_t v);
+uint8_t Z80_IsZero(const T_Z80_CPU_CORE& cpu, uint8_t v);
+uint8_t Z80_Parity(const T_Z80_CPU_CORE& cpu, uint8_t v);
+uint8_t Z80_HalfCarry(const T_Z80_CPU_CORE& cpu, uint8_t a, uint8_t b);
+uint8_t Z80_HalfBorrow(const T_Z80_CPU_CORE& cpu, uint8_t a, uint8_t b);
+uint8_t Z80_OverflowAdd8(const T_Z80_CPU_CORE& cpu, uint8_t a, uint8_t b);
+uint8_t Z80_OverflowSub8(const T_Z80_CPU_CORE& cpu, uint8_t a, uint8_t b);
+uint8_t Z80_OverflowAdd16(const T_Z80_CPU_CORE& cpu, uint16_t a, uint16_t b);
+uint8_t Z80_OverflowSub16(const T_Z80_CPU_CORE& cpu, uint16_t a, uint16_t b);
+
+// ALU. The target receives the result, the flag set the flags.
+void Z80_Add8(T_Z80_CPU_CORE& cpu, uint8_t& target, uint8_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Adc8(T_Z80_CPU_CORE& cpu, uint8_t& target, uint8_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Sub8(T_Z80_CPU_CORE& cpu, uint8_t& target, uint8_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Sbc8(T_Z80_CPU_CORE& cpu, uint8_t& target, uint8_t operand, T_Z80_FLAG_SET& flags);
+void Z80_And8(T_Z80_CPU_CORE& cpu, uint8_t& target, uint8_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Or8(T_Z80_CPU_CORE& cpu, uint8_t& target, uint8_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Xor8(T_Z80_CPU_CORE& cpu, uint8_t& target, uint8_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Inc8(T_Z80_CPU_CORE& cpu, uint8_t& target, T_Z80_FLAG_SET& flags);
+void Z80_Dec8(T_Z80_CPU_CORE& cpu, uint8_t& target, T_Z80_FLAG_SET& flags);
+void Z80_Add16(T_Z80_CPU_CORE& cpu, uint16_t& target, uint16_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Adc16(T_Z80_CPU_CORE& cpu, uint16_t& target, uint16_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Sbc16(T_Z80_CPU_CORE& cpu, uint16_t& target, uint16_t operand, T_Z80_FLAG_SET& flags);
+void Z80_Daa(T_Z80_CPU_CORE& cpu, T_Z80_FLAG_SET& flags);
+
+// Index = A + 256*C + 512*H + 1024*N; entry = new A << 8 | new F.
+extern const uint16_t DaaTable[2048];
+
+// Instruction step: executes the instruction at PC, returns its T-states.
+uint32_t Z80_ExecuteInstruction(T_Z80_CPU_CORE& cpu);
+
+// Run loop and interrupts.
+void Z80_RunCycles(T_Z80_CPU_CORE& cpu, uint32_t budget);
+void Z80_AcceptInterrupt(T_Z80_CPU_CORE& cpu, uint32_t& budget);
+void Z80_RaiseNMI(T_Z80_CPU_CORE& cpu);

@@ -1,0 +1,85 @@
+// VDPEM: the console's video display processor.
+//
+// One plain state object, T_VDP_CORE, and free procedures that take it first.
+// The CPU reaches the chip only through the I/O bus (control/status port,
+// data port, V counter); the machine calls VDP_RunLine once per scan line,
+// which updates the interrupt state and, on drawn frames, renders the line
+// straight into FrameImage, a complete 8-bit BMP file of 256 x 192 pixels.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr std::size_t VDP_REGISTER_COUNT = 11;
+constexpr std::size_t VDP_VRAM_SIZE = 16384;
+constexpr std::size_t VDP_CRAM_SIZE = 32;
+constexpr std::size_t VDP_SCREEN_WIDTH = 256;
+constexpr std::size_t VDP_SCREEN_HEIGHT = 192;
+constexpr std::size_t VDP_LINES_PER_FRAME = 262;
+
+// Layout of the frame image (a Windows bitmap file with a 40-byte header).
+constexpr std::size_t VDP_FRAME_IMAGE_SIZE = 50230;
+constexpr std::size_t VDP_FRAME_PALETTE_OFFSET = 54;
+constexpr std::size_t VDP_FRAME_PIXEL_OFFSET = 1078;
+
+// Zero-filled on creation (no constructor); VDP_Reset gives the start values.
+struct T_VDP_CORE {
+    uint8_t Registers[VDP_REGISTER_COUNT];
+    uint16_t Address;          // VRAM/CRAM address, 14 bits significant
+    uint8_t Code;              // access code 0-3 from the second control byte
+    uint8_t ReadBuffer;        // data-port read-ahead byte
+    uint8_t FrameVScroll;      // register 9 latched when line 0 is drawn
+    uint8_t InterruptLine;     // 1 = maskable interrupt requested
+    uint8_t FrameIntPending;   // status bit 7
+    uint8_t LineIntPending;    // not visible in the status byte
+    uint8_t LineCounter;       // line interrupt down-counter
+    uint8_t SpriteOverflow;    // status bit 6
+    uint8_t SpriteCollision;   // status bit 5
+    uint8_t SecondByte;        // 1 = next control byte is the second of a pair
+    uint8_t SpriteLayerOn;     // menu switch, 1 = sprites drawn
+    uint8_t BackgroundLayerOn; // menu switch, 1 = background drawn
+    uint32_t CurrentLine;      // 0-261
+    uint8_t PriorityMask[VDP_SCREEN_WIDTH];
+    uint8_t SpriteMask[VDP_SCREEN_WIDTH];
+    uint8_t VRAM[VDP_VRAM_SIZE];
+    uint8_t CRAM[VDP_CRAM_SIZE];
+    uint8_t FrameImage[VDP_FRAME_IMAGE_SIZE];
+};
+
+// Register state shown by the "VDP STATUS" overlay.
+struct T_VDP_STATUS_INFO {
+    uint8_t Sprites8x16;     // register 1 bit 1
+    uint8_t LineInt;         // register 0 bit 4
+    uint8_t FrameInt;        // register 1 bit 5
+    uint8_t HorizScroll;     // register 8
+    uint8_t VertiScroll;     // register 9
+    uint8_t VideoActive;     // register 1 bit 6
+    uint8_t IntCounter;      // register 10
+};
+static_assert(sizeof(T_VDP_STATUS_INFO) == 7);
+
+// Ports and interrupts.
+void VDP_Reset(T_VDP_CORE& vdp);
+void VDP_WriteControl(T_VDP_CORE& vdp, uint8_t value);
+void VDP_WriteData(T_VDP_CORE& vdp, uint8_t value);
+uint8_t VDP_ReadData(T_VDP_CORE& vdp);
+uint8_t VDP_ReadStatus(T_VDP_CORE& vdp);
+uint8_t VDP_ReadVCounter(const T_VDP_CORE& vdp);
+uint8_t VDP_GetInterruptLine(const T_VDP_CORE& vdp);
+void VDP_RunLine(T_VDP_CORE& vdp, uint32_t line, uint8_t draw);
+void VDP_UpdateInterrupts(T_VDP_CORE& vdp);
+void VDP_SetBackgroundLayer(T_VDP_CORE& vdp, uint8_t on);
+void VDP_SetSpriteLayer(T_VDP_CORE& vdp, uint8_t on);
+
+// Scanline renderer. The decoders fill out[0] (rightmost pixel) to out[7]
+// (leftmost) with colour indexes 0-15.
+void VDP_DecodeTileRow(const T_VDP_CORE& vdp, uint16_t entry, uint32_t y, uint8_t out[8]);
+void VDP_DecodeSpriteRow(const T_VDP_CORE& vdp, uint16_t pattern, uint32_t row, uint8_t out[8]);
+void VDP_PutPixel(T_VDP_CORE& vdp, uint8_t value, uint32_t x, uint8_t blankAware, uint32_t line);
+void VDP_PutSpritePixel(T_VDP_CORE& vdp, uint8_t index, uint32_t x, uint32_t line);
+void VDP_MarkPriority(T_VDP_CORE& vdp, uint32_t x);
+void VDP_ClearLine(T_VDP_CORE& vdp, uint32_t line);
+
+// Frame image export and overlay read-out.
+void VDP_ExportFrame(const T_VDP_CORE& vdp, uint8_t* destination /* VDP_FRAME_IMAGE_SIZE bytes */);
+void VDP_GetStatusInfo(const T_VDP_CORE& vdp, T_VDP_STATUS_INFO& info);
