@@ -1,0 +1,127 @@
+// TSMS: the machine. One worker thread that owns the four chips, wires them
+// together and runs the emulation one video frame at a time: 262 lines, each
+// the VDP's line step followed by 228 CPU cycles; then the frame image is
+// copied into FrameStream and PresentFrame is handed to the main thread,
+// which runs it while the machine waits.
+//
+// Toolkit-free: it knows the cores and the platform interfaces only. The
+// front end supplies the main-thread dispatcher, the timers, the sound output
+// buffer and the callbacks (presentation, repaint request, error report).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Interconnect.h"
+#include "PlatformThread.h"
+#include "SNDEM.h"
+#include "SoundOutputBuffer.h"
+#include "Timers.h"
+#include "VDPEM.h"
+#include "Z80EM.h"
+
+// The in-memory stream that carries the latest frame image to the display:
+// storage for one frame image, rewound and overwritten each frame.
+struct TFrameStream {
+    uint8_t Data[VDP_FRAME_IMAGE_SIZE];
+    uint32_t Size;      // bytes held: 0 until the first frame
+    uint32_t Position;  // read position
+};
+
+constexpr uint32_t SMS_LINES_PER_FRAME = 262;
+constexpr uint32_t SMS_CYCLES_PER_LINE = 228;
+
+class TSMS : public TPlatformThread {
+public:
+    // The facilities must outlive the machine. The thread is created
+    // suspended; nothing else happens until InitMachine.
+    TSMS(TMainThreadDispatcher& dispatcher, TTimers& timers, TSoundOutputBuffer& soundBuffer);
+    ~TSMS() override;
+
+    // Commands, all on the main thread.
+    void ClearCoresCreated();
+    void InitMachine();
+    void LoadRom(const std::string& path);  // throws Z80_RomError; Ready stays 0 then
+    void MarkReady();
+    void SetRamPath(const std::string& path);
+    void StopEmulation();
+    void ResumeEmulation();
+    void SetFrameskip(uint8_t frames);
+    void SetFullScreen(uint8_t on);
+    void SetVdpOverlay(uint8_t on);
+    void SetPsgOverlay(uint8_t on);
+
+    // One frame's work without the thread: the frameskip counter, the 262
+    // lines and the export into FrameStream. Execute calls it; the headless
+    // runner calls it directly.
+    void RunFrame();
+    // The per-frame presentation step; runs OnPresentFrame (if set) on the
+    // calling thread. Execute hands it to the main thread.
+    void PresentFrame();
+    // The per-second frame count (after each presentation): the first call
+    // since the loop began publishes the count at once, later calls publish
+    // once at least 1000 ms have passed, and each asks for a repaint.
+    void MeasureFrameRate();
+
+    // Hooks the front end provides, set before the first ResumeEmulation.
+    // OnPresentFrame and OnError run on the main thread; OnRepaintRequest
+    // runs on the machine thread and must only post a repaint.
+    std::function<void(TSMS&)> OnPresentFrame;
+    std::function<void()> OnRepaintRequest;
+    std::function<void(const std::string&)> OnError;
+    // The last error reported through OnError ("" = none).
+    std::string LastError;
+    // Folders searched for BIOS dumps at the first InitMachine (none: the
+    // built-in images only).
+    std::vector<std::string> BiosFolders;
+
+    TTimers& Timers;
+    TSoundOutputBuffer& SoundBuffer;
+
+    // Fields, zero until InitMachine.
+    TFrameStream FrameStream{};
+    int64_t PerfNow = 0;
+    int64_t PerfFrequency = 0;
+    int64_t PerfLastFrame = 0;
+    uint32_t TargetFps = 0;
+    std::atomic<uint32_t> MeasuredFps{0};  // written by the machine thread, shown by the main thread
+    uint32_t FrameCounter = 0;
+    uint32_t CpuClock = 0;
+    int32_t SamplesPerFrame = 0;
+    uint32_t SampleRate = 0;
+    uint32_t WritePos = 0;
+    uint32_t PlayPos = 0;
+    uint32_t Latency = 0;
+    int32_t SoundBufferSize = 0;
+    uint8_t CoresCreated = 0;
+    uint8_t Stopped = 0;
+    uint8_t Ready = 0;
+    std::string RamPath;
+    uint8_t FullScreen = 0;
+    uint8_t VideoModePending = 0;
+    uint8_t ShowVdpStatus = 0;
+    uint8_t ShowPsgStatus = 0;
+    std::atomic<uint8_t> Frameskip{0};  // written by the main thread while the machine runs
+    int32_t SkipCounter = 0;
+    std::unique_ptr<T_VDP_CORE> Vdp;
+    std::unique_ptr<T_PSG_CORE> Psg;
+    std::unique_ptr<T_Z80_CPU_CORE> Cpu;
+    std::unique_ptr<T_INTERCONNECT_CORE> Interconnect;
+
+protected:
+    void Execute() override;
+
+private:
+    void Report(const std::string& message);
+    void StopAfterFault();
+    static void PresentOnMainThread(void* self);
+    static void StopAfterFaultOnMainThread(void* self);
+
+    bool intervalOpen_ = false;
+    uint32_t intervalStart_ = 0;
+    std::string fault_;
+};

@@ -1,0 +1,78 @@
+// Counting stand-ins for the cores (see CountingCores.h).
+#include "CountingCores.h"
+
+#include <cstring>
+
+#include "Interconnect.h"
+#include "SNDEM.h"
+#include "VDPEM.h"
+#include "Z80EM.h"
+
+TCoreLog CoreLog;
+
+void ResetCoreLog() {
+    CoreLog = TCoreLog{};
+    CoreLog.Calls.reserve(1 << 16);
+}
+
+uint8_t Z80_BiosImages[2][Z80_BIOS_SIZE];
+
+extern const unsigned char tiravel_bios_american[8192];
+extern const unsigned char tiravel_bios_japanese[8192];
+const unsigned char tiravel_bios_american[8192] = {'A', 'M'};
+const unsigned char tiravel_bios_japanese[8192] = {'J', 'P'};
+
+void VDP_Reset(T_VDP_CORE& vdp) {
+    ++CoreLog.VdpResets;
+    std::memset(vdp.Registers, 0, sizeof vdp.Registers);
+}
+void VDP_RunLine(T_VDP_CORE& vdp, uint32_t line, uint8_t draw) {
+    vdp.CurrentLine = line;
+    CoreLog.Calls.push_back({'V', line, draw});
+}
+void VDP_ExportFrame(const T_VDP_CORE& vdp, uint8_t* destination) {
+    std::memcpy(destination, vdp.FrameImage, VDP_FRAME_IMAGE_SIZE);
+    ++CoreLog.Exports;
+    std::memcpy(destination + VDP_FRAME_PIXEL_OFFSET, &CoreLog.Exports, sizeof CoreLog.Exports);
+}
+
+void PSG_Reset(T_PSG_CORE& psg) {
+    ++CoreLog.PsgResets;
+    psg.Tone1Attenuation = 15;
+}
+void PSG_SetFrameRate(T_PSG_CORE& psg, uint32_t fps) { psg.FrameRate = fps; }
+void PSG_SetClock(T_PSG_CORE& psg, uint32_t clock) { psg.ClockDiv16 = clock / 16; }
+
+void Interconnect_Init(T_INTERCONNECT_CORE& bus, T_VDP_CORE& vdp, T_PSG_CORE& psg) {
+    ++CoreLog.BusInits;
+    bus.Vdp = &vdp;
+    bus.Psg = &psg;
+    bus.MemoryControl = 0;
+}
+
+void Z80_Reset(T_Z80_CPU_CORE& cpu, T_INTERCONNECT_CORE& bus) {
+    ++CoreLog.CpuResets;
+    cpu.Bus = &bus;
+    cpu.PC = 0;
+    cpu.CartRamDirty = 0;
+}
+void Z80_RunCycles(T_Z80_CPU_CORE&, uint32_t budget) { CoreLog.Calls.push_back({'C', budget, 0}); }
+void Z80_SetBiosType(T_Z80_CPU_CORE& cpu, uint8_t type) { cpu.BiosType = type; }
+void Z80_RaiseNMI(T_Z80_CPU_CORE& cpu) { cpu.NmiActive = 1; }
+
+void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path) {
+    if (path == "missing.sms") throw Z80_RomError("missing.sms cannot be read");
+    cpu.Rom[0] = 0xF3;
+}
+void Z80_LoadBatteryRam(T_Z80_CPU_CORE&, const std::string&) {}
+bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
+    ++CoreLog.Saves;
+    CoreLog.LastSavePath = path;
+    if (cpu.CartRamDirty != 1) return true;
+    if (!CoreLog.FailSavesWith.empty()) {
+        if (error != nullptr) *error = CoreLog.FailSavesWith;
+        return false;
+    }
+    ++CoreLog.SavesWritten;
+    return true;
+}
