@@ -1,0 +1,179 @@
+// Z80EM instruction step, DD and FD sets (IX and IY share one table) and the
+// indexed bit set DD CB / FD CB.
+//
+// Second bytes this core does not define after DD or FD, among them the
+// arithmetic forms on B C D E A and a second prefix, are two-byte no-ops that
+// charge no cycles: the byte after the prefix is skipped, not executed. An
+// indexed bit operation byte whose low three bits are not 6 (the register
+// copies of the real chip) skips all four bytes and costs 23 cycles.
+#include "Z80ExecInternal.h"
+
+using namespace z80exec;
+
+namespace {
+
+inline uint32_t Done(T_Z80_CPU_CORE& cpu, uint32_t cycles, unsigned length = 2) {
+    cpu.PC = Next(cpu.PC, length);
+    return cycles;
+}
+
+inline uint8_t High(uint16_t xy) { return static_cast<uint8_t>(xy >> 8); }
+inline uint8_t Low(uint16_t xy) { return static_cast<uint8_t>(xy); }
+inline void SetHigh(uint16_t& xy, uint8_t v) { xy = static_cast<uint16_t>((xy & 0x00FF) | (v << 8)); }
+inline void SetLow(uint16_t& xy, uint8_t v) { xy = static_cast<uint16_t>((xy & 0xFF00) | v); }
+
+// The address XY + d, d read from the byte after the second byte.
+inline uint16_t Indexed(T_Z80_CPU_CORE& cpu, uint16_t xy) {
+    return Z80_AddDisplacement(cpu, xy, Z80_ReadMemory(cpu, Next(cpu.PC, 2)));
+}
+
+// B C D E H L - A by the three-bit register code. Code 6 ((HL)) never
+// reaches here; whether 4 and 5 mean H, L or XYH, XYL the callers decide.
+inline uint8_t& PlainRegister(T_Z80_CPU_CORE& cpu, unsigned code) {
+    switch (code) {
+        case 0: return cpu.B;
+        case 1: return cpu.C;
+        case 2: return cpu.D;
+        case 3: return cpu.E;
+        case 4: return cpu.H;
+        case 5: return cpu.L;
+        default: return cpu.A;
+    }
+}
+
+inline uint32_t IndexedBit(T_Z80_CPU_CORE& cpu, uint16_t xy, uint8_t operation, T_Z80_FLAG_SET& flags) {
+    if ((operation & 7) != 6) return Done(cpu, 23, 4);
+    const uint16_t address = Indexed(cpu, xy);
+    const unsigned y = (operation >> 3) & 7;
+    const uint8_t v = Z80_ReadMemory(cpu, address);
+    uint32_t cycles = 23;
+    switch (operation >> 6) {
+        case 0: Z80_WriteMemory(cpu, address, RotateShift(cpu, y, v, flags)); break;
+        case 1: BitTest(y, v, flags); cycles = 20; break;
+        case 2: Z80_WriteMemory(cpu, address, static_cast<uint8_t>(v & ~(1u << y))); break;
+        default: Z80_WriteMemory(cpu, address, static_cast<uint8_t>(v | (1u << y))); break;
+    }
+    return Done(cpu, cycles, 4);
+}
+
+inline uint32_t AddXY(T_Z80_CPU_CORE& cpu, uint16_t& xy, uint16_t operand, T_Z80_FLAG_SET& flags) {
+    Z80_Add16(cpu, xy, operand, flags);
+    return Done(cpu, 15);
+}
+
+template <bool Increment>
+inline uint32_t StepHigh(T_Z80_CPU_CORE& cpu, uint16_t& xy, T_Z80_FLAG_SET& flags) {
+    uint8_t v = High(xy);
+    if (Increment) Z80_Inc8(cpu, v, flags); else Z80_Dec8(cpu, v, flags);
+    SetHigh(xy, v);
+    return Done(cpu, 10);
+}
+
+template <bool Increment>
+inline uint32_t StepLow(T_Z80_CPU_CORE& cpu, uint16_t& xy, T_Z80_FLAG_SET& flags) {
+    uint8_t v = Low(xy);
+    if (Increment) Z80_Inc8(cpu, v, flags); else Z80_Dec8(cpu, v, flags);
+    SetLow(xy, v);
+    return Done(cpu, 10);
+}
+
+// 0x40-0x7F after the prefix: loads among registers, XYH, XYL and (XY+d).
+inline uint32_t IndexedLoad(T_Z80_CPU_CORE& cpu, uint16_t& xy, uint8_t second) {
+    const unsigned dst = (second >> 3) & 7;
+    const unsigned src = second & 7;
+    if (src == 6) {  // LD r,(XY+d): r is the plain register, H and L included
+        PlainRegister(cpu, dst) = Z80_ReadMemory(cpu, Indexed(cpu, xy));
+        return Done(cpu, 19, 3);
+    }
+    if (dst == 6) {  // LD (XY+d),r
+        Z80_WriteMemory(cpu, Indexed(cpu, xy), PlainRegister(cpu, src));
+        return Done(cpu, 19, 3);
+    }
+    // Otherwise H and L mean XYH and XYL on either side.
+    uint8_t value;
+    if (src == 4)
+        value = High(xy);
+    else if (src == 5)
+        value = Low(xy);
+    else
+        value = PlainRegister(cpu, src);
+    if (dst == 4)
+        SetHigh(xy, value);
+    else if (dst == 5)
+        SetLow(xy, value);
+    else
+        PlainRegister(cpu, dst) = value;
+    return Done(cpu, 4);
+}
+
+// 0x80-0xBF after the prefix, operands XYH, XYL and (XY+d) only.
+inline uint32_t IndexedAlu(T_Z80_CPU_CORE& cpu, uint16_t xy, uint8_t second, T_Z80_FLAG_SET& flags) {
+    const unsigned kind = (second >> 3) & 7;
+    switch (second & 7) {
+        case 4: Alu8(cpu, kind, High(xy), flags); return Done(cpu, kind == 0 ? 16 : 19);
+        case 5: Alu8(cpu, kind, Low(xy), flags); return Done(cpu, kind == 0 ? 16 : 19);
+        case 6: Alu8(cpu, kind, Z80_ReadMemory(cpu, Indexed(cpu, xy)), flags); return Done(cpu, 19, 3);
+        default: return Done(cpu, 0);
+    }
+}
+
+}  // namespace
+
+uint32_t Z80_ExecuteIndexed(T_Z80_CPU_CORE& cpu, uint16_t& xy, uint8_t second, uint8_t fourth,
+                            T_Z80_FLAG_SET& flags) {
+    switch (second) {
+        case 0x09: return AddXY(cpu, xy, BC(cpu), flags);
+        case 0x19: return AddXY(cpu, xy, DE(cpu), flags);
+        case 0x29: return AddXY(cpu, xy, xy, flags);
+        case 0x39: return AddXY(cpu, xy, cpu.SP, flags);
+        case 0x21:
+            xy = ReadWord(cpu, Next(cpu.PC, 2));
+            return Done(cpu, 14, 4);
+        case 0x22:
+            WriteWord(cpu, ReadWord(cpu, Next(cpu.PC, 2)), xy);
+            return Done(cpu, 20, 4);
+        case 0x2A:
+            xy = ReadWord(cpu, ReadWord(cpu, Next(cpu.PC, 2)));
+            return Done(cpu, 20, 4);
+        case 0x23: xy = Next(xy, 1); return Done(cpu, 10);
+        case 0x2B: xy = static_cast<uint16_t>(xy - 1); return Done(cpu, 10);
+        case 0x24: return StepHigh<true>(cpu, xy, flags);
+        case 0x25: return StepHigh<false>(cpu, xy, flags);
+        case 0x2C: return StepLow<true>(cpu, xy, flags);
+        case 0x2D: return StepLow<false>(cpu, xy, flags);
+        case 0x26: SetHigh(xy, Z80_ReadMemory(cpu, Next(cpu.PC, 2))); return Done(cpu, 7, 3);
+        case 0x2E: SetLow(xy, Z80_ReadMemory(cpu, Next(cpu.PC, 2))); return Done(cpu, 7, 3);
+        case 0x34:
+        case 0x35: {
+            const uint16_t address = Indexed(cpu, xy);
+            uint8_t scratch = Z80_ReadMemory(cpu, address);
+            if (second == 0x34) Z80_Inc8(cpu, scratch, flags); else Z80_Dec8(cpu, scratch, flags);
+            Z80_WriteMemory(cpu, address, scratch);
+            return Done(cpu, 23, 3);
+        }
+        case 0x36: {
+            const uint16_t address = Indexed(cpu, xy);
+            Z80_WriteMemory(cpu, address, Z80_ReadMemory(cpu, Next(cpu.PC, 3)));
+            return Done(cpu, 19, 4);
+        }
+        case 0xCB: return IndexedBit(cpu, xy, fourth, flags);
+        case 0xE1: xy = Pop(cpu); return Done(cpu, 14);
+        case 0xE3: {
+            const uint16_t sp1 = Next(cpu.SP, 1);
+            const uint8_t high = Z80_ReadMemory(cpu, sp1);
+            const uint8_t low = Z80_ReadMemory(cpu, cpu.SP);
+            Z80_WriteMemory(cpu, sp1, High(xy));
+            Z80_WriteMemory(cpu, cpu.SP, Low(xy));
+            xy = Z80_MakeWord(cpu, high, low);
+            return Done(cpu, 23);
+        }
+        case 0xE5: Push(cpu, xy); return Done(cpu, 15);
+        case 0xE9: cpu.PC = xy; return 8;
+        case 0xF9: cpu.SP = xy; return Done(cpu, 10);
+        case 0x76: return Done(cpu, 0);
+        default: break;
+    }
+    if (second >= 0x40 && second < 0x80) return IndexedLoad(cpu, xy, second);
+    if (second >= 0x80 && second < 0xC0) return IndexedAlu(cpu, xy, second, flags);
+    return Done(cpu, 0);
+}
