@@ -5,6 +5,9 @@
 // None of the ALU procedures touch the undocumented flag bits 3 and 5: this
 // core keeps them as they were, and only instructions that replace F whole
 // (POP AF, EX AF,AF', DAA) change them.
+#include <bit>
+#include <cstring>
+
 #include "Z80EM.h"
 
 namespace {
@@ -75,21 +78,40 @@ extern const uint16_t DaaTable[2048] = {TIRAVEL_DAA1024(0u), TIRAVEL_DAA1024(102
 #undef TIRAVEL_DAA256
 #undef TIRAVEL_DAA1024
 
+// The flag set's eight bytes are laid out in bit order, so on a
+// little-endian host both conversions are a few word operations instead of
+// eight byte shuffles: they run twice per instruction.
 void Z80_UnpackFlags(const T_Z80_CPU_CORE& cpu, T_Z80_FLAG_SET& flags) {
-    const uint8_t f = cpu.F;
-    flags.Carry = f & 1;
-    flags.Subtract = (f >> 1) & 1;
-    flags.ParityOverflow = (f >> 2) & 1;
-    flags.Bit3 = (f >> 3) & 1;
-    flags.HalfCarry = (f >> 4) & 1;
-    flags.Bit5 = (f >> 5) & 1;
-    flags.Zero = (f >> 6) & 1;
-    flags.Sign = (f >> 7) & 1;
+    if constexpr (std::endian::native == std::endian::little && sizeof(T_Z80_FLAG_SET) == 8) {
+        // Copy F into every byte, keep bit i in byte i, then turn each
+        // non-zero byte into 1 (adding 0x7F carries into bit 7).
+        uint64_t x = (cpu.F * 0x0101010101010101ull) & 0x8040201008040201ull;
+        x = ((x + 0x7F7F7F7F7F7F7F7Full) >> 7) & 0x0101010101010101ull;
+        std::memcpy(&flags, &x, sizeof x);
+    } else {
+        const uint8_t f = cpu.F;
+        flags.Carry = f & 1;
+        flags.Subtract = (f >> 1) & 1;
+        flags.ParityOverflow = (f >> 2) & 1;
+        flags.Bit3 = (f >> 3) & 1;
+        flags.HalfCarry = (f >> 4) & 1;
+        flags.Bit5 = (f >> 5) & 1;
+        flags.Zero = (f >> 6) & 1;
+        flags.Sign = (f >> 7) & 1;
+    }
 }
 
 void Z80_PackFlags(T_Z80_CPU_CORE& cpu, const T_Z80_FLAG_SET& flags) {
-    cpu.F = static_cast<uint8_t>(flags.Sign * 128 + flags.Zero * 64 + flags.Bit5 * 32 + flags.HalfCarry * 16 +
-                                 flags.Bit3 * 8 + flags.ParityOverflow * 4 + flags.Subtract * 2 + flags.Carry);
+    if constexpr (std::endian::native == std::endian::little && sizeof(T_Z80_FLAG_SET) == 8) {
+        // Each byte holds 0 or 1; the multiplication gathers byte i into bit
+        // 56 + i without carries between the partial products.
+        uint64_t x;
+        std::memcpy(&x, &flags, sizeof x);
+        cpu.F = static_cast<uint8_t>((x * 0x0102040810204080ull) >> 56);
+    } else {
+        cpu.F = static_cast<uint8_t>(flags.Sign * 128 + flags.Zero * 64 + flags.Bit5 * 32 + flags.HalfCarry * 16 +
+                                     flags.Bit3 * 8 + flags.ParityOverflow * 4 + flags.Subtract * 2 + flags.Carry);
+    }
 }
 
 void Z80_IncPair(const T_Z80_CPU_CORE&, uint8_t& high, uint8_t& low) {
