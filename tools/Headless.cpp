@@ -1,0 +1,318 @@
+// tiravel-headless: runs the console without a window or a sound card, frame
+// by frame through the machine's own frame code, for tests, benchmarks and
+// cartridge developers' CI. See the README's section "The headless runner".
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BiosFiles.h"
+#include "ImageFiles.h"
+#include "SMS.h"
+#include "ScriptedInput.h"
+
+#ifndef TIRAVEL_VERSION
+#define TIRAVEL_VERSION "0.0.0"
+#endif
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "Usage: tiravel-headless [options] [ROM]\n"
+    "Runs the console's BIOS and then the cartridge ROM (the BIOS alone without one)\n"
+    "for a number of frames, without a window or a sound card.\n"
+    "\n"
+    "Options:\n"
+    "  --frames N            frames to run (default 300)\n"
+    "  --bios-type TYPE      american (default) or japanese\n"
+    "  --bios FILE           an 8192-byte BIOS image replacing the selected type's\n"
+    "  --frameskip N         0 (default), 1 or 3 frames not drawn after each drawn one\n"
+    "  --input FILE          a script of presses and releases (see the README)\n"
+    "  --png FILE            write the last frame as PNG\n"
+    "  --bmp FILE            write the last frame image exactly as exported (BMP)\n"
+    "  --wav FILE            write the sound, 8-bit mono at 44100 Hz\n"
+    "  --ram-dir DIR         load and save the cartridge's battery RAM in DIR\n"
+    "  --hash                print hashes of the last frame's pixels and of the sound\n"
+    "  --speed               print frames per second and the multiple of real time\n"
+    "  --help                print this help\n"
+    "  --version             print the version\n"
+    "\n"
+    "Exit status: 0 success, 1 ROM, BIOS or file error, 2 usage error.\n";
+
+struct TOptions {
+    uint32_t Frames = 300;
+    uint8_t BiosType = 1;
+    std::string BiosFile;
+    uint8_t Frameskip = 0;
+    std::string InputFile, PngFile, BmpFile, WavFile, RamDir, Rom;
+    bool Hash = false;
+    bool Speed = false;
+};
+
+// Nothing is ever handed to a main thread: the runner drives frames itself.
+class TNoDispatcher final : public TMainThreadDispatcher {
+public:
+    void Post(void (*call)(void*), void* context) override { call(context); }
+};
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "tiravel-headless: %s\nTry 'tiravel-headless --help'.\n", message.c_str());
+    return kExitUsage;
+}
+
+int Failure(const std::string& message) {
+    std::fprintf(stderr, "tiravel-headless: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+bool ParseCount(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.size() > 9) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    value = static_cast<uint32_t>(std::stoul(text));
+    return true;
+}
+
+// Returns -1 to go on, otherwise the exit status.
+int ParseArguments(int argc, char** argv, TOptions& options) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    bool romSeen = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        bool inlineValue = false;
+        if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
+            if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+                inlineValue = true;
+            }
+        }
+        auto takeValue = [&](std::string& out) -> bool {
+            if (inlineValue) {
+                out = value;
+            } else {
+                if (i + 1 >= args.size()) return false;
+                out = args[++i];
+            }
+            return !out.empty();
+        };
+        auto flagOnly = [&]() { return !inlineValue; };
+
+        if (arg == "--help" && flagOnly()) {
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        } else if (arg == "--version" && flagOnly()) {
+            std::printf("tiravel-headless %s\n", TIRAVEL_VERSION);
+            return kExitOk;
+        } else if (arg == "--hash" && flagOnly()) {
+            options.Hash = true;
+        } else if (arg == "--speed" && flagOnly()) {
+            options.Speed = true;
+        } else if (arg == "--frames") {
+            std::string text;
+            if (!takeValue(text)) return UsageError("--frames needs a number");
+            if (!ParseCount(text, options.Frames) || options.Frames == 0)
+                return UsageError("--frames must be a whole number from 1 to 999999999, not '" + text + "'");
+        } else if (arg == "--bios-type") {
+            std::string text;
+            if (!takeValue(text)) return UsageError("--bios-type needs american or japanese");
+            if (text == "american")
+                options.BiosType = 1;
+            else if (text == "japanese")
+                options.BiosType = 0;
+            else
+                return UsageError("--bios-type must be american or japanese, not '" + text + "'");
+        } else if (arg == "--frameskip") {
+            std::string text;
+            if (!takeValue(text)) return UsageError("--frameskip needs 0, 1 or 3");
+            if (text != "0" && text != "1" && text != "3")
+                return UsageError("--frameskip must be 0, 1 or 3, not '" + text + "'");
+            options.Frameskip = static_cast<uint8_t>(text[0] - '0');
+        } else if (arg == "--bios" || arg == "--input" || arg == "--png" || arg == "--bmp" || arg == "--wav" ||
+                   arg == "--ram-dir") {
+            std::string* target = arg == "--bios"    ? &options.BiosFile
+                                  : arg == "--input" ? &options.InputFile
+                                  : arg == "--png"   ? &options.PngFile
+                                  : arg == "--bmp"   ? &options.BmpFile
+                                  : arg == "--wav"   ? &options.WavFile
+                                                     : &options.RamDir;
+            if (!takeValue(*target)) return UsageError(arg + " needs a " + (arg == "--ram-dir" ? "folder" : "file"));
+        } else if (arg == "--") {
+            for (++i; i < args.size(); ++i) {
+                if (romSeen) return UsageError("only one ROM can be run");
+                options.Rom = args[i];
+                romSeen = true;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return UsageError("unknown option '" + args[i] + "'");
+        } else {
+            if (romSeen) return UsageError("only one ROM can be run");
+            options.Rom = arg;
+            romSeen = true;
+        }
+    }
+    return -1;
+}
+
+// The battery file's name: the ROM file's name without its last four
+// characters (its extension, as a rule) and ".RAM".
+std::string BatteryPath(const std::string& ramDir, const std::string& rom) {
+    std::string name = std::filesystem::path(rom).filename().string();
+    if (name.size() > 4) name.resize(name.size() - 4);
+    return (std::filesystem::path(ramDir) / (name + ".RAM")).string();
+}
+
+// The input step of one frame: pads every frame, Pause while held, Reset once.
+void ApplyInput(TSMS& machine, const TScriptedInput& input) {
+    using P = void (*)(T_INTERCONNECT_CORE&);
+    struct TPad {
+        TScriptButton Button;
+        P Press, Release;
+    };
+    static const TPad pads[] = {
+        {TScriptButton::P1Left, Interconnect_PressP1Left, Interconnect_ReleaseP1Left},
+        {TScriptButton::P1Right, Interconnect_PressP1Right, Interconnect_ReleaseP1Right},
+        {TScriptButton::P1Up, Interconnect_PressP1Up, Interconnect_ReleaseP1Up},
+        {TScriptButton::P1Down, Interconnect_PressP1Down, Interconnect_ReleaseP1Down},
+        {TScriptButton::P1Button1, Interconnect_PressP1Button1, Interconnect_ReleaseP1Button1},
+        {TScriptButton::P1Button2, Interconnect_PressP1Button2, Interconnect_ReleaseP1Button2},
+        {TScriptButton::P2Left, Interconnect_PressP2Left, Interconnect_ReleaseP2Left},
+        {TScriptButton::P2Right, Interconnect_PressP2Right, Interconnect_ReleaseP2Right},
+        {TScriptButton::P2Up, Interconnect_PressP2Up, Interconnect_ReleaseP2Up},
+        {TScriptButton::P2Down, Interconnect_PressP2Down, Interconnect_ReleaseP2Down},
+        {TScriptButton::P2Button1, Interconnect_PressP2Button1, Interconnect_ReleaseP2Button1},
+        {TScriptButton::P2Button2, Interconnect_PressP2Button2, Interconnect_ReleaseP2Button2},
+    };
+    T_INTERCONNECT_CORE& bus = *machine.Interconnect;
+    for (const TPad& pad : pads) (input.Held(pad.Button) ? pad.Press : pad.Release)(bus);
+    if (input.Held(TScriptButton::Pause)) Z80_RaiseNMI(*machine.Cpu);
+    if (input.ResetPressed()) Interconnect_PressReset(bus);
+}
+
+int Run(const TOptions& options) {
+    TScriptedInput input;
+    if (!options.InputFile.empty()) {
+        std::string error;
+        if (!input.LoadFile(options.InputFile, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return kExitUsage;
+        }
+    }
+
+    TNoDispatcher dispatcher;
+    TSystemTimers timers;
+    TVirtualSoundBuffer sound;
+    TSMS machine(dispatcher, timers, sound);
+    std::vector<std::string> errors;
+    machine.OnError = [&](const std::string& message) { errors.push_back(message); };
+    machine.BiosFolders = Bios_SearchFolders();
+    machine.ClearCoresCreated();
+
+    // The window's start sequence, without the thread.
+    machine.InitMachine();
+    for (const std::string& message : errors) std::fprintf(stderr, "tiravel-headless: warning: %s\n", message.c_str());
+    errors.clear();
+    Z80_SetBiosType(*machine.Cpu, options.BiosType);
+    if (!options.BiosFile.empty()) {
+        std::string message;
+        if (!Bios_LoadDump(options.BiosFile, options.BiosType, message)) return Failure(message);
+    }
+    machine.StopEmulation();
+    std::string ramPath;
+    if (options.Rom.empty()) {
+        Z80_ClearRom(*machine.Cpu);
+        machine.MarkReady();
+    } else {
+        try {
+            machine.LoadRom(options.Rom);
+        } catch (const std::exception& error) {
+            return Failure(error.what());
+        }
+        if (!options.RamDir.empty()) {
+            std::error_code ec;
+            std::filesystem::create_directories(options.RamDir, ec);
+            ramPath = BatteryPath(options.RamDir, options.Rom);
+            machine.SetRamPath(ramPath);
+            Z80_LoadBatteryRam(*machine.Cpu, ramPath);
+        }
+    }
+    machine.SetFrameskip(options.Frameskip);
+
+    TWavWriter wav;
+    if (!options.WavFile.empty()) {
+        std::string error;
+        if (!wav.Open(options.WavFile, machine.SampleRate, error)) return Failure(error);
+    }
+
+    const bool progress = isatty(STDERR_FILENO) != 0;
+    bool progressShown = false;
+    uint64_t soundHash = FNV1A_OFFSET_BASIS;
+    T_PSG_SAMPLE_BLOCK block{};
+    const auto started = std::chrono::steady_clock::now();
+    auto nextProgress = started + std::chrono::seconds(1);
+    for (uint32_t frame = 0; frame < options.Frames; ++frame) {
+        input.Advance(frame);
+        ApplyInput(machine, input);
+        machine.RunFrame();
+        PSG_RenderFrame(*machine.Psg, block);
+        const std::size_t samples = static_cast<std::size_t>(machine.SamplesPerFrame);
+        if (options.Hash) soundHash = Fnv1a64(block.Samples, samples, soundHash);
+        if (!options.WavFile.empty()) wav.Write(block.Samples, samples);
+        if (progress && (frame & 63) == 0) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= nextProgress) {
+                std::fprintf(stderr, "\rframe %u of %u", frame, options.Frames);
+                std::fflush(stderr);
+                progressShown = true;
+                nextProgress = now + std::chrono::milliseconds(250);
+            }
+        }
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (progressShown) std::fprintf(stderr, "\r%*s\r", 40, "");
+
+    int status = kExitOk;
+    std::string error;
+    if (!options.WavFile.empty() && !wav.Close(error)) status = Failure(error);
+    const uint8_t* image = machine.FrameStream.Data;
+    if (!options.BmpFile.empty() && !WriteWholeFile(options.BmpFile, image, VDP_FRAME_IMAGE_SIZE, error))
+        status = Failure(error);
+    if (!options.PngFile.empty() && !WritePngFromBmp(options.PngFile, image, VDP_FRAME_IMAGE_SIZE, error))
+        status = Failure(error);
+    if (!ramPath.empty()) {
+        machine.StopEmulation();  // saves the battery RAM if the game used it
+        for (const std::string& message : errors) status = Failure(message);
+    }
+
+    if (options.Hash) {
+        const uint64_t frameHash =
+            Fnv1a64(image + VDP_FRAME_PIXEL_OFFSET, VDP_FRAME_IMAGE_SIZE - VDP_FRAME_PIXEL_OFFSET);
+        std::printf("frame %016llx\nsound %016llx\n", static_cast<unsigned long long>(frameHash),
+                    static_cast<unsigned long long>(soundHash));
+    }
+    if (options.Speed) {
+        const double fps = seconds > 0 ? options.Frames / seconds : 0.0;
+        std::printf("%u frames in %.3f s: %.0f frames per second, %.1f times real time\n", options.Frames, seconds,
+                    fps, fps / 60.0);
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TOptions options;
+    const int parsed = ParseArguments(argc, argv, options);
+    if (parsed >= 0) return parsed;
+    return Run(options);
+}
