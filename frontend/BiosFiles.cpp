@@ -40,7 +40,7 @@ bool Bios_LoadDump(const std::string& path, uint8_t type, std::string& message) 
     }
     if (size != Z80_BIOS_SIZE) {
         message = "The BIOS file " + path + " is " + std::to_string(size) + " bytes, not " +
-                  std::to_string(Z80_BIOS_SIZE) + "; the built-in image is used instead.";
+                  std::to_string(Z80_BIOS_SIZE) + ".";
         return false;
     }
     uint8_t image[Z80_BIOS_SIZE];
@@ -62,7 +62,8 @@ void Bios_InstallImages(const std::vector<std::string>& folders, std::vector<std
             std::error_code ec;
             if (!fs::exists(candidate, ec)) continue;
             std::string message;
-            if (!Bios_LoadDump(candidate.string(), type, message)) messages.push_back(message);
+            if (!Bios_LoadDump(candidate.string(), type, message))
+                messages.push_back(message + " The built-in image is used instead.");
             break;  // the first file found decides, taken or refused
         }
     }
