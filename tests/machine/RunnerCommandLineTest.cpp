@@ -1,0 +1,119 @@
+// tiravel-headless's command line: exit statuses and messages for usage
+// errors, bad ROM and BIOS files, and the formats of --hash and --speed.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TResult {
+    int Status;
+    std::string Out, Err;
+};
+
+fs::path Scratch() {
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / "tiravel_runner_cli";
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TResult RunRunner(const std::string& args) {
+    const fs::path out = Scratch() / "out.txt", err = Scratch() / "err.txt";
+    const std::string command = std::string("'") + TIRAVEL_HEADLESS + "' " + args + " >'" + out.string() + "' 2>'" +
+                                err.string() + "' </dev/null";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
+}
+
+void WriteFile(const fs::path& path, std::size_t size, char fill = 0) {
+    std::ofstream(path, std::ios::binary) << std::string(size, fill);
+}
+
+TEST(RunnerCommandLine, UsageErrorsExitWith2AndSayWhatIsWrong) {
+    std::ofstream(Scratch() / "bad.txt") << "0 press p1.up\n7 press p9.b1\n";
+    struct Case {
+        std::string args, message;
+    } cases[] = {
+        {"--frames", "--frames needs a number"},
+        {"--frames 0", "--frames must be a whole number"},
+        {"--frames -3", "--frames must be a whole number"},
+        {"--frames 12x", "--frames must be a whole number"},
+        {"--frameskip 2", "--frameskip must be 0, 1 or 3"},
+        {"--bios-type european", "--bios-type must be american or japanese"},
+        {"--png", "--png needs a file"},
+        {"--colour", "unknown option '--colour'"},
+        {"--hash=yes", "unknown option '--hash=yes'"},
+        {"a.sms b.sms", "only one ROM can be run"},
+        {"--input '" + (Scratch() / "bad.txt").string() + "'", (Scratch() / "bad.txt").string() + ":2: unknown button `p9.b1`"},
+        {"--input '" + (Scratch() / "none.txt").string() + "'", "none.txt: cannot be read"},
+    };
+    for (const Case& c : cases) {
+        const TResult r = RunRunner(c.args);
+        EXPECT_EQ(r.Status, 2) << c.args;
+        EXPECT_NE(r.Err.find(c.message), std::string::npos) << c.args << ": " << r.Err;
+        EXPECT_EQ(r.Out, "") << c.args;
+    }
+}
+
+TEST(RunnerCommandLine, HelpAndVersionExitWith0) {
+    TResult r = RunRunner("--help");
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Out.rfind("Usage: tiravel-headless [options] [ROM]\n", 0), 0u);
+    r = RunRunner("--version");
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_TRUE(std::regex_match(r.Out, std::regex("tiravel-headless [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << r.Out;
+}
+
+TEST(RunnerCommandLine, RomAndBiosFilesThatCannotBeUsedExitWith1) {
+    WriteFile(Scratch() / "short.bin", 4096);
+    const TResult missing = RunRunner("--frames 1 '" + (Scratch() / "missing.sms").string() + "'");
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_NE(missing.Err.find("missing.sms"), std::string::npos) << missing.Err;
+    const TResult bios = RunRunner("--frames 1 --bios '" + (Scratch() / "short.bin").string() + "'");
+    EXPECT_EQ(bios.Status, 1);
+    EXPECT_NE(bios.Err.find("short.bin is 4096 bytes"), std::string::npos) << bios.Err;
+}
+
+TEST(RunnerCommandLine, HashAndSpeedLinesHaveTheAgreedFormat) {
+    TResult r = RunRunner("--frames 3 --hash");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(std::regex_match(r.Out, std::regex("frame [0-9a-f]{16}\nsound [0-9a-f]{16}\n"))) << r.Out;
+    EXPECT_EQ(RunRunner("--frames=3 --hash").Out, r.Out) << "deterministic, and --opt=value works";
+    r = RunRunner("--frames 2 --speed");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(std::regex_match(
+        r.Out, std::regex("2 frames in [0-9]+\\.[0-9]{3} s: [0-9]+ frames per second, [0-9]+\\.[0-9] times real time\n")))
+        << r.Out;
+    EXPECT_EQ(r.Err, "") << "no progress line when stderr is not a terminal";
+}
+
+TEST(RunnerCommandLine, RamDirIsCreatedAndAnUnusedBatteryRamIsNotSaved) {
+    // The blank cartridge never touches its RAM: nothing is saved, no error.
+    const fs::path rom = Scratch() / "Blank.sms";
+    WriteFile(rom, 32768, '\0');
+    const fs::path ramDir = Scratch() / "RAMs";
+    fs::remove_all(ramDir);
+    TResult r = RunRunner("--frames 2 --ram-dir '" + ramDir.string() + "' '" + rom.string() + "'");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(fs::is_directory(ramDir));
+    EXPECT_FALSE(fs::exists(ramDir / "Blank.RAM"));
+}
+
+}  // namespace
