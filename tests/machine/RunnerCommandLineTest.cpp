@@ -104,16 +104,4 @@ TEST(RunnerCommandLine, HashAndSpeedLinesHaveTheAgreedFormat) {
     EXPECT_EQ(r.Err, "") << "no progress line when stderr is not a terminal";
 }
 
-TEST(RunnerCommandLine, RamDirIsCreatedAndAnUnusedBatteryRamIsNotSaved) {
-    // The blank cartridge never touches its RAM: nothing is saved, no error.
-    const fs::path rom = Scratch() / "Blank.sms";
-    WriteFile(rom, 32768, '\0');
-    const fs::path ramDir = Scratch() / "RAMs";
-    fs::remove_all(ramDir);
-    TResult r = RunRunner("--frames 2 --ram-dir '" + ramDir.string() + "' '" + rom.string() + "'");
-    EXPECT_EQ(r.Status, 0) << r.Err;
-    EXPECT_TRUE(fs::is_directory(ramDir));
-    EXPECT_FALSE(fs::exists(ramDir / "Blank.RAM"));
-}
-
 }  // namespace

@@ -68,11 +68,4 @@ TEST(ScriptedInput, ReplaysHeldButtonsAndOneResetPressPerFrame) {
     }
 }
 
-TEST(ScriptedInput, MissingFileIsAnError) {
-    TScriptedInput input;
-    std::string error;
-    EXPECT_FALSE(input.LoadFile("/nonexistent/input.txt", error));
-    EXPECT_EQ(error, "/nonexistent/input.txt: cannot be read");
-}
-
 }  // namespace
