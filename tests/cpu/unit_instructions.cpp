@@ -261,7 +261,9 @@ TEST_F(InstructionTest, IndexedFormsChargeThisCoresCycleCounts) {
         cpu->IX = cpu->IY = 0xC100;
         Start(0x0100, c.code);
         EXPECT_EQ(Step(), c.cycles) << std::hex << int(*c.code.begin()) << " " << int(c.code.begin()[1]);
-        if (c.length) EXPECT_EQ(cpu->PC, 0x0100 + c.length);
+        if (c.length) {
+            EXPECT_EQ(cpu->PC, 0x0100 + c.length);
+        }
     }
     EXPECT_EQ(cpu->PC, 0xC100);  // JP (IX)
 }
@@ -375,7 +377,7 @@ TEST_F(InstructionTest, BlockCompareAndPortRepeatsEndAsThisCoreDefines) {
     cpu->F = 0x15;
     Start(0x0100, {0xED, 0xA2});
     EXPECT_EQ(Step(), 16u);
-    EXPECT_EQ(cpu->F, 0x17);
+    EXPECT_EQ(cpu->F, 0x97);
     EXPECT_EQ(cpu->L, 0x11);
 
     // OTIR to port 0x3E repeats with flags kept, then maps the value written.
