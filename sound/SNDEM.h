@@ -11,6 +11,9 @@
 
 constexpr std::size_t PSG_SAMPLE_BUFFER_SIZE = 1470;
 
+// A counter's true value is its stored value minus CounterFolds x this.
+constexpr int64_t PSG_COUNTER_FOLD = int64_t(1) << 29;
+
 // Zero-filled on creation (no constructor); PSG_Reset, PSG_SetFrameRate and
 // PSG_SetClock give the start values.
 struct T_PSG_CORE {
@@ -52,6 +55,9 @@ struct T_PSG_CORE {
     uint32_t SamplesPerFrame;
     uint32_t FrameRate;
     uint8_t SampleBuffer[PSG_SAMPLE_BUFFER_SIZE];
+    // How many times each counter (tones 1-3, noise) has been lifted by
+    // PSG_COUNTER_FOLD to keep it inside 32 bits; see PSGChannels.h.
+    uint32_t CounterFolds[4];
 };
 
 // One frame's samples; the first SamplesPerFrame bytes are valid.
