@@ -1,0 +1,72 @@
+// Z80EM: the console's memory map as the CPU sees it.
+//
+//   0x0000-0x03FF  first kilobyte of bank 0 (never paged, so the reset and
+//                  interrupt vectors stay put whatever the game pages in)
+//   0x0400-0x3FFF  bank PageSlot0      0x4000-0x7FFF  bank PageSlot1
+//   0x8000-0xBFFF  bank PageSlot2, or cartridge RAM when RamControl bit 3 is set
+//   0xC000-0xFFFF  8 KB system RAM, twice; 0xFFFC-0xFFFF also write the
+//                  paging registers
+//
+// The lower 48 KB show either the cartridge or the selected BIOS image,
+// depending on bit 3 of the bus's memory control register.
+#include <cstring>
+
+#include "Interconnect.h"
+#include "Z80EM.h"
+
+namespace {
+
+inline std::size_t CartRamOffset(const T_Z80_CPU_CORE& cpu, uint16_t address) {
+    return ((cpu.RamControl >> 2) & 1) * Z80_BANK_SIZE + (address & 0x3FFF);
+}
+
+// Bank numbers written by the program are reduced to the banks the image
+// has. A CPU that has never been reset has no bank count yet; it counts as one.
+inline uint8_t ReduceBank(const T_Z80_CPU_CORE& cpu, uint8_t value) {
+    const uint8_t count = cpu.RomBankCount ? cpu.RomBankCount : 1;
+    return static_cast<uint8_t>(value % count);
+}
+
+}  // namespace
+
+uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
+    const bool cartridge = (Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) != 0;
+    if (address >= 0xC000) return cpu.Ram[address & 0x1FFF];
+    if (address >= 0x8000 && (cpu.RamControl & 0x08)) {
+        cpu.CartRamDirty = 1;
+        return cpu.CartRam[CartRamOffset(cpu, address)];
+    }
+    std::size_t offset = address;
+    if (address >= 0x0400) {
+        const uint8_t slot = address < 0x4000 ? cpu.PageSlot0 : address < 0x8000 ? cpu.PageSlot1 : cpu.PageSlot2;
+        offset = slot * Z80_BANK_SIZE + (address & 0x3FFF);
+    }
+    if (cartridge) return cpu.Rom[offset];
+    // An 8 KB BIOS chip answers its whole window, mirrored every 8 KB.
+    return Z80_BiosImages[cpu.BiosType ? 1 : 0][offset & (Z80_BIOS_SIZE - 1)];
+}
+
+void Z80_WriteMemory(T_Z80_CPU_CORE& cpu, uint16_t address, uint8_t value) {
+    if (address < 0x8000) return;  // ROM
+    if (address < 0xC000) {
+        if (cpu.RamControl & 0x08) {
+            cpu.CartRamDirty = 1;
+            cpu.CartRam[CartRamOffset(cpu, address)] = value;
+        }
+        return;
+    }
+    // The paging registers are write-only; the RAM underneath keeps the
+    // value as written, so a program that reads them back sees its own byte.
+    switch (address) {
+        case 0xFFFC: cpu.RamControl = value; break;
+        case 0xFFFD: cpu.PageSlot0 = ReduceBank(cpu, value); break;
+        case 0xFFFE: cpu.PageSlot1 = ReduceBank(cpu, value); break;
+        case 0xFFFF: cpu.PageSlot2 = ReduceBank(cpu, value); break;
+        default: break;
+    }
+    cpu.Ram[address & 0x1FFF] = value;
+}
+
+void Z80_SetBiosType(T_Z80_CPU_CORE& cpu, uint8_t type) { cpu.BiosType = type; }
+
+void Z80_ClearRom(T_Z80_CPU_CORE& cpu) { std::memset(cpu.Rom, 0, sizeof cpu.Rom); }

@@ -1,0 +1,66 @@
+// Z80EM: the run loop the machine calls once per scan line, with the
+// maskable interrupt from the VDP and the non-maskable one from the pause
+// button.
+#include "Interconnect.h"
+#include "Z80EM.h"
+
+namespace {
+
+constexpr uint32_t kAcceptCycles = 13;
+constexpr int32_t kNmiLockCalls = 5000;
+constexpr uint8_t kOpcodeEI = 0xFB;
+
+inline void PushPC(T_Z80_CPU_CORE& cpu) {
+    Z80_WriteMemory(cpu, static_cast<uint16_t>(cpu.SP - 1), static_cast<uint8_t>(cpu.PC >> 8));
+    Z80_WriteMemory(cpu, static_cast<uint16_t>(cpu.SP - 2), static_cast<uint8_t>(cpu.PC));
+    cpu.SP = static_cast<uint16_t>(cpu.SP - 2);
+}
+
+}  // namespace
+
+void Z80_RunCycles(T_Z80_CPU_CORE& cpu, uint32_t budget) {
+    uint32_t count = 0;
+    // Every real instruction takes at least 4 cycles, so a budget's worth of
+    // steps is more than any program needs; only the 0-cycle no-ops after
+    // 0xDD/0xFD could go beyond it, and they must not hold the call forever.
+    uint32_t steps = 0;
+    while (count < budget && steps < budget) {
+        if (Interconnect_GetInterruptLine(*cpu.Bus) == 1) Z80_AcceptInterrupt(cpu, budget);
+        if (cpu.Halted == 1) {
+            count = budget;
+            break;
+        }
+        count += Z80_ExecuteInstruction(cpu);
+        ++steps;
+    }
+    if (cpu.NmiActive == 1) {
+        if (cpu.NmiLockCounter == 0)
+            cpu.NmiActive = 0;
+        else
+            --cpu.NmiLockCounter;
+    }
+}
+
+void Z80_AcceptInterrupt(T_Z80_CPU_CORE& cpu, uint32_t& budget) {
+    if (cpu.IFF1 == 0) return;
+    if (cpu.LastOpcode == kOpcodeEI) return;  // one more instruction after EI
+    cpu.IFF1 = 0;
+    cpu.IFF2 = 0;
+    // Mode 0 would execute an instruction the device puts on the data bus;
+    // nothing on this console does, so the request only disables interrupts.
+    if (cpu.InterruptMode != 1 && cpu.InterruptMode != 2) return;
+    cpu.Halted = 0;
+    PushPC(cpu);
+    cpu.PC = 0x0038;  // mode 2 behaves like mode 1: I plays no part
+    // The acceptance costs cycles of the current call; a budget too small to
+    // pay for it ends the call instead of wrapping to a huge one.
+    budget = budget > kAcceptCycles ? budget - kAcceptCycles : 0;
+}
+
+void Z80_RaiseNMI(T_Z80_CPU_CORE& cpu) {
+    if (cpu.NmiActive != 0) return;
+    PushPC(cpu);
+    cpu.PC = 0x0066;
+    cpu.NmiActive = 1;
+    cpu.NmiLockCounter = kNmiLockCalls;
+}
