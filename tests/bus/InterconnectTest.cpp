@@ -171,13 +171,6 @@ TEST(InterconnectControllers, EachProcedureTouchesOnlyItsOwnBit) {
     }
 }
 
-TEST(InterconnectControllers, ButtonsReadOnEveryAliasOfTheirPort) {
-    auto c = MakeConsole();
-    Interconnect_ReadPort(c->Bus, 0xDD);  // let go of the reset button
-    for (unsigned port : {0xDCu, 0xC0u, 0xFEu}) EXPECT_EQ(Interconnect_ReadPort(c->Bus, uint8_t(port)), 0xBB);
-    for (unsigned port : {0xDDu, 0xC1u, 0xFFu}) EXPECT_EQ(Interconnect_ReadPort(c->Bus, uint8_t(port)), 0xFB);
-}
-
 TEST(InterconnectControllers, ResetPressIsSeenByExactlyOneReadOfPortB) {
     auto c = MakeConsole();  // reset already pressed once
     Interconnect_ReadPort(c->Bus, 0xDC);  // port A reads leave it pressed
@@ -260,17 +253,6 @@ TEST(InterconnectPorts, InterruptLineFollowsTheVdp) {
     EXPECT_EQ(Interconnect_GetInterruptLine(c->Bus), 1);
     EXPECT_EQ(Interconnect_ReadPort(c->Bus, 0xBF) & 0x80, 0x80);  // the status read acknowledges
     EXPECT_EQ(Interconnect_GetInterruptLine(c->Bus), 0);
-}
-
-TEST(InterconnectPorts, BothVCounterPortsReadTheSameLine) {
-    auto c = MakeConsole();
-    for (uint32_t line : {0u, 100u, 218u, 219u, 261u}) {
-        VDP_RunLine(c->Vdp, line, 0);
-        const uint8_t v = VDP_ReadVCounter(c->Vdp);
-        EXPECT_EQ(Interconnect_ReadPort(c->Bus, 0x7E), v);
-        EXPECT_EQ(Interconnect_ReadPort(c->Bus, 0x7F), v);
-        EXPECT_EQ(Interconnect_ReadPort(c->Bus, 0x40), v);
-    }
 }
 
 }  // namespace
