@@ -1,0 +1,74 @@
+// VDPEM frame image: the bitmap file headers and palette written at reset,
+// the per-frame export copy and the status overlay's register read-out.
+#include "VDPInternal.h"
+
+#include <cstring>
+
+namespace {
+
+void PutLE16(uint8_t* p, uint16_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void PutLE32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+} // namespace
+
+// The image is a complete Windows bitmap file: 14-byte file header, 40-byte
+// information header, a 256-entry palette and the bottom-up pixel rows. Pixel
+// bytes are the console's 6-bit colour values, so palette entries 0-63 map
+// them to RGB and the renderer never converts anything.
+void VDP_WriteFrameHeaders(T_VDP_CORE& vdp)
+{
+    uint8_t* f = vdp.FrameImage;
+    f[0] = 'B';
+    f[1] = 'M';
+    PutLE32(f + 2, VDP_FRAME_IMAGE_SIZE);
+    PutLE16(f + 6, 0);
+    PutLE16(f + 8, 0);
+    PutLE32(f + 10, VDP_FRAME_PIXEL_OFFSET);
+    PutLE32(f + 14, 40);
+    PutLE32(f + 18, VDP_SCREEN_WIDTH);
+    PutLE32(f + 22, VDP_SCREEN_HEIGHT); // positive: rows stored bottom-up
+    PutLE16(f + 26, 1);
+    PutLE16(f + 28, 8);
+    PutLE32(f + 30, 0);
+    PutLE32(f + 34, VDP_SCREEN_WIDTH * VDP_SCREEN_HEIGHT);
+    PutLE32(f + 38, 2867); // 72.8 dots per inch
+    PutLE32(f + 42, 2867);
+    PutLE32(f + 46, 256);
+    PutLE32(f + 50, 256);
+
+    // Each 2-bit component v becomes the level 85 x v; entries 64-255 stay black.
+    uint8_t* palette = f + VDP_FRAME_PALETTE_OFFSET;
+    std::memset(palette, 0, 1024);
+    for (uint32_t e = 0; e < 64; ++e) {
+        palette[e * 4 + 0] = static_cast<uint8_t>(85 * ((e >> 4) & 3));
+        palette[e * 4 + 1] = static_cast<uint8_t>(85 * ((e >> 2) & 3));
+        palette[e * 4 + 2] = static_cast<uint8_t>(85 * (e & 3));
+        palette[e * 4 + 3] = 0;
+    }
+}
+
+void VDP_ExportFrame(const T_VDP_CORE& vdp, uint8_t* destination)
+{
+    std::memcpy(destination, vdp.FrameImage, VDP_FRAME_IMAGE_SIZE);
+}
+
+void VDP_GetStatusInfo(const T_VDP_CORE& vdp, T_VDP_STATUS_INFO& info)
+{
+    const uint8_t* r = vdp.Registers;
+    info.Sprites8x16 = (r[1] & VDP_R1_SPRITES_8X16) ? 1 : 0;
+    info.LineInt = (r[0] & VDP_R0_LINE_INT) ? 1 : 0;
+    info.FrameInt = (r[1] & VDP_R1_FRAME_INT) ? 1 : 0;
+    info.HorizScroll = r[8];
+    info.VertiScroll = r[9];
+    info.VideoActive = (r[1] & VDP_R1_DISPLAY_ON) ? 1 : 0;
+    info.IntCounter = r[10];
+}
