@@ -3,6 +3,8 @@
 // and the noise clocked from tone 3.
 #include <benchmark/benchmark.h>
 
+#include <initializer_list>
+
 #include "SNDEM.h"
 
 namespace {
