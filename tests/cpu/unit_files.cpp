@@ -1,0 +1,164 @@
+// Cartridge image and battery-RAM files, on real files in a scratch folder.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "CpuTestRig.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FilesTest : public ::testing::Test, public CpuTestRig {
+protected:
+    fs::path dir;
+
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("tiravel-files-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // A file whose byte i is (i * 7 + seed) & 0xFF.
+    std::string MakeFile(const std::string& name, std::size_t size, uint8_t seed = 1) {
+        std::vector<char> data(size);
+        for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 7 + seed) & 0xFF);
+        const fs::path p = dir / name;
+        std::ofstream(p, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
+        return p.string();
+    }
+    static std::vector<uint8_t> Contents(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+};
+
+TEST_F(FilesTest, HeaderDetectionAndBankCounts) {
+    const struct { std::size_t size; std::size_t skipped; uint8_t banks; } cases[] = {
+        {1024, 0, 1},   {8192, 0, 1},         {32768, 0, 2},      {33280, 512, 2},
+        {49152, 0, 3},  {16384 + 1024, 0, 1}, {Z80_ROM_SIZE, 0, 64}, {Z80_ROM_SIZE + 512, 512, 64}};
+    for (const auto& c : cases) {
+        const std::string path = MakeFile("game.sms", c.size, 3);
+        Z80_LoadRom(*cpu, path);
+        EXPECT_EQ(cpu->RomBankCount, c.banks) << c.size;
+        EXPECT_EQ(cpu->Rom[0], static_cast<uint8_t>(c.skipped * 7 + 3)) << c.size;
+        EXPECT_EQ(cpu->Rom[c.size - c.skipped - 1], static_cast<uint8_t>((c.size - 1) * 7 + 3)) << c.size;
+    }
+}
+
+TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
+    MakeFile("running.sms", 32768, 9);
+    Z80_LoadRom(*cpu, (dir / "running.sms").string());
+    cpu->CartRam[10] = 0x5A;
+    const std::vector<uint8_t> rom(cpu->Rom, cpu->Rom + Z80_ROM_SIZE);
+
+    fs::create_directory(dir / "folder.sms");
+    const struct { std::string path; const char* reason; } cases[] = {
+        {(dir / "missing.sms").string(), "No such file"},
+        {(dir / "folder.sms").string(), "folder"},
+        {MakeFile("empty.sms", 0), "empty"},
+        {MakeFile("tiny.sms", 100), "too short"},
+        {MakeFile("short.sms", 511), "too short"},
+        {MakeFile("header.sms", 512), "no image"},
+        {MakeFile("huge.sms", Z80_ROM_SIZE + 1024), "larger than"},
+        {MakeFile("hugeheader.sms", Z80_ROM_SIZE + 512 + 1024 + 512), "larger than"},
+    };
+    for (const auto& c : cases) {
+        try {
+            Z80_LoadRom(*cpu, c.path);
+            ADD_FAILURE() << c.path << " was accepted";
+        } catch (const Z80_RomError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(c.path), std::string::npos) << message;
+            EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        }
+        EXPECT_EQ(cpu->RomBankCount, 2) << c.path;
+        EXPECT_EQ(cpu->CartRam[10], 0x5A) << c.path;
+        EXPECT_TRUE(std::equal(rom.begin(), rom.end(), cpu->Rom)) << c.path;
+    }
+}
+
+TEST_F(FilesTest, LoadingClearsCartridgeRamAndWhatTheLastImageLeft) {
+    Z80_LoadRom(*cpu, MakeFile("big.sms", 65536, 1));
+    cpu->CartRam[0] = cpu->CartRam[Z80_CART_RAM_SIZE - 1] = 0x77;
+    cpu->CartRamDirty = 1;
+    Z80_LoadRom(*cpu, MakeFile("small.sms", 16384 + 1024, 2));
+    EXPECT_EQ(cpu->RomBankCount, 1);
+    EXPECT_EQ(cpu->CartRamDirty, 0);
+    EXPECT_EQ(cpu->CartRam[0], 0);
+    EXPECT_EQ(cpu->CartRam[Z80_CART_RAM_SIZE - 1], 0);
+    for (std::size_t i = 16384 + 1024; i < 65536; ++i) ASSERT_EQ(cpu->Rom[i], 0) << i;
+}
+
+TEST_F(FilesTest, BatteryRamRoundTripAndShortFile) {
+    const std::string path = (dir / "RAMs" / "Game.RAM").string();
+    for (std::size_t i = 0; i < Z80_CART_RAM_SIZE; ++i) cpu->CartRam[i] = static_cast<uint8_t>(i ^ (i >> 8));
+    cpu->CartRamDirty = 1;
+    std::string error;
+    ASSERT_TRUE(Z80_SaveBatteryRam(*cpu, path, &error)) << error;  // the missing RAMs folder is made
+    EXPECT_EQ(cpu->CartRamDirty, 1) << "the mark stays until a reset or a new game";
+    EXPECT_EQ(fs::file_size(path), Z80_CART_RAM_SIZE);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "RAMs"), fs::directory_iterator()), 1)
+        << "no temporary file is left behind";
+
+    CpuTestRig other;
+    Z80_LoadBatteryRam(*other.cpu, path);
+    EXPECT_TRUE(std::equal(cpu->CartRam, cpu->CartRam + Z80_CART_RAM_SIZE, other.cpu->CartRam));
+    EXPECT_EQ(other.cpu->CartRamDirty, 0);
+
+    // A shorter file fills only its own length; a missing one changes nothing.
+    CpuTestRig third;
+    third.cpu->CartRam[100] = 0xEE;
+    Z80_LoadBatteryRam(*third.cpu, MakeFile("short.RAM", 50, 4));
+    EXPECT_EQ(third.cpu->CartRam[49], static_cast<uint8_t>(49 * 7 + 4));
+    EXPECT_EQ(third.cpu->CartRam[100], 0xEE);
+    Z80_LoadBatteryRam(*third.cpu, (dir / "none.RAM").string());
+    EXPECT_EQ(third.cpu->CartRam[100], 0xEE);
+}
+
+TEST_F(FilesTest, CleanRamWritesNothing) {
+    const std::string path = (dir / "clean.RAM").string();
+    EXPECT_TRUE(Z80_SaveBatteryRam(*cpu, path));
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(FilesTest, FailedSaveIsReportedAndKeepsTheOldFile) {
+    cpu->CartRamDirty = 1;
+    // A folder that cannot be made: its parent is a regular file.
+    const std::string blocked = MakeFile("plain", 10) + "/RAMs/Game.RAM";
+    std::string error;
+    EXPECT_FALSE(Z80_SaveBatteryRam(*cpu, blocked, &error));
+    EXPECT_NE(error.find(blocked), std::string::npos) << error;
+
+    // A write that runs out of room (a file size limit stands in for a full
+    // disk): the previous save survives whole.
+    const std::string path = MakeFile("Game.RAM", Z80_CART_RAM_SIZE, 6);
+    const std::vector<uint8_t> before = Contents(path);
+    std::memset(cpu->CartRam, 0x11, Z80_CART_RAM_SIZE);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    error.clear();
+    const bool saved = Z80_SaveBatteryRam(*cpu, path, &error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved);
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_EQ(Contents(path), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2)
+        << "the temporary file is removed";
+}
+
+}  // namespace
