@@ -41,12 +41,14 @@ uint8_t Interconnect_ReadPort(T_INTERCONNECT_CORE& bus, uint8_t port) {
 namespace {
 
 // I/O control: bits 5 and 7 are the output levels of the two TH lines, which
-// read back on port B's bits 6 and 7. With all four direction bits set every
-// line is an input and the TH lines float high; the buttons and the reset
-// button are inputs in every case and keep their state.
+// read back on port B's bits 6 and 7. A value whose four direction bits are
+// all set turns every line into an input and the whole of port B reads high,
+// the player 2 buttons and the reset button included, until the next input
+// step writes them again (a pending reset press is lost: a quirk kept on
+// purpose, games that rely on the byte reading 0xFF see it).
 void WriteIoControl(T_INTERCONNECT_CORE& bus, uint8_t v) {
     if ((v & 0x0F) == 0x0F) {
-        bus.PortB = uint8_t(bus.PortB | 0xC0);
+        bus.PortB = 0xFF;
     } else {
         bus.PortB = uint8_t((bus.PortB & 0x3F) | (v & 0x80) | ((v & 0x20) << 1));
     }
