@@ -130,6 +130,8 @@ struct TGolden {
     std::string Args;
 };
 
+void PrintTo(const TGolden& golden, std::ostream* out) { *out << golden.Name; }
+
 class GoldenScreen : public ::testing::TestWithParam<TGolden> {};
 
 TEST_P(GoldenScreen, FrameHashMatchesTheGoldenOne) {
