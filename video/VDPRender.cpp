@@ -11,24 +11,31 @@
 
 namespace {
 
-// Spreads the 8 bits of a plane byte over 8 bytes: byte b of the result is
-// bit b of `plane` (0 or 1).
-inline uint64_t SpreadPlane(uint8_t plane)
+// Bit selectors for spreading a plane byte over the 8 bytes of a word:
+// with kBitBInByteB, byte b of the word takes bit b of the plane (out[] order
+// of the decoders, rightmost pixel first); with kBitBInByte7MinusB, byte b
+// takes bit 7 - b (screen order, leftmost pixel first).
+constexpr uint64_t kBitBInByteB = 0x8040201008040201ULL;
+constexpr uint64_t kBitBInByte7MinusB = 0x0102040810204080ULL;
+
+// One plane byte spread over 8 bytes, each 0 or 1, in the order `select`
+// gives.
+inline uint64_t SpreadPlane(uint8_t plane, uint64_t select)
 {
-    uint64_t r = (plane * 0x0101010101010101ULL) & 0x8040201008040201ULL;
-    // Each byte now holds 0 or 1 << b; adding 0x7F moves any set bit to bit 7
+    const uint64_t r = (plane * 0x0101010101010101ULL) & select;
+    // Each byte now holds 0 or a single bit; adding 0x7F moves it to bit 7
     // without a carry into the next byte.
     return ((r + 0x7F7F7F7F7F7F7F7FULL) >> 7) & 0x0101010101010101ULL;
 }
 
-// Combines four plane bytes into eight colour indexes, byte b = pixel of bit b
-// (byte 0 is the rightmost pixel).
-inline uint64_t DecodePlanes(const uint8_t* planes)
+// Four plane bytes combined into eight colour indexes 0-15, one per byte.
+inline uint64_t DecodePlanes(const uint8_t* planes, uint64_t select)
 {
-    return SpreadPlane(planes[0]) | (SpreadPlane(planes[1]) << 1) | (SpreadPlane(planes[2]) << 2) |
-           (SpreadPlane(planes[3]) << 3);
+    return SpreadPlane(planes[0], select) | (SpreadPlane(planes[1], select) << 1) |
+           (SpreadPlane(planes[2], select) << 2) | (SpreadPlane(planes[3], select) << 3);
 }
 
+// Byte b of the word (bits 8b to 8b+7) goes to out[b].
 inline void StoreRow(uint64_t row, uint8_t out[8])
 {
     if constexpr (std::endian::native == std::endian::little) {
@@ -39,16 +46,26 @@ inline void StoreRow(uint64_t row, uint8_t out[8])
     }
 }
 
+// The plane bytes of the tile row that a name-table entry shows on plane line y.
+inline const uint8_t* TileRowPlanes(const T_VDP_CORE& vdp, uint16_t entry, uint32_t y)
+{
+    const uint32_t tile = entry & 0x1FF;
+    const uint32_t r = (entry & 0x0400) ? ((7 - y) & 7) : (y & 7); // vertical flip
+    return vdp.VRAM + tile * 32 + r * 4;
+}
+
+// A horizontal flip sends bit b to out[7 - b], the same as choosing the
+// other bit order.
+inline bool FlippedX(uint16_t entry)
+{
+    return (entry & 0x0200) != 0;
+}
+
 } // namespace
 
 void VDP_DecodeTileRow(const T_VDP_CORE& vdp, uint16_t entry, uint32_t y, uint8_t out[8])
 {
-    const uint32_t tile = entry & 0x1FF;
-    const uint32_t r = (entry & 0x0400) ? ((7 - y) & 7) : (y & 7);
-    uint64_t row = DecodePlanes(vdp.VRAM + tile * 32 + r * 4);
-    if (entry & 0x0200)
-        row = __builtin_bswap64(row); // horizontal flip: bit b goes to out[7 - b]
-    StoreRow(row, out);
+    StoreRow(DecodePlanes(TileRowPlanes(vdp, entry, y), FlippedX(entry) ? kBitBInByte7MinusB : kBitBInByteB), out);
 }
 
 void VDP_DecodeSpriteRow(const T_VDP_CORE& vdp, uint16_t pattern, uint32_t row, uint8_t out[8])
@@ -60,7 +77,7 @@ void VDP_DecodeSpriteRow(const T_VDP_CORE& vdp, uint16_t pattern, uint32_t row, 
     uint8_t planes[4];
     for (uint32_t i = 0; i < 4; ++i)
         planes[i] = vdp.VRAM[(address + i) & VDP_ADDRESS_MASK];
-    StoreRow(DecodePlanes(planes), out);
+    StoreRow(DecodePlanes(planes, kBitBInByteB), out);
 }
 
 void VDP_PutPixel(T_VDP_CORE& vdp, uint8_t value, uint32_t x, uint8_t blankAware, uint32_t line)
@@ -114,34 +131,54 @@ void DrawBackground(T_VDP_CORE& vdp, uint32_t line)
         hc = 0;
         hf = 0;
     }
-    uint32_t vc = vdp.FrameVScroll >> 3;
-    uint32_t vf = vdp.FrameVScroll & 7;
     const uint32_t base = (regs[2] & 0x0E) * 1024u;
+    uint8_t* pixels = VDP_LinePixels(vdp, line);
 
-    for (uint32_t i = 0; i < 32; ++i) {
-        if (i >= 24 && (regs[0] & VDP_R0_RIGHT_NO_VSCROLL)) {
-            vc = 0;
-            vf = 0;
-        }
-        const uint32_t y = line + vf;
-        uint32_t row = (y >> 3) + vc;
+    // Name-table row and line within the scrolled plane, once for the
+    // scrolled columns and once for the right-hand columns that may be locked.
+    struct Plane {
+        uint32_t y;
+        const uint8_t* names;
+    };
+    auto planeFor = [&](uint32_t vscroll) {
+        const uint32_t y = line + (vscroll & 7);
+        uint32_t row = (y >> 3) + (vscroll >> 3);
         if (row > 27)
             row -= 28;
-        const uint32_t column = (i - hc) & 31;
-        const uint32_t at = base + row * 64 + column * 2;
-        const uint16_t entry = static_cast<uint16_t>(vdp.VRAM[at] | (vdp.VRAM[at + 1] << 8));
+        return Plane{y, vdp.VRAM + base + row * 64};
+    };
+    const Plane scrolled = planeFor(vdp.FrameVScroll);
+    const Plane right = (regs[0] & VDP_R0_RIGHT_NO_VSCROLL) ? planeFor(0) : scrolled;
 
-        uint8_t out[8];
-        VDP_DecodeTileRow(vdp, entry, y, out);
-        const uint32_t x0 = i * 8 + hf;
-        const uint32_t palette = (entry & 0x0800) ? 16 : 0;
-        if (entry & 0x1000) {
-            for (uint32_t k = 0; k < 8; ++k)
-                if (out[7 - k] != 0)
-                    VDP_MarkPriority(vdp, x0 + k);
-        }
+    for (uint32_t i = 0; i < 32; ++i) {
+        const Plane& plane = i >= 24 ? right : scrolled;
+        const uint8_t* name = plane.names + ((i - hc) & 31) * 2;
+        const uint16_t entry = static_cast<uint16_t>(name[0] | (name[1] << 8));
+
+        // Drawing takes out[7 - k] for the k-th pixel from the left: decoded
+        // in the opposite bit order, byte k of the word is that pixel.
+        const uint64_t leftToRight =
+            DecodePlanes(TileRowPlanes(vdp, entry, plane.y), FlippedX(entry) ? kBitBInByteB : kBitBInByte7MinusB);
+        const uint8_t* palette = vdp.CRAM + ((entry & 0x0800) ? 16 : 0);
+        uint8_t colours[8];
+#pragma GCC unroll 8
         for (uint32_t k = 0; k < 8; ++k)
-            VDP_PutPixel(vdp, vdp.CRAM[palette + out[7 - k]], x0 + k, 1, line);
+            colours[k] = palette[static_cast<uint8_t>(leftToRight >> (8 * k))];
+
+        const uint32_t x0 = i * 8 + hf;
+        if (x0 - 8 <= 248 - 8) {
+            // Inside the line and clear of the left column: no wrap and no
+            // blanking can apply, so the pixels go in as one block.
+            std::memcpy(pixels + x0, colours, 8);
+            if (entry & 0x1000) // indexes are at most 15: adding 0x7F flags the non-zero ones
+                StoreRow(((leftToRight + 0x7F7F7F7F7F7F7F7FULL) >> 7) & 0x0101010101010101ULL, vdp.PriorityMask + x0);
+        } else {
+            for (uint32_t k = 0; k < 8; ++k) {
+                if ((entry & 0x1000) && static_cast<uint8_t>(leftToRight >> (8 * k)) != 0)
+                    VDP_MarkPriority(vdp, x0 + k);
+                VDP_PutPixel(vdp, colours[k], x0 + k, 1, line);
+            }
+        }
     }
 }
 
