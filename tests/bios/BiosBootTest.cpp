@@ -259,6 +259,22 @@ TEST(BiosBoot, HandsOverWithinNinetyFramesInACleanState) {
     }
 }
 
+TEST(BiosBoot, StartsCleanFromAVdpLeftMidPairWithAnInterruptPending) {
+    // A console reset does not reset the VDP: the previous program may have
+    // left half a control pair and a pending, enabled frame interrupt.
+    TBoot boot(tiravel_bios_american, LoopingCart());
+    TConsole& c = boot.Console;
+    c.SecondByte = 1;
+    c.Latch = 0x77;
+    c.Reg[1] = 0x20;
+    c.FramePending = 1;
+    c.RunUntilHandover(120);
+    EXPECT_GE(c.HandoverFrame, 30);
+    EXPECT_LE(c.HandoverFrame, 90);
+    EXPECT_EQ(c.Cram[0], 0x10) << "the splash palette went astray";
+    EXPECT_EQ(c.Reg[2], 0xFF) << "name table not at 0x3800";
+}
+
 TEST(BiosBoot, OnlyABlankFirstSixteenKilobytesMeansNoCartridge) {
     struct Case {
         const char* Name;
