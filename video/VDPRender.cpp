@@ -160,23 +160,22 @@ void DrawBackground(T_VDP_CORE& vdp, uint32_t line)
         const uint64_t leftToRight =
             DecodePlanes(TileRowPlanes(vdp, entry, plane.y), FlippedX(entry) ? kBitBInByteB : kBitBInByte7MinusB);
         const uint8_t* palette = vdp.CRAM + ((entry & 0x0800) ? 16 : 0);
-        uint8_t colours[8];
-#pragma GCC unroll 8
-        for (uint32_t k = 0; k < 8; ++k)
-            colours[k] = palette[static_cast<uint8_t>(leftToRight >> (8 * k))];
-
         const uint32_t x0 = i * 8 + hf;
         if (x0 - 8 <= 248 - 8) {
             // Inside the line and clear of the left column: no wrap and no
-            // blanking can apply, so the pixels go in as one block.
-            std::memcpy(pixels + x0, colours, 8);
+            // blanking can apply, so the pixels go straight in.
+            uint8_t* to = pixels + x0;
+#pragma GCC unroll 8
+            for (uint32_t k = 0; k < 8; ++k)
+                to[k] = palette[static_cast<uint8_t>(leftToRight >> (8 * k))];
             if (entry & 0x1000) // indexes are at most 15: adding 0x7F flags the non-zero ones
                 StoreRow(((leftToRight + 0x7F7F7F7F7F7F7F7FULL) >> 7) & 0x0101010101010101ULL, vdp.PriorityMask + x0);
         } else {
             for (uint32_t k = 0; k < 8; ++k) {
-                if ((entry & 0x1000) && static_cast<uint8_t>(leftToRight >> (8 * k)) != 0)
+                const uint8_t index = static_cast<uint8_t>(leftToRight >> (8 * k));
+                if ((entry & 0x1000) && index != 0)
                     VDP_MarkPriority(vdp, x0 + k);
-                VDP_PutPixel(vdp, colours[k], x0 + k, 1, line);
+                VDP_PutPixel(vdp, palette[index], x0 + k, 1, line);
             }
         }
     }
@@ -193,15 +192,12 @@ void DrawSprites(T_VDP_CORE& vdp, uint32_t line)
         const uint8_t ybyte = vdp.VRAM[base + s];
         if (ybyte == VDP_SPRITE_LIST_END)
             break;
-        // The chip shows a sprite one line below its y byte; one that runs
-        // past line 255 shows its lower part at the top of the screen.
-        uint32_t top = (ybyte + 1u) & 0xFF;
-        uint32_t skip = 0;
-        if (top > 255 - height) {
-            skip = 256 - top;
-            top = 0;
-        }
-        if (line >= top && line < top + height - skip) {
+        // The chip shows a sprite one line below its y byte, and one that
+        // runs past line 255 shows its lower part at the top of the screen.
+        // For drawn lines (0-191) both cases come to one rule: the sprite
+        // row is the line minus (y + 1), taken modulo 256, when below h.
+        const uint32_t row = (line - ybyte - 1u) & 0xFF;
+        if (row < height) {
             int32_t x = vdp.VRAM[base + 128 + 2 * s];
             uint32_t pattern = vdp.VRAM[base + 128 + 2 * s + 1];
             if (height == 16)
@@ -211,11 +207,15 @@ void DrawSprites(T_VDP_CORE& vdp, uint32_t line)
             if (regs[0] & VDP_R0_SPRITE_SHIFT)
                 x -= 8;
             uint8_t out[8];
-            VDP_DecodeSpriteRow(vdp, static_cast<uint16_t>(pattern), skip + line - top, out);
-            for (int32_t k = 0; k < 8; ++k) {
-                const int32_t px = x + k;
-                if (px >= 0 && px <= 255)
-                    VDP_PutSpritePixel(vdp, out[7 - k], static_cast<uint32_t>(px), line);
+            VDP_DecodeSpriteRow(vdp, static_cast<uint16_t>(pattern), row, out);
+            uint64_t any;
+            std::memcpy(&any, out, 8);
+            if (any != 0) { // a fully transparent row draws and collides with nothing
+                for (int32_t k = 0; k < 8; ++k) {
+                    const int32_t px = x + k;
+                    if (px >= 0 && px <= 255)
+                        VDP_PutSpritePixel(vdp, out[7 - k], static_cast<uint32_t>(px), line);
+                }
             }
             ++onLine;
         }
