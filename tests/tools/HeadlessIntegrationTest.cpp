@@ -52,6 +52,16 @@ fs::path Scratch() {
     return dir;
 }
 
+// Removes the scratch folder when the test program ends.
+struct TScratchCleanup : ::testing::Environment {
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(Scratch(), ec);
+    }
+};
+[[maybe_unused]] ::testing::Environment* const kScratchCleanup =
+    ::testing::AddGlobalTestEnvironment(new TScratchCleanup);
+
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
