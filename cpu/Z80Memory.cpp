@@ -41,7 +41,10 @@ uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
         const uint8_t slot = address < 0x4000 ? cpu.PageSlot0 : address < 0x8000 ? cpu.PageSlot1 : cpu.PageSlot2;
         offset = slot * Z80_BANK_SIZE + (address & 0x3FFF);
     }
-    if (cartridge) return cpu.Rom[offset];
+    // The ROM area decodes 20 address bits, like a 1 MB cartridge: a bank
+    // number past its 64 banks (only reachable if RomBankCount was set by
+    // hand above 64) mirrors instead of reading outside the area.
+    if (cartridge) return cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
     // An 8 KB BIOS chip answers its whole window, mirrored every 8 KB.
     return Z80_BiosImages[cpu.BiosType ? 1 : 0][offset & (Z80_BIOS_SIZE - 1)];
 }

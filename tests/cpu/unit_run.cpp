@@ -38,26 +38,29 @@ TEST_F(RunLoopTest, RequestAfterEiIsAcceptedOnlyAfterTheNextInstruction) {
     EXPECT_EQ(vdp->InterruptLine, 1) << "accepting does not lower the VDP's line";
 }
 
-TEST_F(RunLoopTest, InterruptModesAndDisabledInterrupts) {
-    const struct { uint8_t iff; int32_t mode; uint16_t pc; uint8_t iffAfter; uint16_t sp; } cases[] = {
-        {0, 1, 0x0105, 0, 0xDFF0},  // disabled: ignored, five NOPs run
-        {1, 0, 0x0105, 0, 0xDFF0},  // mode 0: only the flip-flops are cleared
-        {1, 1, 0x0039, 0, 0xDFEE},
-        {1, 2, 0x0039, 0, 0xDFEE},  // mode 2 behaves like mode 1, I is not used
+TEST_F(RunLoopTest, InterruptModesOnAHaltedCpu) {
+    const struct { uint8_t iff; int32_t mode; uint8_t halted; uint16_t pc; uint16_t sp; } cases[] = {
+        {0, 1, 1, 0x0101, 0xDFF0},  // disabled: ignored
+        {1, 0, 1, 0x0101, 0xDFF0},  // mode 0: only the flip-flops are cleared
+        {1, 1, 0, 0x0039, 0xDFEE},
+        {1, 2, 0, 0x0039, 0xDFEE},  // mode 2 behaves like mode 1, I is not used
     };
     for (const auto& c : cases) {
         CpuTestRig rig;
         rig.MapCartridge();
         rig.cpu->SP = 0xDFF0;
-        rig.cpu->PC = 0x0100;
+        rig.Program(0x0100, {0x76});
+        Z80_RunCycles(*rig.cpu, 17);
+        ASSERT_EQ(rig.cpu->Halted, 1);
         rig.cpu->I = 0x80;
         rig.cpu->IFF1 = rig.cpu->IFF2 = c.iff;
         rig.cpu->InterruptMode = c.mode;
         rig.vdp->InterruptLine = 1;
         Z80_RunCycles(*rig.cpu, 17);
+        EXPECT_EQ(rig.cpu->Halted, c.halted) << "mode " << c.mode << " iff " << int(c.iff);
         EXPECT_EQ(rig.cpu->PC, c.pc) << "mode " << c.mode << " iff " << int(c.iff);
-        EXPECT_EQ(rig.cpu->IFF1, c.iffAfter);
-        EXPECT_EQ(rig.cpu->IFF2, c.iffAfter);
+        EXPECT_EQ(rig.cpu->IFF1, 0);
+        EXPECT_EQ(rig.cpu->IFF2, 0);
         EXPECT_EQ(rig.cpu->SP, c.sp);
     }
 }
@@ -114,8 +117,17 @@ TEST_F(RunLoopTest, NmiPushesJumpsAndLocksOutForFiveThousandAndOneCalls) {
     EXPECT_EQ(cpu->IFF1, 1);
     EXPECT_EQ(cpu->NmiActive, 1);
 
+    // The NMI routine runs only after a maskable interrupt wakes the CPU,
+    // whose routine then returns into it.
+    RequestInterrupt(1);
+    Z80_RunCycles(*cpu, 17);
+    RequestInterrupt(0);
+    EXPECT_EQ(cpu->Halted, 0);
+    EXPECT_EQ(StackWord(cpu->SP), 0x0066);
+    EXPECT_EQ(cpu->PC, 0x0039);
+
     const uint16_t sp = cpu->SP;
-    for (int call = 1; call <= 5000; ++call) {
+    for (int call = 2; call <= 5000; ++call) {  // the wake-up above was call 1
         Z80_RunCycles(*cpu, 228);
         Z80_RaiseNMI(*cpu);  // held: ignored during the lock-out
         ASSERT_EQ(cpu->NmiActive, 1) << call;
