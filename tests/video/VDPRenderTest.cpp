@@ -28,12 +28,13 @@ protected:
             for (uint32_t c = 0; c < 32; ++c)
                 Name(r, c, (c & 15) | (c >= 16 ? 0x0800 : 0));
     }
-    // Every cell of row r shows the value r.
+    // Every cell of row r shows the value r + 1 (0 would also be what an
+    // empty name-table area shows).
     void RowScene()
     {
         for (uint32_t r = 0; r < 28; ++r)
             for (uint32_t c = 0; c < 32; ++c)
-                Name(r, c, (r & 15) | (r >= 16 ? 0x0800 : 0));
+                Name(r, c, ((r + 1) & 15) | (r + 1 >= 16 ? 0x0800 : 0));
     }
     uint8_t At(uint32_t line, uint32_t x) { return Screen(line)[x]; }
 };
@@ -67,11 +68,11 @@ TEST_F(RenderTest, VerticalScrollLatchedAtLineZeroAndWrapsAt28Rows)
 {
     RowScene();
     struct { uint8_t scroll; uint32_t line; uint8_t row; } table[] = {
-        {0, 0, 0}, {0xE0, 0, 0}, {0xE0, 191, 23}, {3, 4, 0}, {3, 5, 1}, {200, 0, 25}, {200, 30, 0}};
+        {0, 0, 0}, {0xE0, 0, 0}, {0xE0, 191, 23}, {3, 4, 0}, {3, 5, 1}, {200, 0, 25}, {200, 24, 0}};
     for (auto c : table) {
         Reg(9, c.scroll);
         Frame();
-        EXPECT_EQ(Filled(c.row), Screen(c.line)) << int(c.scroll) << " line " << c.line;
+        EXPECT_EQ(Filled(c.row + 1), Screen(c.line)) << int(c.scroll) << " line " << c.line;
     }
 
     Reg(9, 8);
@@ -79,10 +80,10 @@ TEST_F(RenderTest, VerticalScrollLatchedAtLineZeroAndWrapsAt28Rows)
     Reg(9, 0); // after line 0: only the next drawn frame sees it
     for (uint32_t l = 1; l < 262; ++l)
         VDP_RunLine(vdp, l, 1);
-    EXPECT_EQ(Filled(1), Screen(1));
-    EXPECT_EQ(Filled(24), Screen(191));
+    EXPECT_EQ(Filled(2), Screen(1));
+    EXPECT_EQ(Filled(25), Screen(191));
     Frame();
-    EXPECT_EQ(Filled(0), Screen(1));
+    EXPECT_EQ(Filled(1), Screen(1));
 
     Reg(9, 16); // not latched when line 0 is skipped, blank or has no background
     Frame(0);
@@ -93,13 +94,13 @@ TEST_F(RenderTest, VerticalScrollLatchedAtLineZeroAndWrapsAt28Rows)
     Frame();
     VDP_SetBackgroundLayer(vdp, 1);
     VDP_RunLine(vdp, 1, 1);
-    EXPECT_EQ(Filled(0), Screen(1));
+    EXPECT_EQ(Filled(1), Screen(1));
 
     Reg(9, 8);
     Reg(0, 0x80); // right-hand eight columns stay unscrolled
     Frame();
-    EXPECT_EQ(1, At(0, 191));
-    EXPECT_EQ(0, At(0, 192));
+    EXPECT_EQ(2, At(0, 191));
+    EXPECT_EQ(1, At(0, 192));
 }
 
 TEST_F(RenderTest, FlipsAndPaletteSelect)
