@@ -274,3 +274,20 @@ TEST_F(RenderTest, VramChangesShowOnTheNextLine)
     EXPECT_EQ(1, At(0, 8));
     EXPECT_EQ(9, At(1, 8));
 }
+
+TEST_F(VdpTest, DirectCallsStayInsideTheChipsMemory)
+{
+    // Pattern 511 row 15 lies past the end of VRAM and wraps to its start.
+    vdp.VRAM[28] = 0x80;
+    vdp.VRAM[31] = 0x01;
+    uint8_t out[8];
+    VDP_DecodeSpriteRow(vdp, 511, 15, out);
+    EXPECT_EQ((std::array<uint8_t, 8>{8, 0, 0, 0, 0, 0, 0, 1}), std::to_array(out));
+
+    auto before = std::make_unique<T_VDP_CORE>(vdp);
+    VDP_PutPixel(vdp, 5, 0, 0, 192);
+    VDP_ClearLine(vdp, 300);
+    VDP_PutSpritePixel(vdp, 3, 256, 0);
+    VDP_MarkPriority(vdp, 256);
+    EXPECT_EQ(0, std::memcmp(before.get(), &vdp, sizeof vdp));
+}
