@@ -289,10 +289,9 @@ int Run(const TOptions& options) {
         status = Failure(error);
     if (!options.PngFile.empty() && !WritePngFromBmp(options.PngFile, image, VDP_FRAME_IMAGE_SIZE, error))
         status = Failure(error);
-    if (!ramPath.empty()) {
-        machine.StopEmulation();  // saves the battery RAM if the game used it
-        for (const std::string& message : errors) status = Failure(message);
-    }
+    // The machine was never resumed, so it is still "stopped": the end of the
+    // run saves the battery RAM directly (only if the game used it).
+    if (!ramPath.empty() && !Z80_SaveBatteryRam(*machine.Cpu, ramPath, &error)) status = Failure(error);
 
     if (options.Hash) {
         const uint64_t frameHash =

@@ -95,7 +95,8 @@ TEST_F(MachineCoresTest, StopSavesTheBatteryRamOnlyWhenTheGameUsedIt) {
 
 TEST_F(MachineCoresTest, FailedBatterySaveIsReportedWithTheCoresMessage) {
     StartGame();
-    machine.SetRamPath((dir / "missing-folder" / "Game.RAM").string());
+    // A folder that cannot exist: its parent is the ROM file.
+    machine.SetRamPath((dir / "Game.sms" / "Game.RAM").string());
     onPresent = [this] { machine.Cpu->CartRamDirty = 1; };
     ServeFrames(1);
     machine.StopEmulation();

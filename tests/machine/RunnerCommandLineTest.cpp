@@ -104,4 +104,14 @@ TEST(RunnerCommandLine, HashAndSpeedLinesHaveTheAgreedFormat) {
     EXPECT_EQ(r.Err, "") << "no progress line when stderr is not a terminal";
 }
 
+TEST(RunnerCommandLine, BatteryRamThatCannotBeSavedExitsWith1) {
+    // The battery cartridge writes its RAM; the RAM folder's parent is a file.
+    const std::string rom = std::string(TIRAVEL_ROM_DIR) + "/battery.sms";
+    ASSERT_TRUE(fs::exists(rom)) << rom;
+    WriteFile(Scratch() / "plain", 10);
+    const TResult r = RunRunner("--frames 120 --ram-dir '" + (Scratch() / "plain" / "RAMs").string() + "' '" + rom + "'");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("battery.RAM"), std::string::npos) << r.Err;
+}
+
 }  // namespace
