@@ -9,6 +9,7 @@
 // own accounting; the timed CPU must then end the frame in the same state.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -29,14 +30,17 @@ namespace {
 constexpr uint32_t kLines = 262;
 constexpr uint32_t kLineCycles = 228;
 
-// The last measured rates, for the ratio printed at exit.
+// The best rate each side reached over all runs of its benchmark (the
+// library runs a function several times, more with repetitions), for the
+// ratio printed at exit: on a shared machine the best run is the one least
+// disturbed by other work.
 struct Rates {
     double ours = 0;
     double z80exInstructions = 0;
     double z80exSteps = 0;
     ~Rates() {
         if (ours == 0 || z80exInstructions == 0) return;
-        std::printf("\nTiravel %.1f MIPS, libz80ex %.1f MIPS (%.1f million steps/s, prefixes counted separately)\n"
+        std::printf("\nbest runs: Tiravel %.1f MIPS, libz80ex %.1f MIPS (%.1f million steps/s, prefixes counted separately)\n"
                     "ratio Tiravel / libz80ex: %.2f by instructions, %.2f by z80ex steps\n",
                     ours, z80exInstructions, z80exSteps, ours / z80exInstructions, ours / z80exSteps);
     }
@@ -110,7 +114,7 @@ void BM_TiravelZ80(benchmark::State& state) {
     const double instructions = double(perFrame) * double(state.iterations());
     state.counters["MIPS"] = benchmark::Counter(instructions / 1e6, benchmark::Counter::kIsRate);
     state.counters["instructions_per_frame"] = double(perFrame);
-    gRates.ours = instructions / seconds / 1e6;
+    gRates.ours = std::max(gRates.ours, instructions / seconds / 1e6);
 }
 BENCHMARK(BM_TiravelZ80)->Unit(benchmark::kMicrosecond);
 
@@ -164,9 +168,12 @@ void BM_LibZ80ex(benchmark::State& state) {
     }
     const double seconds = ThreadSeconds() - start;
     state.counters["MIPS"] = benchmark::Counter(double(instructions) / 1e6, benchmark::Counter::kIsRate);
+    state.counters["instructions_per_frame"] = double(instructions) / double(state.iterations());
     state.counters["steps_per_frame"] = double(steps) / double(state.iterations());
-    gRates.z80exInstructions = double(instructions) / seconds / 1e6;
-    gRates.z80exSteps = double(steps) / seconds / 1e6;
+    if (double(instructions) / seconds / 1e6 > gRates.z80exInstructions) {
+        gRates.z80exInstructions = double(instructions) / seconds / 1e6;
+        gRates.z80exSteps = double(steps) / seconds / 1e6;
+    }
 }
 BENCHMARK(BM_LibZ80ex)->Unit(benchmark::kMicrosecond);
 
