@@ -20,7 +20,9 @@
 #include <thread>
 
 // Runs posted calls on the main (window) thread, later, in posting order.
-// The desktop implements it on its event loop; tests run a thread of their own.
+// The desktop implements it on its event loop; tests serve it themselves.
+// A post that is served after its thread was withdrawn does nothing, but the
+// thread object must still exist: drop queued posts before destroying it.
 class TMainThreadDispatcher {
 public:
     virtual ~TMainThreadDispatcher() = default;
