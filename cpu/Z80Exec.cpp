@@ -177,8 +177,8 @@ inline uint32_t Simple(T_Z80_CPU_CORE& cpu, uint32_t cycles) {
     X(base + 6, Z80_ReadMemory(cpu, HL(cpu)), 7)                    \
     X(base + 7, cpu.A, 4)
 
-inline uint32_t ExecuteBase(T_Z80_CPU_CORE& cpu, uint8_t opcode, uint8_t second, uint8_t fourth,
-                            T_Z80_FLAG_SET& flags) {
+[[gnu::always_inline]] inline uint32_t ExecuteBase(T_Z80_CPU_CORE& cpu, uint8_t opcode, uint8_t second,
+                                                   uint8_t fourth, T_Z80_FLAG_SET& flags) {
     switch (opcode) {
         case 0x00: return Simple(cpu, 4);
         case 0x01: return LoadPairImmediate(cpu, cpu.B, cpu.C);
@@ -467,7 +467,12 @@ inline uint32_t ExecuteBase(T_Z80_CPU_CORE& cpu, uint8_t opcode, uint8_t second,
 
 }  // namespace
 
-uint32_t Z80_ExecuteInstruction(T_Z80_CPU_CORE& cpu) {
+// The step is the emulator's hottest function: flattening pulls the memory
+// map, the ALU and the port decoding into it (across files in link-time
+// optimised builds), so the unprefixed set runs without calls. The prefixed
+// sets stay separate functions so the step stays small; each is flattened
+// on its own.
+[[gnu::noinline, gnu::flatten]] uint32_t Z80_ExecuteInstruction(T_Z80_CPU_CORE& cpu) {
     T_Z80_FLAG_SET flags;
     Z80_UnpackFlags(cpu, flags);
     const uint16_t pc = cpu.PC;

@@ -32,7 +32,7 @@ uint8_t Modify(const T_Z80_CPU_CORE& cpu, uint8_t v, T_Z80_FLAG_SET& flags) {
 }
 
 template <unsigned Op>
-uint32_t Cb(T_Z80_CPU_CORE& cpu, T_Z80_FLAG_SET& flags) {
+[[gnu::flatten]] uint32_t Cb(T_Z80_CPU_CORE& cpu, T_Z80_FLAG_SET& flags) {
     constexpr unsigned reg = Op & 7;
     constexpr unsigned y = (Op >> 3) & 7;
     constexpr unsigned group = Op >> 6;
@@ -66,6 +66,6 @@ constexpr std::array<CbHandler, 256> kCbTable = MakeTable(std::make_index_sequen
 
 }  // namespace
 
-uint32_t Z80_ExecuteCB(T_Z80_CPU_CORE& cpu, uint8_t second, T_Z80_FLAG_SET& flags) {
+[[gnu::noinline]] uint32_t Z80_ExecuteCB(T_Z80_CPU_CORE& cpu, uint8_t second, T_Z80_FLAG_SET& flags) {
     return kCbTable[second](cpu, flags);
 }
