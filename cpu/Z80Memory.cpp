@@ -30,7 +30,8 @@ inline uint8_t ReduceBank(const T_Z80_CPU_CORE& cpu, uint8_t value) {
 }  // namespace
 
 uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
-    const bool cartridge = (Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) != 0;
+    // System RAM is the most frequent target (stack, variables) and does not
+    // depend on the memory control register, so it is decided first.
     if (address >= 0xC000) return cpu.Ram[address & 0x1FFF];
     if (address >= 0x8000 && (cpu.RamControl & 0x08)) {
         cpu.CartRamDirty = 1;
@@ -44,7 +45,7 @@ uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
     // The ROM area decodes 20 address bits, like a 1 MB cartridge: a bank
     // number past its 64 banks (only reachable if RomBankCount was set by
     // hand above 64) mirrors instead of reading outside the area.
-    if (cartridge) return cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
+    if (Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) return cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
     // An 8 KB BIOS chip answers its whole window, mirrored every 8 KB.
     return Z80_BiosImages[cpu.BiosType ? 1 : 0][offset & (Z80_BIOS_SIZE - 1)];
 }
