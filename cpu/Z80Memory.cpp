@@ -9,6 +9,7 @@
 //
 // The lower 48 KB show either the cartridge or the selected BIOS image,
 // depending on bit 3 of the bus's memory control register.
+#include <cstddef>
 #include <cstring>
 
 #include "Interconnect.h"
@@ -27,6 +28,9 @@ inline uint8_t ReduceBank(const T_Z80_CPU_CORE& cpu, uint8_t value) {
     return static_cast<uint8_t>(value % count);
 }
 
+static_assert(offsetof(T_Z80_CPU_CORE, PageSlot1) == offsetof(T_Z80_CPU_CORE, PageSlot0) + 1 &&
+              offsetof(T_Z80_CPU_CORE, PageSlot2) == offsetof(T_Z80_CPU_CORE, PageSlot0) + 2);
+
 }  // namespace
 
 uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
@@ -37,11 +41,12 @@ uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
         cpu.CartRamDirty = 1;
         return cpu.CartRam[CartRamOffset(cpu, address)];
     }
-    std::size_t offset = address;
-    if (address >= 0x0400) {
-        const uint8_t slot = address < 0x4000 ? cpu.PageSlot0 : address < 0x8000 ? cpu.PageSlot1 : cpu.PageSlot2;
-        offset = slot * Z80_BANK_SIZE + (address & 0x3FFF);
-    }
+    // The three paging registers are consecutive bytes of the CPU object,
+    // so the window number (address >> 14, 0 to 2 here) indexes them; the
+    // first kilobyte always reads bank 0.
+    const auto* slots = reinterpret_cast<const uint8_t*>(&cpu) + offsetof(T_Z80_CPU_CORE, PageSlot0);
+    const std::size_t bank = address < 0x0400 ? 0 : slots[address >> 14];
+    const std::size_t offset = bank * Z80_BANK_SIZE + (address & 0x3FFF);
     // The ROM area decodes 20 address bits, like a 1 MB cartridge: a bank
     // number past its 64 banks (only reachable if RomBankCount was set by
     // hand above 64) mirrors instead of reading outside the area.

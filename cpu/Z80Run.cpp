@@ -20,18 +20,16 @@ inline void PushPC(T_Z80_CPU_CORE& cpu) {
 
 void Z80_RunCycles(T_Z80_CPU_CORE& cpu, uint32_t budget) {
     uint32_t count = 0;
-    // Every real instruction takes at least 4 cycles, so a budget's worth of
-    // steps is more than any program needs; only the 0-cycle no-ops after
-    // 0xDD/0xFD could go beyond it, and they must not hold the call forever.
-    uint32_t steps = 0;
-    while (count < budget && steps < budget) {
+    // Only the 0-cycle no-ops after 0xDD/0xFD add nothing to the count; a
+    // budget's worth of them in one call ends it, so a program made of them
+    // cannot hold the call forever. Every other step costs at least 4 cycles.
+    uint32_t idleSteps = 0;
+    while (count < budget) {
         if (Interconnect_GetInterruptLine(*cpu.Bus) == 1) Z80_AcceptInterrupt(cpu, budget);
-        if (cpu.Halted == 1) {
-            count = budget;
-            break;
-        }
-        count += Z80_ExecuteInstruction(cpu);
-        ++steps;
+        if (cpu.Halted == 1) break;
+        const uint32_t cycles = Z80_ExecuteInstruction(cpu);
+        if (cycles == 0 && ++idleSteps >= budget) break;
+        count += cycles;
     }
     if (cpu.NmiActive == 1) {
         if (cpu.NmiLockCounter == 0)
