@@ -472,7 +472,7 @@ inline uint32_t Simple(T_Z80_CPU_CORE& cpu, uint32_t cycles) {
 // optimised builds), so the unprefixed set runs without calls. The prefixed
 // sets stay separate functions so the step stays small; each is flattened
 // on its own.
-[[gnu::noinline, gnu::flatten]] uint32_t Z80_ExecuteInstruction(T_Z80_CPU_CORE& cpu) {
+[[gnu::flatten]] uint32_t Z80_ExecuteInstruction(T_Z80_CPU_CORE& cpu) {
     T_Z80_FLAG_SET flags;
     Z80_UnpackFlags(cpu, flags);
     const uint16_t pc = cpu.PC;
