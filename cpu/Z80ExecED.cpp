@@ -109,8 +109,9 @@ inline uint32_t CompareBlock(T_Z80_CPU_CORE& cpu, bool up, bool repeat, T_Z80_FL
     return Done(cpu, 16);
 }
 
-inline uint32_t InputBlock(T_Z80_CPU_CORE& cpu, bool up, bool repeat, T_Z80_FLAG_SET& flags) {
-    Z80_WriteMemory(cpu, HL(cpu), Interconnect_ReadPort(*cpu.Bus, cpu.C));
+// What INI/IND/OUTI/OUTD and their repeating forms share after the transfer:
+// B counts down, HL steps, and the repeating forms test only for the end.
+inline uint32_t FinishPortBlock(T_Z80_CPU_CORE& cpu, bool up, bool repeat, T_Z80_FLAG_SET& flags) {
     cpu.B = static_cast<uint8_t>(cpu.B - 1);
     StepHL(cpu, up);
     if (repeat) {
@@ -125,20 +126,14 @@ inline uint32_t InputBlock(T_Z80_CPU_CORE& cpu, bool up, bool repeat, T_Z80_FLAG
     return Done(cpu, 16);
 }
 
+inline uint32_t InputBlock(T_Z80_CPU_CORE& cpu, bool up, bool repeat, T_Z80_FLAG_SET& flags) {
+    Z80_WriteMemory(cpu, HL(cpu), Interconnect_ReadPort(*cpu.Bus, cpu.C));
+    return FinishPortBlock(cpu, up, repeat, flags);
+}
+
 inline uint32_t OutputBlock(T_Z80_CPU_CORE& cpu, bool up, bool repeat, T_Z80_FLAG_SET& flags) {
     Interconnect_WritePort(*cpu.Bus, cpu.C, Z80_ReadMemory(cpu, HL(cpu)));
-    cpu.B = static_cast<uint8_t>(cpu.B - 1);
-    StepHL(cpu, up);
-    if (repeat) {
-        if (cpu.B != 0) return 21;
-        flags.Sign = 0;
-        flags.Zero = 1;
-    } else {
-        flags.Sign = Z80_SignOf(cpu, cpu.B);
-        flags.Zero = Z80_IsZero(cpu, cpu.B);
-    }
-    flags.Subtract = 1;
-    return Done(cpu, 16);
+    return FinishPortBlock(cpu, up, repeat, flags);
 }
 
 }  // namespace
