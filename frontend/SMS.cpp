@@ -131,10 +131,6 @@ void TSMS::RunFrame() {
     FrameStream.Position = 0;
 }
 
-void TSMS::PresentFrame() {
-    if (OnPresentFrame) OnPresentFrame(*this);
-}
-
 void TSMS::MeasureFrameRate() {
     const uint32_t now = Timers.timeGetTime();
     // Unsigned difference: the millisecond timer wraps every 49.7 days.

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "Display.h"
+#include "InputDevice.h"
 #include "Interconnect.h"
 #include "PlatformThread.h"
 #include "SNDEM.h"
@@ -33,6 +35,12 @@ struct TFrameStream {
 };
 
 constexpr uint32_t SMS_LINES_PER_FRAME = 262;
+// The controller inputs written to the bus every frame, in writing order:
+// player 1 Left, Right, Up, Down, Button 1, Button 2, then player 2's.
+constexpr int SMS_PAD_INPUTS = 12;
+// Presses (true) or releases (false) each input's port bit.
+void SMS_WritePads(T_INTERCONNECT_CORE& bus, const bool held[SMS_PAD_INPUTS]);
+
 constexpr uint32_t SMS_CYCLES_PER_LINE = 228;
 
 class TSMS : public TPlatformThread {
@@ -59,8 +67,11 @@ public:
     // lines and the export into FrameStream. Execute calls it; the headless
     // runner calls it directly.
     void RunFrame();
-    // The per-frame presentation step; runs OnPresentFrame (if set) on the
-    // calling thread. Execute hands it to the main thread.
+    // The per-frame presentation step, on the main thread while the machine
+    // waits: input into the controller ports, the frame's sound into the
+    // ring buffer, the display mode, the picture with its overlays, the flip
+    // and the pacing to TargetFps; then OnPresentFrame (if set). Steps whose
+    // facility is not attached (no input devices, no display) are skipped.
     void PresentFrame();
     // The per-second frame count (after each presentation): the first call
     // since the loop began publishes the count at once, later calls publish
@@ -81,6 +92,11 @@ public:
 
     TTimers& Timers;
     TSoundOutputBuffer& SoundBuffer;
+    // Player 1's and player 2's input devices and the display, attached by
+    // the front end before the first ResumeEmulation; not owned.
+    TInputDevice* Input1 = nullptr;
+    TInputDevice* Input2 = nullptr;
+    TDisplay* Display = nullptr;
 
     // Fields, zero until InitMachine.
     TFrameStream FrameStream{};
@@ -116,6 +132,12 @@ protected:
     void Execute() override;
 
 private:
+    void PresentInput();
+    void PresentSound();
+    void PresentPicture();
+    void DrawPsgStatus(TCanvas& canvas);
+    void DrawVdpStatus(TCanvas& canvas);
+    void PaceFrame();
     void Report(const std::string& message);
     void StopAfterFault();
     static void PresentOnMainThread(void* self);

@@ -19,6 +19,9 @@ void TSdlSoundBuffer::Close() {
 bool TSdlSoundBuffer::Create(uint32_t bytesPerSecond, uint32_t size) {
     Close();
     TRingSoundBuffer::Create(bytesPerSecond, size);
+    // The window's toolkit handles Ctrl+C and termination; SDL must not turn
+    // them into events nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         lastError_ = std::string("Sound output unavailable: ") + SDL_GetError();
         return false;

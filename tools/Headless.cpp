@@ -174,27 +174,17 @@ std::string BatteryPath(const std::string& ramDir, const std::string& rom) {
 
 // The input step of one frame: pads every frame, Pause while held, Reset once.
 void ApplyInput(TSMS& machine, const TScriptedInput& input) {
-    using P = void (*)(T_INTERCONNECT_CORE&);
-    struct TPad {
-        TScriptButton Button;
-        P Press, Release;
+    // The script's buttons in the order the bus is written.
+    static const TScriptButton pads[SMS_PAD_INPUTS] = {
+        TScriptButton::P1Left, TScriptButton::P1Right, TScriptButton::P1Up, TScriptButton::P1Down,
+        TScriptButton::P1Button1, TScriptButton::P1Button2,
+        TScriptButton::P2Left, TScriptButton::P2Right, TScriptButton::P2Up, TScriptButton::P2Down,
+        TScriptButton::P2Button1, TScriptButton::P2Button2,
     };
-    static const TPad pads[] = {
-        {TScriptButton::P1Left, Interconnect_PressP1Left, Interconnect_ReleaseP1Left},
-        {TScriptButton::P1Right, Interconnect_PressP1Right, Interconnect_ReleaseP1Right},
-        {TScriptButton::P1Up, Interconnect_PressP1Up, Interconnect_ReleaseP1Up},
-        {TScriptButton::P1Down, Interconnect_PressP1Down, Interconnect_ReleaseP1Down},
-        {TScriptButton::P1Button1, Interconnect_PressP1Button1, Interconnect_ReleaseP1Button1},
-        {TScriptButton::P1Button2, Interconnect_PressP1Button2, Interconnect_ReleaseP1Button2},
-        {TScriptButton::P2Left, Interconnect_PressP2Left, Interconnect_ReleaseP2Left},
-        {TScriptButton::P2Right, Interconnect_PressP2Right, Interconnect_ReleaseP2Right},
-        {TScriptButton::P2Up, Interconnect_PressP2Up, Interconnect_ReleaseP2Up},
-        {TScriptButton::P2Down, Interconnect_PressP2Down, Interconnect_ReleaseP2Down},
-        {TScriptButton::P2Button1, Interconnect_PressP2Button1, Interconnect_ReleaseP2Button1},
-        {TScriptButton::P2Button2, Interconnect_PressP2Button2, Interconnect_ReleaseP2Button2},
-    };
+    bool held[SMS_PAD_INPUTS];
+    for (int i = 0; i < SMS_PAD_INPUTS; ++i) held[i] = input.Held(pads[i]);
     T_INTERCONNECT_CORE& bus = *machine.Interconnect;
-    for (const TPad& pad : pads) (input.Held(pad.Button) ? pad.Press : pad.Release)(bus);
+    SMS_WritePads(bus, held);
     if (input.Held(TScriptButton::Pause)) Z80_RaiseNMI(*machine.Cpu);
     if (input.ResetPressed()) Interconnect_PressReset(bus);
 }

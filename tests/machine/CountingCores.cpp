@@ -76,3 +76,24 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
     ++CoreLog.SavesWritten;
     return true;
 }
+
+// The presentation's calls: silence, zero status, and counted pad writes.
+void PSG_RenderFrame(T_PSG_CORE&, T_PSG_SAMPLE_BLOCK& block) { std::memset(block.Samples, 128, sizeof block.Samples); }
+void PSG_GetStatus(const T_PSG_CORE&, T_PSG_STATUS_INFO& info) { info = T_PSG_STATUS_INFO{}; }
+void VDP_GetStatusInfo(const T_VDP_CORE&, T_VDP_STATUS_INFO& info) { info = T_VDP_STATUS_INFO{}; }
+#define TIRAVEL_COUNTED_PAD(input)                                                   \
+    void Interconnect_Press##input(T_INTERCONNECT_CORE&) { ++CoreLog.PadWrites; }   \
+    void Interconnect_Release##input(T_INTERCONNECT_CORE&) { ++CoreLog.PadWrites; }
+TIRAVEL_COUNTED_PAD(P1Up)
+TIRAVEL_COUNTED_PAD(P1Down)
+TIRAVEL_COUNTED_PAD(P1Left)
+TIRAVEL_COUNTED_PAD(P1Right)
+TIRAVEL_COUNTED_PAD(P1Button1)
+TIRAVEL_COUNTED_PAD(P1Button2)
+TIRAVEL_COUNTED_PAD(P2Up)
+TIRAVEL_COUNTED_PAD(P2Down)
+TIRAVEL_COUNTED_PAD(P2Left)
+TIRAVEL_COUNTED_PAD(P2Right)
+TIRAVEL_COUNTED_PAD(P2Button1)
+TIRAVEL_COUNTED_PAD(P2Button2)
+#undef TIRAVEL_COUNTED_PAD

@@ -23,6 +23,7 @@ struct TCoreLog {
     std::string LastSavePath;
     std::string FailSavesWith;  // non-empty: saves fail with this message
     uint32_t Exports = 0;
+    uint32_t PadWrites = 0;  // controller press/release calls
 };
 
 extern TCoreLog CoreLog;

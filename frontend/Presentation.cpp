@@ -1,0 +1,201 @@
+// TSMS::PresentFrame: one emulated frame's meeting with the host, on the
+// main thread while the machine thread waits. In order: the two pads into
+// the controller ports (and Pause into the NMI), the frame's sound into the
+// looping ring with its latency kept near 5000 bytes, the display mode, the
+// picture with the two status overlays, the flip, and the pacing to 60
+// frames per second.
+#include <cstdio>
+#include <string>
+
+#include "SMS.h"
+
+namespace {
+
+using TBusCall = void (*)(T_INTERCONNECT_CORE&);
+struct TPadBit {
+    TBusCall Press, Release;
+};
+
+// The order in which the inputs are written every frame.
+constexpr TPadBit kPadBits[SMS_PAD_INPUTS] = {
+    {Interconnect_PressP1Left, Interconnect_ReleaseP1Left},
+    {Interconnect_PressP1Right, Interconnect_ReleaseP1Right},
+    {Interconnect_PressP1Up, Interconnect_ReleaseP1Up},
+    {Interconnect_PressP1Down, Interconnect_ReleaseP1Down},
+    {Interconnect_PressP1Button1, Interconnect_ReleaseP1Button1},
+    {Interconnect_PressP1Button2, Interconnect_ReleaseP1Button2},
+    {Interconnect_PressP2Left, Interconnect_ReleaseP2Left},
+    {Interconnect_PressP2Right, Interconnect_ReleaseP2Right},
+    {Interconnect_PressP2Up, Interconnect_ReleaseP2Up},
+    {Interconnect_PressP2Down, Interconnect_ReleaseP2Down},
+    {Interconnect_PressP2Button1, Interconnect_ReleaseP2Button1},
+    {Interconnect_PressP2Button2, Interconnect_ReleaseP2Button2},
+};
+
+constexpr TColor kWhite{255, 255, 255};
+constexpr TColor kBlack{0, 0, 0};
+constexpr TColor kYellow{255, 255, 0};
+constexpr TColor kGreen{0, 255, 0};
+
+// The sound ring's fill window: resynchronise below this many queued bytes
+// (only from the last block of the ring), and start playing above it.
+constexpr uint32_t kLowLatency = 4000;
+constexpr uint32_t kTargetLatency = 5000;
+
+void StartOverlay(TCanvas& canvas) {
+    canvas.SetFont("Courier New", 6, true);
+    canvas.SetFontColor(kWhite);
+    canvas.SetBrushColor(kBlack);
+    canvas.SetPenColor(kWhite);
+}
+
+std::string Line(const char* label, unsigned value) { return label + std::to_string(value); }
+
+}  // namespace
+
+void SMS_WritePads(T_INTERCONNECT_CORE& bus, const bool held[SMS_PAD_INPUTS]) {
+    for (int input = 0; input < SMS_PAD_INPUTS; ++input)
+        (held[input] ? kPadBits[input].Press : kPadBits[input].Release)(bus);
+}
+
+void TSMS::PresentFrame() {
+    PresentInput();
+    PresentSound();
+    PresentPicture();
+    PaceFrame();
+    if (OnPresentFrame) OnPresentFrame(*this);
+}
+
+void TSMS::PresentInput() {
+    if (Input1 != nullptr) Input1->Update();
+    if (Input2 != nullptr) Input2->Update();
+    auto on = [](const TInputDevice* device, TInputState state) { return device != nullptr && device->State(state); };
+    const bool held[SMS_PAD_INPUTS] = {
+        on(Input1, TInputState::Left), on(Input1, TInputState::Right),
+        on(Input1, TInputState::Up), on(Input1, TInputState::Down),
+        on(Input1, TInputState::Button1), on(Input1, TInputState::Button2),
+        on(Input2, TInputState::Left), on(Input2, TInputState::Right),
+        on(Input2, TInputState::Up), on(Input2, TInputState::Down),
+        on(Input2, TInputState::Button1), on(Input2, TInputState::Button2),
+    };
+    SMS_WritePads(*Interconnect, held);
+    // Held Pause asks every frame; the CPU's lock-out turns that into one
+    // interrupt per lock-out period. Player 2 has no pause.
+    if (on(Input1, TInputState::Button3)) Z80_RaiseNMI(*Cpu);
+}
+
+void TSMS::PresentSound() {
+    T_PSG_SAMPLE_BLOCK block;
+    PSG_RenderFrame(*Psg, block);
+
+    // WritePos is always a multiple of the block size and the ring holds
+    // exactly 8 blocks, so the first region is the whole block; the second is
+    // never used.
+    TSoundLockRegions regions;
+    if (SoundBuffer.Lock(WritePos, static_cast<uint32_t>(SamplesPerFrame), regions) && regions.Region1 != nullptr) {
+        for (uint32_t i = 0; i < regions.Size1; ++i) regions.Region1[i] = block.Samples[i];
+        SoundBuffer.Unlock(regions);
+        WritePos = WritePos + regions.Size1;
+        if (WritePos >= static_cast<uint32_t>(SoundBufferSize)) WritePos = 0;
+    }
+
+    PlayPos = SoundBuffer.GetCurrentPosition();
+    // Equal positions count as a full ring.
+    Latency = PlayPos < WritePos ? WritePos - PlayPos : WritePos + static_cast<uint32_t>(SoundBufferSize) - PlayPos;
+
+    if (Latency < kLowLatency && WritePos >= kTargetLatency) SoundBuffer.SetCurrentPosition(WritePos - kTargetLatency);
+    if (!SoundBuffer.GetStatus() && Latency > kTargetLatency) SoundBuffer.Play();
+}
+
+void TSMS::PresentPicture() {
+    if (Display == nullptr) return;
+    if (VideoModePending == 1) {
+        // Cleared first: a mode the display refuses is not retried every frame.
+        VideoModePending = 0;
+        Display->SetFullScreenOption(FullScreen == 1);
+        Display->Initialize();
+    }
+    // The stream was rewound by the frame loop; decoding reads it to the end.
+    Display->LoadSurface(FrameStream.Data + FrameStream.Position, FrameStream.Size - FrameStream.Position);
+    FrameStream.Position = FrameStream.Size;
+    if (ShowPsgStatus == 1) {
+        DrawPsgStatus(Display->Canvas());
+        Display->ReleaseCanvas();
+    }
+    if (ShowVdpStatus == 1) {
+        DrawVdpStatus(Display->Canvas());
+        Display->ReleaseCanvas();
+    }
+    Display->Flip();
+}
+
+void TSMS::DrawPsgStatus(TCanvas& canvas) {
+    T_PSG_STATUS_INFO info;
+    PSG_GetStatus(*Psg, info);
+    StartOverlay(canvas);
+    canvas.Rectangle(10, 47, 125, 155);
+    canvas.SetFontColor(kYellow);
+    canvas.TextOut(13, 50, "  PSG STATUS  - V.U. ");
+    canvas.SetFontColor(kWhite);
+    canvas.TextOut(13, 60, Line("Atenua TONE1: ", info.Tone1Attenuation));
+    canvas.TextOut(13, 70, Line("Freque TONE1: ", info.Tone1Period));
+    canvas.TextOut(13, 80, Line("Atenua TONE2: ", info.Tone2Attenuation));
+    canvas.TextOut(13, 90, Line("Freque TONE2: ", info.Tone2Period));
+    canvas.TextOut(13, 100, Line("Atenua TONE3: ", info.Tone3Attenuation));
+    canvas.TextOut(13, 110, Line("Freque TONE3: ", info.Tone3Period));
+    canvas.TextOut(13, 120, Line("Atenua NOISE: ", info.NoiseAttenuation));
+    canvas.TextOut(13, 130, Line("Freque NOISE: ", info.NoiseControl));
+    canvas.TextOut(13, 140, Line("Delta EMU/EX: ", Latency));
+
+    // Level meters: a 16-row frame per channel, the green bar starting
+    // `attenuation` rows down, so 0 (loudest) fills it and 15 leaves a row.
+    const uint16_t levels[4] = {info.Tone1Attenuation, info.Tone2Attenuation, info.Tone3Attenuation,
+                                info.NoiseAttenuation};
+    canvas.SetBrushColor(kBlack);
+    for (int meter = 0; meter < 4; ++meter) canvas.Rectangle(105, 62 + 20 * meter, 120, 78 + 20 * meter);
+    canvas.SetBrushColor(kGreen);
+    for (int meter = 0; meter < 4; ++meter)
+        canvas.Rectangle(105, 62 + 20 * meter + levels[meter], 120, 78 + 20 * meter);
+}
+
+void TSMS::DrawVdpStatus(TCanvas& canvas) {
+    T_VDP_STATUS_INFO info;
+    VDP_GetStatusInfo(*Vdp, info);
+    StartOverlay(canvas);
+    canvas.Rectangle(150, 47, 250, 145);
+    canvas.SetFontColor(kYellow);
+    canvas.TextOut(153, 50, "     VDP STATUS   ");
+    canvas.SetFontColor(kWhite);
+    canvas.TextOut(153, 60, Line("Sprites 8x16: ", info.Sprites8x16));
+    canvas.TextOut(153, 70, Line("Line INT    : ", info.LineInt));
+    canvas.TextOut(153, 80, Line("Frame INT   : ", info.FrameInt));
+    canvas.TextOut(153, 90, Line("INT Counter : ", info.IntCounter));
+    canvas.TextOut(153, 100, Line("Horiz Scroll: ", info.HorizScroll));
+    canvas.TextOut(153, 110, Line("Verti Scroll: ", info.VertiScroll));
+    canvas.TextOut(153, 120, Line("Video Active: ", info.VideoActive));
+    // Drawn frames per second.
+    const uint32_t skip = Frameskip.load(std::memory_order_relaxed);
+    canvas.TextOut(153, 130, Line("Frames p/ Sc: ", MeasuredFps.load(std::memory_order_relaxed) / (skip + 1)));
+}
+
+void TSMS::PaceFrame() {
+    PerfNow = Timers.QueryPerformanceCounter();
+    if (PerfLastFrame != 0 && TargetFps != 0) {
+        const int64_t frameTicks = PerfFrequency / static_cast<int64_t>(TargetFps);
+        const int64_t twoMs = PerfFrequency * 2 / 1000;
+        for (;;) {
+            PerfNow = Timers.QueryPerformanceCounter();
+            const int64_t elapsed = PerfNow - PerfLastFrame;
+            const int64_t remaining = frameTicks - elapsed;
+            // A counter that went backwards ends the wait rather than
+            // stalling; late frames are never caught up.
+            if (PerfNow < PerfLastFrame || elapsed >= frameTicks) break;
+            if (twoMs < remaining) {
+                Timers.Sleep(1);
+            } else {
+                for (int i = 0; i < 11; ++i) Timers.Sleep(0);
+            }
+        }
+    }
+    PerfLastFrame = PerfNow;
+}

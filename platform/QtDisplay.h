@@ -1,0 +1,89 @@
+// The display on Qt: TDisplayControl is the widget that fills the window's
+// client area and shows the flipped picture; TQtDisplay is the surface
+// (a QImage), its canvas (QPainter) and the full-screen switch.
+//
+// Windowed, the picture is stretched to the whole control; full screen, the
+// window is a borderless full-screen window at the desktop's own mode and the
+// picture is scaled to fit with its aspect kept, on black bars.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+#include <memory>
+
+#include "Display.h"
+
+class TDisplayControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit TDisplayControl(QWidget* parent = nullptr);
+
+    // The picture shown; the control repaints itself.
+    void ShowPicture(const QImage& picture);
+    const QImage& Picture() const { return picture_; }
+    // Keep the aspect ratio with black bars (full screen) or stretch.
+    void SetKeepAspect(bool keep);
+    bool KeepAspect() const { return keepAspect_; }
+    // Where the picture lands inside the control.
+    QRect PictureRect() const;
+    // Pictures shown so far (a test watches the display updating).
+    uint64_t Flips() const { return flips_; }
+
+signals:
+    void Clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QImage picture_;
+    bool keepAspect_ = false;
+    uint64_t flips_ = 0;
+};
+
+class TQtCanvas final : public TCanvas {
+public:
+    void Begin(QImage& surface);
+    void End();
+    void SetFont(const std::string& family, int pointSize, bool bold) override;
+    void SetFontColor(TColor color) override;
+    void SetBrushColor(TColor color) override;
+    void SetPenColor(TColor color) override;
+    void Rectangle(int left, int top, int right, int bottom) override;
+    void TextOut(int x, int y, const std::string& text) override;
+
+private:
+    std::unique_ptr<QPainter> painter_;
+    QFont font_;
+    QColor fontColor_{255, 255, 255};
+    QColor brushColor_{0, 0, 0};
+    QColor penColor_{255, 255, 255};
+};
+
+class TQtDisplay final : public TDisplay {
+public:
+    // The control must outlive the display; its window is switched between
+    // full screen and windowed.
+    explicit TQtDisplay(TDisplayControl& control);
+
+    bool LoadSurface(const uint8_t* data, uint32_t size) override;
+    TCanvas& Canvas() override;
+    void ReleaseCanvas() override;
+    void Flip() override;
+    void SetFullScreenOption(bool on) override { fullScreen_ = on; }
+    void Initialize() override;
+
+    const QImage& Surface() const { return surface_; }
+    bool FullScreenOption() const { return fullScreen_; }
+    // Tests: make the next full-screen Initialize fail as a refused mode would.
+    bool RefuseFullScreen = false;
+
+private:
+    TDisplayControl& control_;
+    QImage surface_;
+    TQtCanvas canvas_;
+    bool canvasOpen_ = false;
+    bool fullScreen_ = false;
+};

@@ -1,0 +1,80 @@
+// The keyboard and the main-thread dispatcher on Qt.
+#include "QtInput.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMetaObject>
+#include <QWidget>
+
+TQtKeyboard::TQtKeyboard(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+
+TQtKeyboard::~TQtKeyboard() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+bool TQtKeyboard::Foreground() const { return window_ && window_->isActiveWindow(); }
+
+TKeyCode TQtKeyboard::KeyCodeOf(const QKeyEvent& event) {
+    const int key = event.key();
+    const bool keypad = (event.modifiers() & Qt::KeypadModifier) != 0;
+    if (keypad && key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<TKeyCode>(VK::Numpad0 + (key - Qt::Key_0));
+    // Letters and digits have the same codes in both worlds.
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
+        return static_cast<TKeyCode>(key);
+    switch (key) {
+    case Qt::Key_Left: return VK::Left;
+    case Qt::Key_Up: return VK::Up;
+    case Qt::Key_Right: return VK::Right;
+    case Qt::Key_Down: return VK::Down;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return VK::Return;
+    case Qt::Key_Escape: return VK::Escape;
+    case Qt::Key_Space: return 0x20;
+    case Qt::Key_Tab: return 0x09;
+    case Qt::Key_Backspace: return 0x08;
+    case Qt::Key_Shift: return 0x10;
+    case Qt::Key_Control: return 0x11;
+    case Qt::Key_Alt: return 0x12;
+    default: break;
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return static_cast<TKeyCode>(0x70 + (key - Qt::Key_F1));
+    return 0;
+}
+
+bool TQtKeyboard::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        // Only the watched window's keys: a dialog's typing is not a pad.
+        QWidget* widget = qobject_cast<QWidget*>(watched);
+        if (!window_ || widget == nullptr || widget->window() != window_) break;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->isAutoRepeat()) break;
+        const TKeyCode code = KeyCodeOf(*key);
+        if (code != 0 && code < down_.size()) down_.set(code, event->type() == QEvent::KeyPress);
+        break;
+    }
+    case QEvent::WindowDeactivate:
+    case QEvent::FocusOut:
+        if (watched == window_) ReleaseAll();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+TQtDispatcher::TQtDispatcher() = default;
+
+TQtDispatcher::~TQtDispatcher() { Drop(); }
+
+void TQtDispatcher::Post(void (*call)(void* context), void* context) {
+    const uint64_t generation = generation_.load();
+    // Queued onto this object's thread; a call queued before Drop() is void.
+    QMetaObject::invokeMethod(
+        this,
+        [this, call, context, generation] {
+            if (generation_.load() == generation) call(context);
+        },
+        Qt::QueuedConnection);
+}
