@@ -1,0 +1,246 @@
+// The desktop's display and keyboard on Qt (offscreen platform): the
+// canvas's rectangles and opaque text, the surface loaded from a frame
+// image, the picture's placement in the control, the status overlays drawn
+// by the presentation step (checked in the surface's pixels), the key codes
+// of Qt's key events and the dispatcher dropping its queued calls.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QTest>
+#include <cstdlib>
+
+#include "ManualDispatcher.h"
+#include "QtDisplay.h"
+#include "QtInput.h"
+#include "SMS.h"
+
+namespace {
+
+QRgb Rgb(int r, int g, int b) { return qRgb(r, g, b); }
+
+struct QtDisplayTest : ::testing::Test {
+    TDisplayControl control;
+    TQtDisplay display{control};
+
+    void SetUp() override { control.resize(512, 384); }
+};
+
+TEST_F(QtDisplayTest, RectanglesExcludeTheirRightAndBottomEdgesAndOutlineWithThePen) {
+    ASSERT_EQ(display.Surface().size(), QSize(514, 389)) << "the surface before the first frame";
+    TCanvas& canvas = display.Canvas();
+    canvas.SetBrushColor({0, 255, 0});
+    canvas.SetPenColor({255, 255, 255});
+    canvas.Rectangle(10, 20, 30, 40);
+    display.ReleaseCanvas();
+    const QImage& s = display.Surface();
+    EXPECT_EQ(s.pixel(10, 20), Rgb(255, 255, 255));
+    EXPECT_EQ(s.pixel(29, 39), Rgb(255, 255, 255));
+    EXPECT_EQ(s.pixel(30, 39), Rgb(0, 0, 0)) << "right edge exclusive";
+    EXPECT_EQ(s.pixel(29, 40), Rgb(0, 0, 0)) << "bottom edge exclusive";
+    EXPECT_EQ(s.pixel(11, 21), Rgb(0, 255, 0)) << "filled with the brush";
+    EXPECT_EQ(s.pixel(28, 38), Rgb(0, 255, 0));
+}
+
+TEST_F(QtDisplayTest, TextIsOpaqueAndStartsAtItsCellsTopLeft) {
+    TCanvas& canvas = display.Canvas();
+    canvas.SetBrushColor({255, 0, 0});
+    canvas.Rectangle(0, 0, 200, 60);
+    canvas.SetFont("Courier New", 6, true);
+    canvas.SetFontColor({255, 255, 0});
+    canvas.SetBrushColor({0, 0, 0});
+    canvas.TextOut(20, 20, "MMMM");
+    display.ReleaseCanvas();
+    const QImage& s = display.Surface();
+    int yellow = 0, black = 0, red = 0, top = 100, left = 100;
+    for (int y = 10; y < 40; ++y)
+        for (int x = 10; x < 80; ++x) {
+            const QRgb p = s.pixel(x, y);
+            if (p == Rgb(255, 255, 0)) {
+                ++yellow;
+                top = std::min(top, y);
+                left = std::min(left, x);
+            }
+            if (p == Rgb(0, 0, 0)) ++black;
+            if (p == Rgb(255, 0, 0) && x >= 20 && y >= 20 && x < 38 && y < 28) ++red;
+        }
+    EXPECT_GT(yellow, 20) << "the glyphs are drawn";
+    EXPECT_GT(black, 40) << "on an opaque cell";
+    EXPECT_EQ(red, 0) << "the cell hides what was below";
+    EXPECT_GE(top, 20);
+    EXPECT_GE(left, 20);
+    EXPECT_LE(top, 24) << "a 6-point font's cell starts at y, its glyphs just below";
+}
+
+TEST_F(QtDisplayTest, TheSurfaceTakesTheFrameImageAndKeepsItsPictureOnBadData) {
+    TManualDispatcher dispatcher;
+    TFakeTimers timers;
+    TVirtualSoundBuffer sound;
+    TSMS machine{dispatcher, timers, sound};
+    machine.ClearCoresCreated();
+    machine.InitMachine();
+    machine.Vdp->FrameImage[VDP_FRAME_PIXEL_OFFSET] = 0;
+    machine.RunFrame();
+    ASSERT_TRUE(display.LoadSurface(machine.FrameStream.Data, machine.FrameStream.Size));
+    EXPECT_EQ(display.Surface().size(), QSize(256, 192));
+    const QImage before = display.Surface();
+    const uint8_t junk[16] = {'B', 'M', 1, 2, 3};
+    EXPECT_FALSE(display.LoadSurface(junk, sizeof junk));
+    EXPECT_FALSE(display.LoadSurface(nullptr, 0));
+    EXPECT_EQ(display.Surface(), before);
+    display.Flip();
+    EXPECT_EQ(control.Picture(), before);
+    EXPECT_EQ(control.Flips(), 1u);
+    dispatcher.Close();
+}
+
+TEST_F(QtDisplayTest, WindowedStretchesAndFullScreenKeepsTheAspectOnBars) {
+    control.ShowPicture(QImage(256, 192, QImage::Format_RGB32));
+    control.resize(1920, 1080);
+    EXPECT_EQ(control.PictureRect(), QRect(0, 0, 1920, 1080));
+    control.SetKeepAspect(true);
+    EXPECT_EQ(control.PictureRect(), QRect(240, 0, 1440, 1080));
+    control.resize(800, 800);
+    EXPECT_EQ(control.PictureRect(), QRect(0, 100, 800, 600));
+}
+
+TEST_F(QtDisplayTest, ARefusedFullScreenIsReportedAndStaysWindowed) {
+    display.RefuseFullScreen = true;
+    display.SetFullScreenOption(true);
+    EXPECT_THROW(display.Initialize(), std::runtime_error);
+    EXPECT_FALSE(display.FullScreenOption());
+    EXPECT_FALSE(control.KeepAspect());
+    EXPECT_FALSE(control.window()->isFullScreen());
+}
+
+struct OverlayTest : ::testing::Test {
+    TManualDispatcher dispatcher;
+    TFakeTimers timers;
+    TVirtualSoundBuffer sound;
+    TSMS machine{dispatcher, timers, sound};
+    TDisplayControl control;
+    TQtDisplay display{control};
+
+    void SetUp() override {
+        machine.ClearCoresCreated();
+        machine.InitMachine();
+        machine.Display = &display;
+        machine.RunFrame();
+    }
+    void TearDown() override { dispatcher.Close(); }
+    const QImage& Surface() { return display.Surface(); }
+    // Rows of the meter's column x = 112 that are green, inside [top, bottom).
+    int GreenRows(int top, int bottom) {
+        int rows = 0;
+        for (int y = top; y < bottom; ++y) rows += Surface().pixel(112, y) == Rgb(0, 255, 0);
+        return rows;
+    }
+};
+
+TEST_F(OverlayTest, PsgStatusBoxAndItsMetersFollowTheAttenuations) {
+    machine.SetPsgOverlay(1);
+    // Attenuations: tone 1 at 0, tone 2 at 5, tone 3 at 15, noise at 9.
+    for (uint8_t value : {0x90, 0xB5, 0xDF, 0xF9}) PSG_WritePort(*machine.Psg, value);
+    machine.PresentFrame();
+    EXPECT_EQ(Surface().size(), QSize(256, 192));
+    EXPECT_EQ(Surface().pixel(10, 47), Rgb(255, 255, 255)) << "box corner";
+    EXPECT_EQ(Surface().pixel(124, 154), Rgb(255, 255, 255)) << "box's last pixel";
+    EXPECT_EQ(Surface().pixel(60, 154), Rgb(255, 255, 255)) << "bottom edge";
+    EXPECT_NE(Surface().pixel(125, 155), Rgb(255, 255, 255)) << "outside the box";
+    EXPECT_EQ(Surface().pixel(11, 48), Rgb(0, 0, 0)) << "black inside";
+    // Each meter: 16 rows, the outline on its first and last; the bar starts
+    // `attenuation` rows down and its own outline is white too.
+    EXPECT_EQ(GreenRows(62, 78), 14);
+    EXPECT_EQ(GreenRows(82, 98), 14 - 5);
+    EXPECT_EQ(GreenRows(102, 118), 0) << "attenuation 15 leaves a one-row bar: outline only";
+    EXPECT_EQ(Surface().pixel(112, 117), Rgb(255, 255, 255));
+    EXPECT_EQ(GreenRows(122, 138), 14 - 9);
+    // The yellow heading.
+    int yellow = 0;
+    for (int y = 50; y < 60; ++y)
+        for (int x = 13; x < 124; ++x) yellow += Surface().pixel(x, y) == Rgb(255, 255, 0);
+    EXPECT_GT(yellow, 30);
+}
+
+TEST_F(OverlayTest, VdpStatusBoxSitsBesideThePsgBox) {
+    machine.SetVdpOverlay(1);
+    machine.PresentFrame();
+    EXPECT_EQ(Surface().pixel(150, 47), Rgb(255, 255, 255));
+    EXPECT_EQ(Surface().pixel(249, 144), Rgb(255, 255, 255));
+    EXPECT_NE(Surface().pixel(250, 145), Rgb(255, 255, 255));
+    EXPECT_NE(Surface().pixel(10, 47), Rgb(255, 255, 255)) << "the PSG box is hidden";
+    int white = 0;
+    for (int y = 130; y < 140; ++y)
+        for (int x = 153; x < 248; ++x) white += Surface().pixel(x, y) == Rgb(255, 255, 255);
+    EXPECT_GT(white, 30) << "the frames-per-second line";
+}
+
+TEST(QtKeyboardTest, KeyEventsMapToTheBindingsCodes) {
+    struct TCase {
+        int Key;
+        Qt::KeyboardModifiers Modifiers;
+        TKeyCode Code;
+    };
+    const TCase cases[] = {
+        {Qt::Key_Up, Qt::NoModifier, VK::Up},          {Qt::Key_Down, Qt::NoModifier, VK::Down},
+        {Qt::Key_Left, Qt::NoModifier, VK::Left},      {Qt::Key_Right, Qt::NoModifier, VK::Right},
+        {Qt::Key_Return, Qt::NoModifier, VK::Return},  {Qt::Key_Enter, Qt::KeypadModifier, VK::Return},
+        {Qt::Key_X, Qt::NoModifier, 'X'},              {Qt::Key_W, Qt::ShiftModifier, 'W'},
+        {Qt::Key_8, Qt::KeypadModifier, 0x68},         {Qt::Key_8, Qt::NoModifier, '8'},
+        {Qt::Key_F1, Qt::NoModifier, 0x70},            {Qt::Key_Eacute, Qt::NoModifier, 0},
+    };
+    for (const TCase& c : cases) {
+        QKeyEvent event(QEvent::KeyPress, c.Key, c.Modifiers);
+        EXPECT_EQ(TQtKeyboard::KeyCodeOf(event), c.Code) << "Qt key " << c.Key;
+    }
+}
+
+TEST(QtKeyboardTest, KeysOfTheWindowAreHeldUntilReleasedOrTheFocusGoes) {
+    QMainWindow window;
+    auto* control = new TDisplayControl(&window);
+    window.setCentralWidget(control);
+    TQtKeyboard keyboard(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    control->setFocus();
+    QTest::keyPress(control, Qt::Key_Up);
+    EXPECT_TRUE(keyboard.KeyDown(VK::Up));
+    EXPECT_TRUE(keyboard.Foreground());
+    QTest::keyRelease(control, Qt::Key_Up);
+    EXPECT_FALSE(keyboard.KeyDown(VK::Up));
+    QTest::keyPress(control, Qt::Key_X);
+    EXPECT_TRUE(keyboard.KeyDown('X'));
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(&window, &deactivate);
+    EXPECT_FALSE(keyboard.KeyDown('X')) << "nothing sticks when the window loses the focus";
+}
+
+TEST(QtDispatcherTest, PostsRunLaterInOrderAndDroppedOnesNever) {
+    TQtDispatcher dispatcher;
+    std::vector<int> ran;
+    static std::vector<int>* log = nullptr;
+    log = &ran;
+    auto one = [](void*) { log->push_back(1); };
+    auto two = [](void*) { log->push_back(2); };
+    dispatcher.Post(one, nullptr);
+    dispatcher.Post(two, nullptr);
+    EXPECT_TRUE(ran.empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+    dispatcher.Post(one, nullptr);
+    dispatcher.Drop();
+    dispatcher.Post(two, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 2}));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
