@@ -358,7 +358,7 @@ scene_loop:
 ; Initial values of paused .. p2colour.
 scene_vars:
         db 0, 0, 0, 0, 0, VSTEP_FRAMES, 0
-        db 64, 96, 184, 96, 0, 1, 0, 3
+        db 64, 96, 184, 96, 0, 1, 0, 1
 scene_vars_end:
 
 ; Scene registers: left column blank, line interrupt; display, frame
@@ -580,9 +580,10 @@ ws_out:
         out (VDP_DATA), a
         ret
 
-; yellow, cyan, red, white, magenta, green, orange, pink
+; pink, magenta (the two players' first colours, found nowhere in the
+; background), yellow, white, cyan, green, orange, red
 sprite_colours:
-        db 0x0F, 0x3C, 0x03, 0x3F, 0x33, 0x0C, 0x0B, 0x37
+        db 0x37, 0x33, 0x0F, 0x3F, 0x3C, 0x0C, 0x0B, 0x03
 
 ; Vertical blank work, with interrupts off so that the line interrupt's
 ; register write cannot split an address pair: vertical scroll and the bar's
