@@ -1,0 +1,492 @@
+// TMainForm: the window's parts, its menu, and the commands.
+#include "MainForm.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <algorithm>
+#include <exception>
+
+#include "AboutBox.h"
+#include "BiosFiles.h"
+
+namespace {
+
+constexpr int kWindowWidth = 522;
+constexpr int kWindowHeight = 440;
+
+std::string FileName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle("Tiravel");
+    setWindowIcon(QIcon(Tiravel_Picture(64)));
+    ExecutableDirectory = QCoreApplication::applicationDirPath();
+
+    DXDraw1 = new TDisplayControl(this);
+    DXDraw1->setObjectName("DXDraw1");
+    DXDraw1->setFocusPolicy(Qt::StrongFocus);
+    setCentralWidget(DXDraw1);
+    Display = std::make_unique<TQtDisplay>(*DXDraw1);
+    connect(DXDraw1, &TDisplayControl::Clicked, this, [this] { DXDraw1Click(); });
+
+    Keyboard = std::make_unique<TQtKeyboard>(this);
+    Joystick1 = TInputDevice(Keyboard.get(), &Joystick0);
+    Joystick2 = TInputDevice(Keyboard.get(), nullptr);
+
+    // The non-native dialog filters through its own model, which matches
+    // the pattern in any letter case: game.sms, GAME.SMS and Game.Sms alike.
+    OpenDialog1 = new QFileDialog(this, QString(), QString(), "Sega Master System ROM File (*.SMS)");
+    OpenDialog1->setObjectName("OpenDialog1");
+    OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setDefaultSuffix("SMS");
+    OpenDialog1->setFilter(OpenDialog1->filter() & ~QDir::CaseSensitive);
+    OpenDialog1->setSizeGripEnabled(true);
+    ChooseRomFile = [this](const QString& dir) {
+        OpenDialog1->setDirectory(dir);
+        if (OpenDialog1->exec() != QDialog::Accepted) return QString();
+        return OpenDialog1->selectedFiles().value(0);
+    };
+    QuitApplication = [] { QCoreApplication::quit(); };
+
+    BuildMenus();
+    resize(kWindowWidth, kWindowHeight);
+    CentreOnScreen();
+    DXDraw1->setFocus();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    // A hand-over still queued must not reach the machine once it is gone.
+    Dispatcher.Drop();
+    SMS.reset();
+}
+
+// ---------------------------------------------------------------- the menu
+
+QMenu* TMainForm::AddMenu(QMenuBar* bar, QMenu* parent, const char* name, const char* caption) {
+    QMenu* menu = bar != nullptr ? bar->addMenu(caption) : parent->addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    menus_.insert(name, menu);
+    items_.insert(name, menu->menuAction());
+    itemOrder_.append(name);
+    return menu;
+}
+
+QAction* TMainForm::AddItem(QMenu* menu, const char* name, const char* caption, void (TMainForm::*handler)()) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    items_.insert(name, action);
+    itemOrder_.append(name);
+    return action;
+}
+
+QAction* TMainForm::AddSeparator(QMenu* menu, const char* name) {
+    QAction* separator = menu->addSeparator();
+    separator->setObjectName(name);
+    items_.insert(name, separator);
+    itemOrder_.append(name);
+    return separator;
+}
+
+// Items of one choice: each checks itself and unchecks its siblings.
+void TMainForm::Group(std::initializer_list<const char*> names, const char* checked) {
+    auto* group = new QActionGroup(this);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (const char* name : names) {
+        QAction* action = items_.value(name);
+        action->setCheckable(true);
+        group->addAction(action);
+    }
+    items_.value(checked)->setChecked(true);
+}
+
+void TMainForm::Check(const char* name) { items_.value(name)->setChecked(true); }
+
+void TMainForm::BuildMenus() {
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName("MainMenu1");
+    // Menus stay in the window (no global menu bar), so hiding the bar in
+    // full screen leaves nothing of it on the screen.
+    MainMenu1->setNativeMenuBar(false);
+
+    QMenu* file = AddMenu(MainMenu1, nullptr, "mArquivo", "File");
+    connect(file, &QMenu::aboutToShow, this, [this] { mArquivoClick(); });
+    AddItem(file, "mAbrir", "Load Game (ROM)", &TMainForm::mAbrirClick);
+    AddItem(file, "mReinicio", "Game Reset", &TMainForm::mReinicioClick)->setEnabled(false);
+    AddItem(file, "mReiniCon", "Console Reset", &TMainForm::mReiniConClick)->setEnabled(false);
+    AddSeparator(file, "N1");
+    AddItem(file, "mBios", "Run BIOS", &TMainForm::mBiosClick);
+    QMenu* biosType = AddMenu(nullptr, file, "mTipBIOS", "BIOS Type");
+    AddItem(biosType, "mBIOSBr", "American / Brazilian", &TMainForm::mBIOSBrClick);
+    AddItem(biosType, "mBIOSJap", "Japanese", &TMainForm::mBIOSJapClick);
+    Group({"mBIOSBr", "mBIOSJap"}, "mBIOSBr");
+    AddSeparator(file, "N5");
+    AddItem(file, "mSair", "Exit", &TMainForm::mSairClick);
+
+    QMenu* video = AddMenu(MainMenu1, nullptr, "mVideo", "Graphics");
+    video->menuAction()->setEnabled(false);
+    connect(video, &QMenu::aboutToShow, this, [this] { mVideoClick(); });
+    QMenu* frameskip = AddMenu(nullptr, video, "mFrameskip", "Frameskip");
+    AddItem(frameskip, "mFrame75", "75% Frameskip", &TMainForm::mFrame75Click);
+    AddItem(frameskip, "mFrame50", "50% Frameskip", &TMainForm::mFrame50Click);
+    AddItem(frameskip, "mFrameOff", "No Frameskip", &TMainForm::mFrameOffClick);
+    Group({"mFrame75", "mFrame50", "mFrameOff"}, "mFrameOff");
+    QMenu* background = AddMenu(nullptr, video, "mBck", "Background");
+    AddItem(background, "mBckOn", "ON", &TMainForm::mBckOnClick);
+    AddItem(background, "mBckOff", "OFF", &TMainForm::mBckOffClick);
+    Group({"mBckOn", "mBckOff"}, "mBckOn");
+    QMenu* sprites = AddMenu(nullptr, video, "mSpr", "Sprites");
+    AddItem(sprites, "mSprOn", "ON", &TMainForm::mSprOnClick);
+    AddItem(sprites, "mSprOff", "OFF", &TMainForm::mSprOffClick);
+    Group({"mSprOn", "mSprOff"}, "mSprOn");
+    QMenu* mode = AddMenu(nullptr, video, "mExib", "Video Mode");
+    AddItem(mode, "mJanela", "Windowed", &TMainForm::mJanelaClick);
+    AddItem(mode, "mCheia", "Full Screen", &TMainForm::mCheiaClick);
+    Group({"mJanela", "mCheia"}, "mJanela");
+    AddSeparator(video, "N3");
+    QMenu* vdpStatus = AddMenu(nullptr, video, "mVDPS", "VDP Status");
+    AddItem(vdpStatus, "mVDPSOn", "Show", &TMainForm::mVDPSOnClick);
+    AddItem(vdpStatus, "mVDPSOff", "Hide", &TMainForm::mVDPSOffClick);
+    Group({"mVDPSOn", "mVDPSOff"}, "mVDPSOff");
+
+    QMenu* sound = AddMenu(MainMenu1, nullptr, "mSom", "Sound");
+    sound->menuAction()->setEnabled(false);
+    connect(sound, &QMenu::aboutToShow, this, [this] { mSomClick(); });
+    QMenu* mixer = AddMenu(nullptr, sound, "mMixer", "General Output (Mixer)");
+    AddItem(mixer, "mMixerOn", "ON", &TMainForm::mMixerOnClick);
+    AddItem(mixer, "mMixerOff", "OFF", &TMainForm::mMixerOffClick);
+    Group({"mMixerOn", "mMixerOff"}, "mMixerOn");
+    AddSeparator(sound, "N2");
+    QMenu* tone1 = AddMenu(nullptr, sound, "mTom1", "Tone Generator 1");
+    AddItem(tone1, "mTom1On", "ON", &TMainForm::mTom1OnClick);
+    AddItem(tone1, "mTom1Off", "OFF", &TMainForm::mTom1OffClick);
+    Group({"mTom1On", "mTom1Off"}, "mTom1On");
+    QMenu* tone2 = AddMenu(nullptr, sound, "mTom2", "Tone Generator 2");
+    AddItem(tone2, "mTom2On", "ON", &TMainForm::mTom2OnClick);
+    AddItem(tone2, "mTom2Off", "OFF", &TMainForm::mTom2OffClick);
+    Group({"mTom2On", "mTom2Off"}, "mTom2On");
+    QMenu* tone3 = AddMenu(nullptr, sound, "mTom3", "Tone Generator 3");
+    AddItem(tone3, "mTom3On", "ON", &TMainForm::mTom3OnClick);
+    AddItem(tone3, "mTom3Off", "OFF", &TMainForm::mTom3OffClick);
+    Group({"mTom3On", "mTom3Off"}, "mTom3On");
+    QMenu* noise = AddMenu(nullptr, sound, "mRuido", "Noise Generator");
+    AddItem(noise, "mRuidoOn", "ON", &TMainForm::mRuidoOnClick);
+    AddItem(noise, "mRuidoOff", "OFF", &TMainForm::mRuidoOffClick);
+    Group({"mRuidoOn", "mRuidoOff"}, "mRuidoOn");
+    AddSeparator(sound, "N4");
+    QMenu* psgStatus = AddMenu(nullptr, sound, "mPSGS", "PSG Status");
+    AddItem(psgStatus, "mPSGSOn", "Show", &TMainForm::mPSGSOnClick);
+    AddItem(psgStatus, "mPSGSOff", "Hide", &TMainForm::mPSGSOffClick);
+    Group({"mPSGSOn", "mPSGSOff"}, "mPSGSOff");
+
+    QMenu* help = AddMenu(MainMenu1, nullptr, "Ajuda1", "Help");
+    connect(help, &QMenu::aboutToShow, this, [this] { Ajuda1Click(); });
+    AddItem(help, "Sobre1", "About", &TMainForm::Sobre1Click);
+}
+
+QAction* TMainForm::Item(const QString& name) const { return items_.value(name, nullptr); }
+
+QMenu* TMainForm::Menu(const QString& name) const { return menus_.value(name, nullptr); }
+
+// ---------------------------------------------------------------- creation
+
+void TMainForm::FormCreate() {
+    // The frame loop's per-second count and the pacing's 1 ms sleeps rely on
+    // a fine timer for the life of the program.
+    Timers.timeBeginPeriod(1);
+    SMS = std::make_unique<TSMS>(Dispatcher, Timers, DXSound1);
+    SMS->ClearCoresCreated();
+    SMS->BiosFolders = Bios_SearchFolders();
+    BindKeys();
+    SMS->Input1 = &Joystick1;
+    SMS->Input2 = &Joystick2;
+    SMS->Display = Display.get();
+    // Reports arrive on the main thread, often inside a menu's opening or a
+    // frame's hand-over: the message box opens afterwards, from the event loop.
+    SMS->OnError = [this](const std::string& message) { MachineError(message); };
+    // The machine thread only posts the repaint; the widget paints on the main thread.
+    SMS->OnRepaintRequest = [control = DXDraw1] {
+        QMetaObject::invokeMethod(control, "update", Qt::QueuedConnection);
+    };
+}
+
+void TMainForm::BindKeys() {
+    using S = TInputState;
+    Joystick1.BindKey(S::Up, 0, VK::Up);
+    Joystick1.BindKey(S::Up, 2, VK::Numpad0 + 8);
+    Joystick1.BindKey(S::Down, 0, VK::Down);
+    Joystick1.BindKey(S::Left, 0, VK::Left);
+    Joystick1.BindKey(S::Right, 0, VK::Right);
+    Joystick1.BindKey(S::Button1, 0, 'X');
+    Joystick1.BindKey(S::Button2, 0, 'C');
+    Joystick1.BindKey(S::Button3, 0, VK::Return);
+    Joystick2.BindKey(S::Up, 0, 'W');
+    Joystick2.BindKey(S::Down, 0, 'S');
+    Joystick2.BindKey(S::Left, 0, 'A');
+    Joystick2.BindKey(S::Right, 0, 'D');
+    Joystick2.BindKey(S::Button1, 0, 'G');
+    Joystick2.BindKey(S::Button2, 0, 'H');
+}
+
+void TMainForm::CentreOnScreen() {
+    QScreen* screen = this->screen();
+    if (screen == nullptr) return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (startRom_.isEmpty()) return;
+    const QString path = startRom_;
+    startRom_.clear();
+    QTimer::singleShot(0, this, [this, path] { OpenRomFile(path); });
+}
+
+// ---------------------------------------------------------------- messages
+
+void TMainForm::ShowMessage(const QString& text) {
+    QMessageBox box(QMessageBox::Critical, "Tiravel", text, QMessageBox::Ok, this);
+    box.setObjectName("ErrorMessage");
+    box.exec();
+}
+
+void TMainForm::ReportLater(const std::string& message) {
+    pendingMessages_.push_back(message);
+    QTimer::singleShot(0, this, [this] { ShowPendingMessages(); });
+}
+
+void TMainForm::ShowPendingMessages() {
+    // One message per box; a report arriving while a box is open waits its turn.
+    while (!pendingMessages_.empty()) {
+        const std::string message = pendingMessages_.front();
+        pendingMessages_.erase(pendingMessages_.begin());
+        ShowMessage(QString::fromStdString(message));
+    }
+}
+
+void TMainForm::MachineError(const std::string& message) {
+    // A display that refused full screen has fallen back to windowed: the
+    // window follows it, and a click resumes the machine in the window.
+    if (Item("mCheia")->isChecked() && !Display->FullScreenOption()) {
+        SMS->SetFullScreen(0);
+        QTimer::singleShot(0, this, [this] { ShowWindowed(); });
+    }
+    ReportLater(message);
+}
+
+// ---------------------------------------------------------------- commands
+
+void TMainForm::EnableStartedMenus() {
+    Item("mSom")->setEnabled(true);
+    Item("mVideo")->setEnabled(true);
+    Item("mReinicio")->setEnabled(true);
+    Item("mReiniCon")->setEnabled(true);
+}
+
+QString TMainForm::RamFolder(const QString& exeDir) {
+    if (QFileInfo(exeDir).isDir() && QFileInfo(exeDir).isWritable()) return exeDir + "/RAMs";
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty()) data = QDir::homePath() + "/.local/share";
+    return data + "/tiravel/RAMs";
+}
+
+QString TMainForm::RomName(const QString& romPath) {
+    const QString name = romPath.mid(romPath.lastIndexOf('/') + 1);
+    return name.left(std::max<qsizetype>(0, name.size() - 4));
+}
+
+void TMainForm::mArquivoClick() { SMS->StopEmulation(); }
+
+void TMainForm::mAbrirClick() {
+    DXSound1.Stop();
+    const QString file = ChooseRomFile ? ChooseRomFile(ExecutableDirectory) : QString();
+    if (file.isEmpty()) return;
+    OpenRomFile(file);
+}
+
+bool TMainForm::OpenRomFile(const QString& path) {
+    DXSound1.Stop();
+    // The command line's ROM arrives with the machine never stopped: park it
+    // as the menu would before the cores are reset.
+    SMS->StopEmulation();
+    SMS->InitMachine();
+    SMS->StopEmulation();
+    try {
+        SMS->LoadRom(FileName(path));
+    } catch (const std::exception& error) {
+        ShowMessage(QString::fromLocal8Bit(error.what()));
+        return false;
+    }
+    SMS->SetRamPath(FileName(RamFolder(ExecutableDirectory) + "/" + RomName(path) + ".RAM"));
+    SMS->SetPriority(TThreadPriority::BelowNormal);
+    Z80_LoadBatteryRam(*SMS->Cpu, SMS->RamPath);
+    SMS->ResumeEmulation();
+    EnableStartedMenus();
+    return true;
+}
+
+void TMainForm::mReinicioClick() { Interconnect_PressReset(*SMS->Interconnect); }
+
+void TMainForm::mReiniConClick() {
+    DXSound1.Stop();
+    SMS->InitMachine();
+    SMS->MarkReady();
+    SMS->SetPriority(TThreadPriority::BelowNormal);
+    SMS->ResumeEmulation();
+    EnableStartedMenus();
+}
+
+void TMainForm::mBiosClick() {
+    SMS->InitMachine();
+    SMS->StopEmulation();
+    SMS->MarkReady();
+    Z80_ClearRom(*SMS->Cpu);
+    SMS->SetPriority(TThreadPriority::BelowNormal);
+    SMS->ResumeEmulation();
+    EnableStartedMenus();
+}
+
+void TMainForm::mBIOSBrClick() {
+    SMS->InitMachine();
+    Z80_SetBiosType(*SMS->Cpu, 1);
+    Check("mBIOSBr");
+    Z80_Reset(*SMS->Cpu, *SMS->Interconnect);
+}
+
+void TMainForm::mBIOSJapClick() {
+    SMS->InitMachine();
+    Z80_SetBiosType(*SMS->Cpu, 0);
+    Check("mBIOSJap");
+    Z80_Reset(*SMS->Cpu, *SMS->Interconnect);
+}
+
+void TMainForm::mSairClick() {
+    if (exited_) return;
+    exited_ = true;
+    // Reports already waiting are shown here, before the end, with this
+    // command's own; the same failure is named once.
+    std::vector<std::string> messages;
+    messages.swap(pendingMessages_);
+    if (SMS->CoresCreated == 1) {
+        // Park the machine first so the save sees the cartridge RAM at rest.
+        std::vector<std::string> stopMessages;
+        SMS->OnError = [&stopMessages](const std::string& message) { stopMessages.push_back(message); };
+        SMS->StopEmulation();
+        SMS->OnError = [this](const std::string& message) { MachineError(message); };
+        messages.insert(messages.end(), stopMessages.begin(), stopMessages.end());
+        std::string error;
+        if (!Z80_SaveBatteryRam(*SMS->Cpu, SMS->RamPath, &error))
+            messages.push_back(error.empty() ? "The battery RAM file " + SMS->RamPath + " could not be written." : error);
+    }
+    std::vector<std::string> shown;
+    for (const std::string& message : messages) {
+        if (std::find(shown.begin(), shown.end(), message) != shown.end()) continue;
+        shown.push_back(message);
+        ShowMessage(QString::fromStdString(message));
+    }
+    Timers.timeEndPeriod(1);
+    if (QuitApplication) QuitApplication();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    mSairClick();
+    event->accept();
+}
+
+void TMainForm::mVideoClick() { SMS->StopEmulation(); }
+void TMainForm::mFrame75Click() { SMS->SetFrameskip(3); }
+void TMainForm::mFrame50Click() { SMS->SetFrameskip(1); }
+void TMainForm::mFrameOffClick() { SMS->SetFrameskip(0); }
+void TMainForm::mBckOnClick() { VDP_SetBackgroundLayer(*SMS->Vdp, 1); }
+void TMainForm::mBckOffClick() { VDP_SetBackgroundLayer(*SMS->Vdp, 0); }
+void TMainForm::mSprOnClick() { VDP_SetSpriteLayer(*SMS->Vdp, 1); }
+void TMainForm::mSprOffClick() { VDP_SetSpriteLayer(*SMS->Vdp, 0); }
+
+// The window part of the windowed mode: frame, menu bar, check marks, size.
+void TMainForm::ShowWindowed() {
+    const bool visible = isVisible();
+    setWindowFlag(Qt::FramelessWindowHint, false);
+    if (isFullScreen()) showNormal();
+    MainMenu1->show();
+    Check("mJanela");
+    resize(kWindowWidth, kWindowHeight);
+    CentreOnScreen();
+    if (visible) show();
+}
+
+void TMainForm::mJanelaClick() {
+    SMS->StopEmulation();
+    SMS->SetFullScreen(0);
+    ShowWindowed();
+    SMS->ResumeEmulation();
+}
+
+void TMainForm::mCheiaClick() {
+    SMS->StopEmulation();
+    const bool visible = isVisible();
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    // Full screen has no menu bar; Escape brings the window back.
+    MainMenu1->hide();
+    SMS->SetFullScreen(1);
+    Check("mCheia");
+    if (visible) show();
+    SMS->ResumeEmulation();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && Item("mCheia")->isChecked()) {
+        mJanelaClick();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TMainForm::mVDPSOnClick() { SMS->SetVdpOverlay(1); }
+void TMainForm::mVDPSOffClick() { SMS->SetVdpOverlay(0); }
+void TMainForm::mSomClick() { SMS->StopEmulation(); }
+void TMainForm::mMixerOnClick() { PSG_SetMixerEnabled(*SMS->Psg, 1); }
+void TMainForm::mMixerOffClick() { PSG_SetMixerEnabled(*SMS->Psg, 0); }
+void TMainForm::mTom1OnClick() { PSG_SetTone1Enabled(*SMS->Psg, 1); }
+void TMainForm::mTom1OffClick() { PSG_SetTone1Enabled(*SMS->Psg, 0); }
+void TMainForm::mTom2OnClick() { PSG_SetTone2Enabled(*SMS->Psg, 1); }
+void TMainForm::mTom2OffClick() { PSG_SetTone2Enabled(*SMS->Psg, 0); }
+void TMainForm::mTom3OnClick() { PSG_SetTone3Enabled(*SMS->Psg, 1); }
+void TMainForm::mTom3OffClick() { PSG_SetTone3Enabled(*SMS->Psg, 0); }
+void TMainForm::mRuidoOnClick() { PSG_SetNoiseEnabled(*SMS->Psg, 1); }
+void TMainForm::mRuidoOffClick() { PSG_SetNoiseEnabled(*SMS->Psg, 0); }
+void TMainForm::mPSGSOnClick() { SMS->SetPsgOverlay(1); }
+void TMainForm::mPSGSOffClick() { SMS->SetPsgOverlay(0); }
+void TMainForm::Ajuda1Click() { SMS->StopEmulation(); }
+
+void TMainForm::Sobre1Click() {
+    if (AboutBox != nullptr) {
+        AboutBox->exec();
+        return;
+    }
+    TAboutBox box(this);
+    box.exec();
+}
+
+void TMainForm::DXDraw1Click() { SMS->ResumeEmulation(); }

@@ -1,0 +1,150 @@
+// TMainForm: the program's main window. Its client area is the display
+// control DXDraw1; its menu bar turns each command into calls on the machine
+// (TSMS) and its cores. Opening a top-level menu pauses the machine; commands
+// that start something resume it; a click on the picture resumes it too.
+//
+// The form owns the machine and every facility the machine's per-frame step
+// uses: the timers, the main-thread dispatcher, the sound output buffer, the
+// display, the keyboard, joystick 0 and the two players' input devices.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "InputDevice.h"
+#include "QtDisplay.h"
+#include "QtInput.h"
+#include "SMS.h"
+#include "SdlJoystick.h"
+#include "SdlSoundBuffer.h"
+#include "Timers.h"
+
+class QAction;
+class QActionGroup;
+class QFileDialog;
+class QMenu;
+class QMenuBar;
+class TAboutBox;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The facilities, declared before the machine that uses them.
+    TSystemTimers Timers;
+    TQtDispatcher Dispatcher;
+    TSdlSoundBuffer DXSound1;
+    TDisplayControl* DXDraw1 = nullptr;
+    std::unique_ptr<TQtDisplay> Display;
+    std::unique_ptr<TQtKeyboard> Keyboard;
+    TSdlJoystick Joystick0;
+    TInputDevice Joystick1{nullptr, nullptr};
+    TInputDevice Joystick2{nullptr, nullptr};
+    QFileDialog* OpenDialog1 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    std::unique_ptr<TSMS> SMS;
+    // The About dialog (the program's entry creates it; Sobre1Click makes
+    // one of its own when none was given).
+    TAboutBox* AboutBox = nullptr;
+
+    // The ROM file to open: the open dialog, started in `dir`; "" = cancelled.
+    std::function<QString(const QString& dir)> ChooseRomFile;
+    // Ends the application (qApp->quit()).
+    std::function<void()> QuitApplication;
+    // The folder of the program file; the battery files go below it.
+    QString ExecutableDirectory;
+
+    // A menu item (action, submenu or separator) by its name; null if none.
+    QAction* Item(const QString& name) const;
+    QMenu* Menu(const QString& name) const;
+    // The item names in menu order, submenus depth first.
+    const QStringList& ItemNames() const { return itemOrder_; }
+
+    // The folder of the battery files for a program in `exeDir`: its RAMs
+    // folder, or $XDG_DATA_HOME/tiravel/RAMs when `exeDir` is not writable.
+    static QString RamFolder(const QString& exeDir);
+    // The ROM name: the file name after the last '/', minus its last four
+    // characters (the extension and its dot, whatever they are).
+    static QString RomName(const QString& romPath);
+
+    // The open-ROM flow from step 4 on, for a file already chosen (the
+    // command line's ROM). False when the ROM could not be loaded.
+    bool OpenRomFile(const QString& path);
+    // A ROM to open, as the command line gives it, once the window is shown.
+    void SetStartRom(const QString& path) { startRom_ = path; }
+
+    // The event handlers.
+    void FormCreate();
+    void mArquivoClick();
+    void mAbrirClick();
+    void mReinicioClick();
+    void mReiniConClick();
+    void mBiosClick();
+    void mBIOSBrClick();
+    void mBIOSJapClick();
+    void mSairClick();
+    void mVideoClick();
+    void mFrame75Click();
+    void mFrame50Click();
+    void mFrameOffClick();
+    void mBckOnClick();
+    void mBckOffClick();
+    void mSprOnClick();
+    void mSprOffClick();
+    void mJanelaClick();
+    void mCheiaClick();
+    void mVDPSOnClick();
+    void mVDPSOffClick();
+    void mSomClick();
+    void mMixerOnClick();
+    void mMixerOffClick();
+    void mTom1OnClick();
+    void mTom1OffClick();
+    void mTom2OnClick();
+    void mTom2OffClick();
+    void mTom3OnClick();
+    void mTom3OffClick();
+    void mRuidoOnClick();
+    void mRuidoOffClick();
+    void mPSGSOnClick();
+    void mPSGSOffClick();
+    void Ajuda1Click();
+    void Sobre1Click();
+    void DXDraw1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildMenus();
+    QMenu* AddMenu(QMenuBar* bar, QMenu* parent, const char* name, const char* caption);
+    QAction* AddItem(QMenu* menu, const char* name, const char* caption, void (TMainForm::*handler)());
+    QAction* AddSeparator(QMenu* menu, const char* name);
+    void Group(std::initializer_list<const char*> names, const char* checked);
+    void Check(const char* name);
+    void BindKeys();
+    void EnableStartedMenus();
+    void CentreOnScreen();
+    void ShowWindowed();
+    void ShowMessage(const QString& text);
+    void ReportLater(const std::string& message);
+    void ShowPendingMessages();
+    void MachineError(const std::string& message);
+
+    QHash<QString, QAction*> items_;
+    QHash<QString, QMenu*> menus_;
+    QStringList itemOrder_;
+    QString startRom_;
+    std::vector<std::string> pendingMessages_;
+    bool exited_ = false;
+};
