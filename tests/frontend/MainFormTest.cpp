@@ -1,0 +1,532 @@
+// The main window driven headless: the menu tree and its states, the
+// commands' effects on the machine, the open-ROM flow and its battery path,
+// error messages, the video modes, exit and close, the About dialog.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "AboutBox.h"
+#include "MainForm.h"
+
+namespace {
+
+QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Closes the next modal message box as soon as it opens, keeping its text.
+class TMessageCatcher {
+public:
+    TMessageCatcher() {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Texts.append(box->text());
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer_.start();
+    }
+    QStringList Texts;
+
+private:
+    QTimer timer_;
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        setenv("XDG_DATA_HOME", (dir_.path() + "/xdg").toLocal8Bit().constData(), 1);
+        form_ = std::make_unique<TMainForm>();
+        form_->ExecutableDirectory = dir_.path();
+        form_->QuitApplication = [this] { ++quits_; };
+        form_->SMS->OnPresentFrame = [this](TSMS&) { ++frames_; };
+    }
+    void TearDown() override { form_.reset(); }
+
+    TMainForm& Form() { return *form_; }
+    TSMS& Machine() { return *form_->SMS; }
+    QAction* Item(const char* name) {
+        QAction* item = form_->Item(name);
+        EXPECT_NE(item, nullptr) << name;
+        return item;
+    }
+    // Starts a ROM through the menu with the file choice answered.
+    bool Open(const QString& path) {
+        form_->mArquivoClick();
+        form_->ChooseRomFile = [path](const QString&) { return path; };
+        form_->mAbrirClick();
+        return Machine().Ready == 1 && Machine().Stopped == 0;
+    }
+    // Runs the machine unpaced for at least `count` more frames.
+    bool RunFrames(int count) {
+        Machine().TargetFps = 0;
+        const int target = frames_ + count;
+        return QTest::qWaitFor([&] { return frames_ >= target; }, 10000);
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<TMainForm> form_;
+    int quits_ = 0;
+    int frames_ = 0;
+};
+
+struct TMenuEntry {
+    const char* Name;
+    const char* Caption;  // "-" for a separator
+    int Depth;            // 0 = menu bar
+    bool Checked;
+    bool Disabled;
+};
+
+const TMenuEntry kMenuTree[] = {
+    {"mArquivo", "File", 0, false, false},
+    {"mAbrir", "Load Game (ROM)", 1, false, false},
+    {"mReinicio", "Game Reset", 1, false, true},
+    {"mReiniCon", "Console Reset", 1, false, true},
+    {"N1", "-", 1, false, false},
+    {"mBios", "Run BIOS", 1, false, false},
+    {"mTipBIOS", "BIOS Type", 1, false, false},
+    {"mBIOSBr", "American / Brazilian", 2, true, false},
+    {"mBIOSJap", "Japanese", 2, false, false},
+    {"N5", "-", 1, false, false},
+    {"mSair", "Exit", 1, false, false},
+    {"mVideo", "Graphics", 0, false, true},
+    {"mFrameskip", "Frameskip", 1, false, false},
+    {"mFrame75", "75% Frameskip", 2, false, false},
+    {"mFrame50", "50% Frameskip", 2, false, false},
+    {"mFrameOff", "No Frameskip", 2, true, false},
+    {"mBck", "Background", 1, false, false},
+    {"mBckOn", "ON", 2, true, false},
+    {"mBckOff", "OFF", 2, false, false},
+    {"mSpr", "Sprites", 1, false, false},
+    {"mSprOn", "ON", 2, true, false},
+    {"mSprOff", "OFF", 2, false, false},
+    {"mExib", "Video Mode", 1, false, false},
+    {"mJanela", "Windowed", 2, true, false},
+    {"mCheia", "Full Screen", 2, false, false},
+    {"N3", "-", 1, false, false},
+    {"mVDPS", "VDP Status", 1, false, false},
+    {"mVDPSOn", "Show", 2, false, false},
+    {"mVDPSOff", "Hide", 2, true, false},
+    {"mSom", "Sound", 0, false, true},
+    {"mMixer", "General Output (Mixer)", 1, false, false},
+    {"mMixerOn", "ON", 2, true, false},
+    {"mMixerOff", "OFF", 2, false, false},
+    {"N2", "-", 1, false, false},
+    {"mTom1", "Tone Generator 1", 1, false, false},
+    {"mTom1On", "ON", 2, true, false},
+    {"mTom1Off", "OFF", 2, false, false},
+    {"mTom2", "Tone Generator 2", 1, false, false},
+    {"mTom2On", "ON", 2, true, false},
+    {"mTom2Off", "OFF", 2, false, false},
+    {"mTom3", "Tone Generator 3", 1, false, false},
+    {"mTom3On", "ON", 2, true, false},
+    {"mTom3Off", "OFF", 2, false, false},
+    {"mRuido", "Noise Generator", 1, false, false},
+    {"mRuidoOn", "ON", 2, true, false},
+    {"mRuidoOff", "OFF", 2, false, false},
+    {"N4", "-", 1, false, false},
+    {"mPSGS", "PSG Status", 1, false, false},
+    {"mPSGSOn", "Show", 2, false, false},
+    {"mPSGSOff", "Hide", 2, true, false},
+    {"Ajuda1", "Help", 0, false, false},
+    {"Sobre1", "About", 1, false, false},
+};
+
+struct TShownItem {
+    QAction* Action;
+    int Depth;
+};
+
+void Walk(const QList<QAction*>& actions, int depth, std::vector<TShownItem>& out) {
+    for (QAction* action : actions) {
+        out.push_back({action, depth});
+        if (action->menu() != nullptr) Walk(action->menu()->actions(), depth + 1, out);
+    }
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, WindowHasItsTitleSizeAndDisplayControl) {
+    EXPECT_EQ(Form().windowTitle(), "Tiravel");
+    EXPECT_EQ(Form().size(), QSize(522, 440));
+    ASSERT_NE(Form().DXDraw1, nullptr);
+    EXPECT_EQ(Form().DXDraw1->objectName(), "DXDraw1");
+    EXPECT_EQ(Form().centralWidget(), Form().DXDraw1);
+    EXPECT_EQ(Machine().Display, Form().Display.get());
+    EXPECT_EQ(Machine().Input1, &Form().Joystick1);
+    EXPECT_EQ(Machine().Input2, &Form().Joystick2);
+    EXPECT_EQ(Form().Timers.OpenPeriods(), 1);
+    EXPECT_EQ(Machine().CoresCreated, 0);
+}
+
+// What the menu bar really shows, walked from the bar, against the table.
+TEST_F(MainFormTest, MenuTreeHasTheNamesCaptionsOrderAndInitialStates) {
+    std::vector<TShownItem> shown;
+    Walk(Form().MainMenu1->actions(), 0, shown);
+    ASSERT_EQ(shown.size(), std::size(kMenuTree));
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const TMenuEntry& want = kMenuTree[i];
+        QAction* action = shown[i].Action;
+        SCOPED_TRACE(want.Name);
+        EXPECT_EQ(action->objectName(), want.Name);
+        EXPECT_EQ(Form().Item(want.Name), action);
+        EXPECT_EQ(shown[i].Depth, want.Depth);
+        if (QString(want.Caption) == "-") {
+            EXPECT_TRUE(action->isSeparator());
+        } else {
+            EXPECT_EQ(action->text(), want.Caption);
+            EXPECT_FALSE(action->text().contains('&'));
+            EXPECT_TRUE(action->shortcut().isEmpty());
+        }
+        EXPECT_EQ(action->isChecked(), want.Checked);
+        EXPECT_EQ(!action->isEnabled(), want.Disabled);
+    }
+    EXPECT_EQ(Form().ItemNames().size(), static_cast<qsizetype>(std::size(kMenuTree)));
+}
+
+TEST_F(MainFormTest, DefaultKeyBindings) {
+    using S = TInputState;
+    struct Binding {
+        TInputDevice* Device;
+        S State;
+        int Slot;
+        TKeyCode Key;
+    };
+    const Binding bindings[] = {
+        {&Form().Joystick1, S::Up, 0, 0x26}, {&Form().Joystick1, S::Up, 1, 0},
+        {&Form().Joystick1, S::Up, 2, 0x68}, {&Form().Joystick1, S::Down, 0, 0x28},
+        {&Form().Joystick1, S::Left, 0, 0x25}, {&Form().Joystick1, S::Right, 0, 0x27},
+        {&Form().Joystick1, S::Button1, 0, 0x58}, {&Form().Joystick1, S::Button2, 0, 0x43},
+        {&Form().Joystick1, S::Button3, 0, 0x0D}, {&Form().Joystick1, S::Down, 2, 0},
+        {&Form().Joystick2, S::Up, 0, 0x57}, {&Form().Joystick2, S::Down, 0, 0x53},
+        {&Form().Joystick2, S::Left, 0, 0x41}, {&Form().Joystick2, S::Right, 0, 0x44},
+        {&Form().Joystick2, S::Button1, 0, 0x47}, {&Form().Joystick2, S::Button2, 0, 0x48},
+        {&Form().Joystick2, S::Button3, 0, 0}, {&Form().Joystick2, S::Up, 2, 0},
+    };
+    for (const Binding& b : bindings)
+        EXPECT_EQ(b.Device->BoundKey(b.State, b.Slot), b.Key)
+            << "player " << (b.Device == &Form().Joystick1 ? 1 : 2) << " state " << static_cast<int>(b.State)
+            << " slot " << b.Slot;
+}
+
+// Each choice item checks itself, unchecks its siblings and sets its switch.
+TEST_F(MainFormTest, ChoiceItemsCheckThemselvesAndSetTheirSwitch) {
+    Form().mBiosClick();
+    Form().mArquivoClick();
+    struct Case {
+        const char* Item;
+        std::vector<const char*> Siblings;
+        std::function<int()> Switch;
+        int Want;
+    };
+    TSMS& m = Machine();
+    const Case cases[] = {
+        {"mFrame75", {"mFrame50", "mFrameOff"}, [&] { return int(m.Frameskip.load()); }, 3},
+        {"mFrame50", {"mFrame75", "mFrameOff"}, [&] { return int(m.Frameskip.load()); }, 1},
+        {"mFrameOff", {"mFrame75", "mFrame50"}, [&] { return int(m.Frameskip.load()); }, 0},
+        {"mBckOff", {"mBckOn"}, [&] { return int(m.Vdp->BackgroundLayerOn); }, 0},
+        {"mBckOn", {"mBckOff"}, [&] { return int(m.Vdp->BackgroundLayerOn); }, 1},
+        {"mSprOff", {"mSprOn"}, [&] { return int(m.Vdp->SpriteLayerOn); }, 0},
+        {"mSprOn", {"mSprOff"}, [&] { return int(m.Vdp->SpriteLayerOn); }, 1},
+        {"mVDPSOn", {"mVDPSOff"}, [&] { return int(m.ShowVdpStatus); }, 1},
+        {"mVDPSOff", {"mVDPSOn"}, [&] { return int(m.ShowVdpStatus); }, 0},
+        {"mMixerOff", {"mMixerOn"}, [&] { return int(m.Psg->MixerOn); }, 0},
+        {"mMixerOn", {"mMixerOff"}, [&] { return int(m.Psg->MixerOn); }, 1},
+        {"mTom1Off", {"mTom1On"}, [&] { return int(m.Psg->Tone1On); }, 0},
+        {"mTom1On", {"mTom1Off"}, [&] { return int(m.Psg->Tone1On); }, 1},
+        {"mTom2Off", {"mTom2On"}, [&] { return int(m.Psg->Tone2On); }, 0},
+        {"mTom3Off", {"mTom3On"}, [&] { return int(m.Psg->Tone3On); }, 0},
+        {"mRuidoOff", {"mRuidoOn"}, [&] { return int(m.Psg->NoiseOn); }, 0},
+        {"mRuidoOn", {"mRuidoOff"}, [&] { return int(m.Psg->NoiseOn); }, 1},
+        {"mPSGSOn", {"mPSGSOff"}, [&] { return int(m.ShowPsgStatus); }, 1},
+        {"mPSGSOff", {"mPSGSOn"}, [&] { return int(m.ShowPsgStatus); }, 0},
+        {"mBIOSJap", {"mBIOSBr"}, [&] { return int(m.Cpu->BiosType); }, 0},
+        {"mBIOSBr", {"mBIOSJap"}, [&] { return int(m.Cpu->BiosType); }, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Item);
+        Item(c.Item)->trigger();
+        EXPECT_TRUE(Item(c.Item)->isChecked());
+        for (const char* sibling : c.Siblings) EXPECT_FALSE(Item(sibling)->isChecked()) << sibling;
+        EXPECT_EQ(c.Switch(), c.Want);
+    }
+}
+
+TEST_F(MainFormTest, FirstStartEnablesTheDisabledMenusForGood) {
+    Form().mBiosClick();
+    EXPECT_EQ(Machine().Ready, 1);
+    EXPECT_EQ(Machine().Stopped, 0);
+    for (const char* name : {"mVideo", "mSom", "mReinicio", "mReiniCon"}) EXPECT_TRUE(Item(name)->isEnabled()) << name;
+    Form().mArquivoClick();
+    Form().mBIOSJapClick();
+    for (const char* name : {"mVideo", "mSom", "mReinicio", "mReiniCon"}) EXPECT_TRUE(Item(name)->isEnabled()) << name;
+}
+
+// Opening a top-level menu pauses the machine; a click on the picture resumes it.
+TEST_F(MainFormTest, OpeningAMenuPausesAndAClickOnThePictureResumes) {
+    Form().mBiosClick();
+    for (const char* name : {"mArquivo", "mVideo", "mSom", "Ajuda1"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Machine().Stopped, 0);
+        emit Form().Menu(name)->aboutToShow();
+        EXPECT_EQ(Machine().Stopped, 1);
+        EXPECT_TRUE(Machine().Suspended());
+        QTest::mouseClick(Form().DXDraw1, Qt::LeftButton);
+        EXPECT_EQ(Machine().Stopped, 0);
+    }
+}
+
+TEST_F(MainFormTest, OpenRomStartsTheGameWithItsBatteryFileBesideTheProgram) {
+    QString chosenIn;
+    Form().ChooseRomFile = [&](const QString& dir) {
+        chosenIn = dir;
+        return Rom("handover");
+    };
+    Form().mArquivoClick();
+    Form().mAbrirClick();
+    EXPECT_EQ(chosenIn, dir_.path());
+    EXPECT_EQ(Machine().Ready, 1);
+    EXPECT_EQ(Machine().Stopped, 0);
+    EXPECT_EQ(QString::fromStdString(Machine().RamPath), dir_.path() + "/RAMs/handover.RAM");
+    EXPECT_EQ(Machine().Priority(), TThreadPriority::BelowNormal);
+    EXPECT_TRUE(Item("mVideo")->isEnabled());
+    EXPECT_TRUE(RunFrames(3));
+}
+
+TEST_F(MainFormTest, RomNameLosesItsLastFourCharactersWhateverTheyAre) {
+    EXPECT_EQ(TMainForm::RomName("/games/Game.sms"), "Game");
+    EXPECT_EQ(TMainForm::RomName("/x/Demo12"), "De");
+    EXPECT_EQ(TMainForm::RomName("/x/abc"), "");
+    EXPECT_EQ(TMainForm::RomName("relative.SMS"), "relative");
+
+    // The same rule on a real open: a cartridge copied under a name without extension.
+    const QString demo = dir_.path() + "/Demo12";
+    ASSERT_TRUE(QFile::copy(Rom("handover"), demo));
+    ASSERT_TRUE(Open(demo));
+    EXPECT_EQ(QString::fromStdString(Machine().RamPath), dir_.path() + "/RAMs/De.RAM");
+}
+
+TEST_F(MainFormTest, BatteryFilesGoToTheUserDataFolderWhenTheProgramFolderIsNotWritable) {
+    EXPECT_EQ(TMainForm::RamFolder(dir_.path()), dir_.path() + "/RAMs");
+    EXPECT_EQ(TMainForm::RamFolder(dir_.path() + "/no-such-folder"), dir_.path() + "/xdg/tiravel/RAMs");
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(TMainForm::RamFolder(dir_.path() + "/no-such-folder"), QDir::homePath() + "/.local/share/tiravel/RAMs");
+}
+
+TEST_F(MainFormTest, CancelledChoiceLeavesTheMachinePaused) {
+    Form().mBiosClick();
+    Form().mArquivoClick();
+    Form().ChooseRomFile = [](const QString&) { return QString(); };
+    Form().mAbrirClick();
+    EXPECT_EQ(Machine().Stopped, 1);
+    Form().DXDraw1Click();
+    EXPECT_EQ(Machine().Stopped, 0);
+}
+
+TEST_F(MainFormTest, UnreadableRomShowsItsMessageAndLeavesTheMachineNotReady) {
+    const QString bad = dir_.path() + "/missing.sms";
+    TMessageCatcher catcher;
+    EXPECT_FALSE(Open(bad));
+    ASSERT_EQ(catcher.Texts.size(), 1);
+    EXPECT_TRUE(catcher.Texts[0].contains(bad)) << catcher.Texts[0].toStdString();
+    EXPECT_EQ(Machine().Ready, 0);
+    EXPECT_EQ(Machine().Stopped, 1);
+    EXPECT_FALSE(Item("mVideo")->isEnabled());
+    Form().DXDraw1Click();
+    EXPECT_EQ(Machine().Stopped, 1);
+}
+
+TEST_F(MainFormTest, GameResetIsSeenOnceOnPortDD) {
+    ASSERT_TRUE(Open(Rom("handover")));
+    Form().mArquivoClick();
+    Form().mReinicioClick();
+    EXPECT_EQ(Interconnect_ReadPort(*Machine().Interconnect, 0xDD) & 0x10, 0);
+    EXPECT_EQ(Interconnect_ReadPort(*Machine().Interconnect, 0xDD) & 0x10, 0x10);
+    EXPECT_EQ(Machine().Stopped, 1);
+}
+
+TEST_F(MainFormTest, BiosTypeChangeLeavesTheGameNotReadyUntilConsoleReset) {
+    ASSERT_TRUE(Open(Rom("handover")));
+    ASSERT_TRUE(RunFrames(2));
+    Form().mArquivoClick();
+    Form().mBIOSJapClick();
+    EXPECT_EQ(Machine().Ready, 0);
+    EXPECT_EQ(Machine().Cpu->BiosType, 0);
+    Form().DXDraw1Click();
+    EXPECT_EQ(Machine().Stopped, 1);
+    Form().mArquivoClick();
+    Form().mReiniConClick();
+    EXPECT_EQ(Machine().Ready, 1);
+    EXPECT_EQ(Machine().Stopped, 0);
+    EXPECT_EQ(Machine().Cpu->BiosType, 0);
+    EXPECT_TRUE(RunFrames(2));
+}
+
+TEST_F(MainFormTest, ExitSavesTheBatteryRamAndEnds) {
+    ASSERT_TRUE(Open(Rom("battery")));
+    ASSERT_TRUE(RunFrames(120));
+    Form().mSairClick();  // running: Exit parks the machine itself
+    const QByteArray saved = ReadAll(dir_.path() + "/RAMs/battery.RAM");
+    ASSERT_EQ(saved.size(), 32768);
+    EXPECT_EQ(saved.mid(1, 3), "TRV");
+    EXPECT_EQ(static_cast<uint8_t>(saved[0]), 1);
+    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(Form().Timers.OpenPeriods(), 0);
+}
+
+TEST_F(MainFormTest, ExitBeforeAnyStartSavesNothing) {
+    Form().mSairClick();
+    EXPECT_FALSE(QDir(dir_.path() + "/RAMs").exists());
+    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(Form().Timers.OpenPeriods(), 0);
+}
+
+TEST_F(MainFormTest, FailedSaveOnExitIsShownOnceNamingTheFile) {
+    ASSERT_TRUE(Open(Rom("battery")));
+    ASSERT_TRUE(RunFrames(120));
+    // A file where the RAMs folder should be: the folder cannot be made.
+    QFile blocker(dir_.path() + "/RAMs");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Form().mArquivoClick();  // the menu's save fails and is reported...
+    TMessageCatcher catcher;
+    Form().mSairClick();     // ...and Exit's own save fails the same way
+    ASSERT_EQ(catcher.Texts.size(), 1) << catcher.Texts.join("\n").toStdString();
+    EXPECT_TRUE(catcher.Texts[0].contains("battery.RAM")) << catcher.Texts[0].toStdString();
+    EXPECT_EQ(quits_, 1);
+    QTest::qWait(30);
+    EXPECT_EQ(catcher.Texts.size(), 1);
+}
+
+TEST_F(MainFormTest, ClosingTheWindowSavesTheBatteryRam) {
+    Form().show();
+    ASSERT_TRUE(Open(Rom("battery")));
+    ASSERT_TRUE(RunFrames(120));
+    EXPECT_TRUE(Form().close());
+    EXPECT_EQ(ReadAll(dir_.path() + "/RAMs/battery.RAM").mid(1, 3), "TRV");
+    EXPECT_EQ(quits_, 1);
+}
+
+TEST_F(MainFormTest, CommandLineRomStartsOnceTheWindowIsShown) {
+    Form().SetStartRom(Rom("handover"));
+    EXPECT_EQ(Machine().Ready, 0);
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Machine().Ready == 1; }, 5000));
+    EXPECT_EQ(Machine().Stopped, 0);
+    EXPECT_EQ(QString::fromStdString(Machine().RamPath), dir_.path() + "/RAMs/handover.RAM");
+    EXPECT_TRUE(RunFrames(2));
+}
+
+TEST_F(MainFormTest, FullScreenIsFramelessWithoutMenuBarAndEscapeComesBack) {
+    Form().show();
+    Form().mBiosClick();
+    Form().mVideoClick();
+    Form().mCheiaClick();
+    EXPECT_TRUE(Item("mCheia")->isChecked());
+    EXPECT_FALSE(Item("mJanela")->isChecked());
+    EXPECT_TRUE(Form().windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_FALSE(Form().MainMenu1->isVisible());
+    EXPECT_EQ(Machine().Stopped, 0);
+    ASSERT_TRUE(RunFrames(2));
+    EXPECT_TRUE(Form().Display->FullScreenOption());
+
+    QTest::keyClick(&Form(), Qt::Key_Escape);
+    EXPECT_TRUE(Item("mJanela")->isChecked());
+    EXPECT_FALSE(Item("mCheia")->isChecked());
+    EXPECT_FALSE(Form().windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(Form().MainMenu1->isVisible());
+    EXPECT_EQ(Form().size(), QSize(522, 440));
+    EXPECT_EQ(Machine().Stopped, 0);
+    ASSERT_TRUE(RunFrames(2));
+    EXPECT_FALSE(Form().Display->FullScreenOption());
+    EXPECT_FALSE(Form().isFullScreen());
+}
+
+TEST_F(MainFormTest, RefusedFullScreenIsReportedAndTheWindowComesBack) {
+    Form().show();
+    Form().mBiosClick();
+    Form().Display->RefuseFullScreen = true;
+    TMessageCatcher catcher;
+    Form().mVideoClick();
+    Form().mCheiaClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !catcher.Texts.isEmpty(); }, 5000));
+    EXPECT_TRUE(catcher.Texts[0].contains("full screen")) << catcher.Texts[0].toStdString();
+    EXPECT_EQ(Machine().Stopped, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Item("mJanela")->isChecked(); }, 2000));
+    EXPECT_FALSE(Item("mCheia")->isChecked());
+    EXPECT_TRUE(Form().MainMenu1->isVisible());
+    EXPECT_FALSE(Form().windowFlags() & Qt::FramelessWindowHint);
+    Form().Display->RefuseFullScreen = false;
+    Form().DXDraw1Click();
+    EXPECT_EQ(Machine().Stopped, 0);
+    EXPECT_TRUE(RunFrames(2));
+    EXPECT_EQ(catcher.Texts.size(), 1);
+}
+
+TEST_F(MainFormTest, OpenDialogMatchesRomFilesInAnyLetterCase) {
+    QFileDialog& dialog = *Form().OpenDialog1;
+    EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(dialog.nameFilters(), QStringList{"Sega Master System ROM File (*.SMS)"});
+    const QString roms = dir_.path() + "/roms";
+    QDir().mkpath(roms);
+    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt", "e.smsx"}) {
+        QFile file(roms + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+    dialog.setDirectory(roms);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(model->index(roms)) >= 3; }, 5000));
+    QTest::qWait(50);
+    QStringList shown;
+    const QModelIndex parent = model->index(roms);
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex index = model->index(row, 0, parent);
+        if (model->flags(index) & Qt::ItemIsEnabled) shown << model->fileName(index);
+    }
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms"}));
+    dialog.reject();
+}
+
+TEST(AboutBoxTest, ShowsTheProgramNameVersionAndNotice) {
+    TAboutBox box;
+    EXPECT_EQ(box.windowTitle(), "About Tiravel");
+    EXPECT_EQ(box.size(), QSize(298, 213));
+    EXPECT_EQ(box.minimumSize(), box.maximumSize());
+    EXPECT_EQ(box.ProductName->text(), "Tiravel - Master System Emulator \n             Version 0.10 Alpha");
+    EXPECT_TRUE(box.Comments->wordWrap());
+    EXPECT_EQ(box.Comments->text().count('\n'), 1);
+    EXPECT_EQ(box.ProgramIcon->pixmap().size(), QSize(64, 64));
+    EXPECT_EQ(box.OKButton->text(), "OK");
+    EXPECT_EQ(box.OKButton->size(), QSize(75, 25));
+    EXPECT_EQ(box.OKButton->pos(), QPoint(111, 180));
+    EXPECT_TRUE(box.OKButton->isDefault());
+    QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key_Return); });
+    EXPECT_EQ(box.exec(), QDialog::Accepted);
+}
