@@ -6,6 +6,7 @@
         dw bg_tiles
         dw bg_map
         dw shapes
+        dw bg_next
 
 ; Background tiles: a foreground and a background colour index (of the
 ; background palette), then 8 rows of 1 bit per pixel, bit 7 leftmost.
@@ -36,12 +37,20 @@ bg_tiles:
         db 00111100b, 01000010b, 10000001b, 10000001b, 10000001b, 10000001b, 01000010b, 00111100b
 
 ; Tile numbers (0-7 above) of a 4-row by 8-column block that repeats over the
-; 32 x 28 plane: 32 columns hold it four times, 28 rows seven times.
+; 32 x 28 plane: 32 columns hold it four times, 28 rows seven times. Every
+; column runs down one of two cycles, grass, bricks, water, chequer or
+; diamond, star, stripes, ring, so each tile always has the same tile below
+; it (bg_next): the program scrolls the background by fractions of a tile
+; vertically by redrawing each tile with its lower neighbour's top rows.
 bg_map:
-        db 0, 0, 7, 0, 1, 1, 1, 1
-        db 0, 3, 0, 0, 2, 2, 6, 2
-        db 4, 4, 5, 4, 2, 6, 2, 2
-        db 0, 0, 7, 0, 1, 1, 1, 1
+        db 0, 1, 3, 2, 6, 5, 4, 7
+        db 1, 2, 5, 4, 7, 6, 0, 3
+        db 2, 4, 6, 0, 3, 7, 1, 5
+        db 4, 0, 7, 1, 5, 3, 2, 6
+
+; The tile below each tile in bg_map.
+bg_next:
+        db 1, 2, 4, 5, 0, 6, 7, 3
 
 ; Sprite shapes, 8 x 16: ship, runner, diamond, heart.
 shapes:

@@ -12,10 +12,14 @@
 ;   - horizontally by a line interrupt: register 10 = 15 raises it on line
 ;     15, whose handler sets the horizontal scroll for lines 16 on; the frame
 ;     interrupt sets it back to 0 for lines 0-15 of the next frame;
-;   - vertically by moving the bar in the name table: the scene scrolls
-;     vertically in whole tile rows, and in the same vertical blank that
-;     changes register 9 the bar is copied onto the two rows that now reach
-;     the top of the screen and the rows it leaves get their background back.
+;   - vertically by keeping register 9 a multiple of 8 and moving the bar in
+;     the name table: in the vertical blank that moves register 9 by a tile
+;     row, the bar is copied onto the two rows that now reach the top of the
+;     screen and the rows it leaves get their background back. The pixel
+;     steps in between come from the background tiles themselves: each of
+;     the 8 tiles is redrawn moved up by 0-7 lines, completed by the top
+;     lines of the tile below it (the map gives every tile one fixed tile
+;     below, see graphics.asm), so only the background moves.
 ;
 ; CHECKSUM is predefined on the command line: the sum of the image's bytes
 ; outside the header, computed by the build.
@@ -39,7 +43,7 @@ MIN_X           equ 8
 MAX_X           equ 240
 MIN_Y           equ 16              ; below the status bar
 MAX_Y           equ 176
-VSTEP_FRAMES    equ 8               ; frames per tile row of vertical scroll
+VSTEP_FRAMES    equ 2               ; frames per line of vertical scroll
 ROWS            equ 28
 
 ; Variables in system RAM.
@@ -74,7 +78,10 @@ drum_decay      equ 0xC020
 sfx_timer       equ 0xC021
 sfx_period      equ 0xC022          ; 2 bytes
 sfx_delta       equ 0xC024          ; 2 bytes
+vfine           equ 0xC026          ; vertical scroll within the tile row, 0-7
+vfine_shown     equ 0xC027          ; the one the background tiles show
 bar_buf         equ 0xC040          ; 128 bytes: the bar's two name-table rows
+tile_buf        equ 0xC100          ; 256 bytes: the 8 background tiles
 
 ; Battery RAM: "TRVD", then the number of starts (16 bits).
 CART_MAGIC      equ BANK_WINDOW
@@ -309,6 +316,10 @@ scene:
         ld a, GFX_BANK
         ld (SLOT2_SELECT), a
         call load_bg_tiles
+        xor a
+        ld (vfine), a
+        ld (vfine_shown), a
+        call upload_bg_tiles
         ld de, P1_TILE * 32
         ld c, 2
         call load_shapes
@@ -368,12 +379,11 @@ scene_vars_end:
 scene_registers:
         db 0x36, 0x62, 0xFF, 0xFF, 0xFF, 0xFF, 0xFB, 0x0F, 0x00, 0x00, 15
 
-; The 8 background tiles from the graphics bank (paged in), as tiles
-; BG_TILE on: each row's 1 bits in the foreground colour, 0 bits in the
+; The 8 background tiles from the graphics bank (paged in), decoded into
+; tile_buf: each row's 1 bits in the foreground colour, 0 bits in the
 ; background colour.
 load_bg_tiles:
-        ld de, BG_TILE * 32
-        call vdp_write_at
+        ld ix, tile_buf
         ld hl, (GFX_BG_TILES)
         ld b, 8
 lbt_tile:
@@ -409,13 +419,67 @@ lbt_no_fg:
         ld c, a
         pop af
 lbt_no_bg:
-        out (VDP_DATA), a
+        ld (ix + 0), a
+        inc ix
         djnz lbt_plane
         pop de
         pop bc
         djnz lbt_row
         pop bc
         djnz lbt_tile
+        ret
+
+; Tiles BG_TILE to BG_TILE + 7: the background tiles of tile_buf moved up
+; by vfine_shown lines, their last lines taken from the top of the tile that
+; lies below them in the map.
+upload_bg_tiles:
+        ld de, BG_TILE * 32
+        call vdp_write_at
+        ld a, GFX_BANK
+        ld (SLOT2_SELECT), a
+        ld a, (vfine_shown)
+        add a, a
+        add a, a
+        ld d, a                     ; bytes taken from the tile below
+        ld e, 0                     ; tile
+        ld c, VDP_DATA
+ubt_tile:
+        ld a, e
+        call ubt_address
+        ld a, l
+        add a, d
+        ld l, a
+        ld a, 32
+        sub d
+        ld b, a
+        otir
+        ld a, d
+        or a
+        jr z, ubt_next
+        ld hl, (GFX_BG_NEXT)
+        ld a, e
+        add a, l
+        ld l, a
+        jr nc, ubt_below
+        inc h
+ubt_below:
+        ld a, (hl)
+        call ubt_address
+        ld b, d
+        otir
+ubt_next:
+        inc e
+        ld a, e
+        cp 8
+        jr nz, ubt_tile
+        ret
+; HL = tile_buf + A x 32 (tile_buf is 256-byte aligned).
+ubt_address:
+        rrca
+        rrca
+        rrca
+        ld l, a
+        ld h, tile_buf / 256
         ret
 
 ; The 4 sprite shapes (16 tiles' worth of glyph rows) at VRAM DE in colour
@@ -589,6 +653,13 @@ sprite_colours:
 ; register write cannot split an address pair: vertical scroll and the bar's
 ; rows, the pause sign, the sprites.
 vdp_update:
+        ld a, (vfine)
+        ld hl, vfine_shown
+        cp (hl)
+        jr z, vu_row
+        ld (hl), a
+        call upload_bg_tiles
+vu_row:
         ld a, (vrow)
         ld hl, vrow_shown
         cp (hl)
@@ -796,7 +867,7 @@ st_sound:
         ld c, 1
         jp psg_attenuation
 
-; One pixel a frame to the right, one tile row every VSTEP_FRAMES upwards.
+; One pixel a frame to the right, one line every VSTEP_FRAMES upwards.
 scroll_step:
         ld hl, hscroll
         inc (hl)
@@ -804,6 +875,11 @@ scroll_step:
         dec (hl)
         ret nz
         ld (hl), VSTEP_FRAMES
+        ld a, (vfine)
+        inc a
+        and 7
+        ld (vfine), a
+        ret nz
         ld a, (vrow)
         inc a
         cp ROWS
