@@ -469,9 +469,11 @@ inline uint32_t Simple(T_Z80_CPU_CORE& cpu, uint32_t cycles) {
 
 // The step is the emulator's hottest function: flattening pulls the memory
 // map, the ALU and the port decoding into it (across files in link-time
-// optimised builds), so the unprefixed set runs without calls. The prefixed
-// sets stay separate functions so the step stays small; each is flattened
-// on its own.
+// optimised builds), so the unprefixed set runs without calls. The ED and
+// DD/FD sets are pulled in too: block transfers, port output and indexed
+// loads are a large share of a game's instructions, and a call per prefixed
+// instruction (arguments, register saves, the flag set reloaded) cost more
+// than the larger step. The CB set stays behind its table of handlers.
 [[gnu::flatten]] uint32_t Z80_ExecuteInstruction(T_Z80_CPU_CORE& cpu) {
     T_Z80_FLAG_SET flags;
     Z80_UnpackFlags(cpu, flags);

@@ -138,7 +138,7 @@ inline uint32_t OutputBlock(T_Z80_CPU_CORE& cpu, bool up, bool repeat, T_Z80_FLA
 
 }  // namespace
 
-[[gnu::noinline, gnu::flatten]] uint32_t Z80_ExecuteED(T_Z80_CPU_CORE& cpu, uint8_t second, T_Z80_FLAG_SET& flags) {
+[[gnu::flatten]] uint32_t Z80_ExecuteED(T_Z80_CPU_CORE& cpu, uint8_t second, T_Z80_FLAG_SET& flags) {
     switch (second) {
         case 0x40: return InC(cpu, cpu.B, flags);
         case 0x48: return InC(cpu, cpu.C, flags);

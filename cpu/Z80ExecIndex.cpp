@@ -119,7 +119,7 @@ inline uint32_t IndexedAlu(T_Z80_CPU_CORE& cpu, uint16_t xy, uint8_t second, T_Z
 
 }  // namespace
 
-[[gnu::noinline, gnu::flatten]] uint32_t Z80_ExecuteIndexed(T_Z80_CPU_CORE& cpu, uint16_t& xy, uint8_t second,
+[[gnu::flatten]] uint32_t Z80_ExecuteIndexed(T_Z80_CPU_CORE& cpu, uint16_t& xy, uint8_t second,
                                                             uint8_t fourth, T_Z80_FLAG_SET& flags) {
     switch (second) {
         case 0x09: return AddXY(cpu, xy, BC(cpu), flags);
