@@ -43,10 +43,10 @@ bg_tiles:
 ; it (bg_next): the program scrolls the background by fractions of a tile
 ; vertically by redrawing each tile with its lower neighbour's top rows.
 bg_map:
-        db 0, 1, 3, 2, 6, 5, 4, 7
-        db 1, 2, 5, 4, 7, 6, 0, 3
-        db 2, 4, 6, 0, 3, 7, 1, 5
-        db 4, 0, 7, 1, 5, 3, 2, 6
+        db 0, 0, 0, 1, 6, 6, 6, 7
+        db 1, 1, 1, 2, 7, 7, 7, 3
+        db 2, 2, 2, 4, 3, 3, 3, 5
+        db 4, 4, 4, 0, 5, 5, 5, 6
 
 ; The tile below each tile in bg_map.
 bg_next:
