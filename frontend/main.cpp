@@ -3,18 +3,33 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <cstring>
 
 #include "AboutBox.h"
 #include "MainForm.h"
 
+namespace {
+
+void Usage(std::FILE* out) { std::fprintf(out, "Usage: tiravel [ROM file]\n"); }
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    // Help needs no display, so it is answered before the application starts.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            Usage(stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tiravel");
 
+    // Qt has taken its own options (-platform, ...) out of the arguments.
     const QStringList args = QApplication::arguments();
-    if (args.size() > 2 || (args.size() == 2 && (args[1] == "-h" || args[1] == "--help"))) {
-        std::fprintf(stderr, "Usage: tiravel [ROM file]\n");
-        return args.size() > 2 ? 2 : 0;
+    if (args.size() > 2) {
+        Usage(stderr);
+        return 2;
     }
 
     TMainForm form;
