@@ -259,6 +259,27 @@ TEST_F(MainFormTest, DefaultKeyBindings) {
             << " slot " << b.Slot;
 }
 
+// Both players read the one keyboard of the window, through their own keys.
+TEST_F(MainFormTest, KeysOfTheWindowPlayBothPads) {
+    Form().show();
+    Form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+    QTest::keyPress(Form().DXDraw1, Qt::Key_8, Qt::KeypadModifier);
+    QTest::keyPress(Form().DXDraw1, Qt::Key_G);
+    Form().Joystick1.Update();
+    Form().Joystick2.Update();
+    EXPECT_TRUE(Form().Joystick1.State(TInputState::Up));
+    EXPECT_FALSE(Form().Joystick1.State(TInputState::Button1));
+    EXPECT_TRUE(Form().Joystick2.State(TInputState::Button1));
+    EXPECT_FALSE(Form().Joystick2.State(TInputState::Up));
+    QTest::keyRelease(Form().DXDraw1, Qt::Key_8, Qt::KeypadModifier);
+    QTest::keyRelease(Form().DXDraw1, Qt::Key_G);
+    Form().Joystick1.Update();
+    Form().Joystick2.Update();
+    EXPECT_FALSE(Form().Joystick1.State(TInputState::Up));
+    EXPECT_FALSE(Form().Joystick2.State(TInputState::Button1));
+}
+
 // Each choice item checks itself, unchecks its siblings and sets its switch.
 TEST_F(MainFormTest, ChoiceItemsCheckThemselvesAndSetTheirSwitch) {
     Form().mBiosClick();
@@ -480,7 +501,8 @@ TEST_F(MainFormTest, FullScreenIsFramelessWithoutMenuBarAndEscapeComesBack) {
     ASSERT_TRUE(RunFrames(2));
     EXPECT_TRUE(Form().Display->FullScreenOption());
 
-    QTest::keyClick(&Form(), Qt::Key_Escape);
+    // The key reaches the picture, which has the focus, and rises to the window.
+    QTest::keyClick(Form().DXDraw1, Qt::Key_Escape);
     EXPECT_TRUE(Item("mJanela")->isChecked());
     EXPECT_FALSE(Item("mCheia")->isChecked());
     EXPECT_FALSE(Form().windowFlags() & Qt::FramelessWindowHint);
