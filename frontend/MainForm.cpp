@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -426,7 +427,8 @@ void TMainForm::mSprOffClick() { VDP_SetSpriteLayer(*SMS->Vdp, 0); }
 // The window part of the windowed mode: frame, menu bar, check marks, size.
 void TMainForm::ShowWindowed() {
     const bool visible = isVisible();
-    setWindowFlag(Qt::FramelessWindowHint, false);
+    // A change of flags re-creates the native window: only when needed.
+    if (windowFlags() & Qt::FramelessWindowHint) setWindowFlag(Qt::FramelessWindowHint, false);
     if (isFullScreen()) showNormal();
     MainMenu1->show();
     Check("mJanela");
@@ -445,7 +447,7 @@ void TMainForm::mJanelaClick() {
 void TMainForm::mCheiaClick() {
     SMS->StopEmulation();
     const bool visible = isVisible();
-    setWindowFlag(Qt::FramelessWindowHint, true);
+    if (!(windowFlags() & Qt::FramelessWindowHint)) setWindowFlag(Qt::FramelessWindowHint, true);
     // Full screen has no menu bar; Escape brings the window back.
     MainMenu1->hide();
     SMS->SetFullScreen(1);
