@@ -5,7 +5,7 @@
 //
 // Timeline the tests rely on: the BIOS hands over and the title is up
 // before frame 80; a press of player 1's button 1 at frame 90 starts the
-// scene a few frames later; its music opens with one bar of drums alone
+// scene, shown from frame 101; its music opens with one bar of drums alone
 // (about frames 97 to 208), then the tones come in.
 //
 // The golden title lives in tests/demo/golden/title.hash beside a PNG of
@@ -145,11 +145,18 @@ TEST(DemoCartridge, TitleMatchesTheGoldenPicture) {
                                        << ", the golden one: " << dir / "title.png";
 }
 
-// Player 1's ship starts at x 64, y 96 in pink, a colour the background never
-// uses; its row 6 is solid. Holding right for 30 frames moves it 60 pixels.
-TEST(DemoCartridge, RightOnPadOneMovesPlayerOnesSprite) {
+// Player 1's ship starts at x 64, y 96 in pink, player 2's runner at x 184,
+// y 96 in magenta, colours the background never uses; the ship's row 6 and
+// the runner's row 4 are solid. Sprites move 2 pixels a frame: holding right
+// on pad 1 for 30 frames moves the ship 60 pixels right; holding left and up
+// on pad 2 (port 0xDD bit 0, port 0xDC bit 6) for 10 frames moves the runner
+// 20 pixels left and 20 up.
+TEST(DemoCartridge, PadsMoveTheirPlayersSprites) {
     const TRun still = RunDemo("still", 160, kStart);
-    const TRun moved = RunDemo("moved", 160, kStart + "120 press p1.right\n150 release p1.right\n");
+    const TRun moved = RunDemo("moved", 160,
+                               kStart + "120 press p1.right\n150 release p1.right\n"
+                                        "120 press p2.left\n120 press p2.up\n130 release p2.left\n"
+                                        "130 release p2.up\n");
     EXPECT_NE(still.FrameHash, moved.FrameHash);
     const QRgb pink = still.Image.pixel(66, 102);
     EXPECT_EQ(CountColour(still.Image, pink, 16, 16, kWidth, kHeight),
@@ -157,6 +164,13 @@ TEST(DemoCartridge, RightOnPadOneMovesPlayerOnesSprite) {
     EXPECT_GT(CountColour(still.Image, pink, 64, 96, 72, 112), 40);
     EXPECT_EQ(CountColour(moved.Image, pink, 56, 96, 80, 112), 0);
     EXPECT_EQ(CountColour(moved.Image, pink, 124, 96, 132, 112), CountColour(still.Image, pink, 64, 96, 72, 112));
+
+    const QRgb magenta = still.Image.pixel(186, 100);
+    const int runner = CountColour(still.Image, magenta, 184, 96, 192, 112);
+    EXPECT_GT(runner, 20);
+    EXPECT_NE(magenta, pink);
+    EXPECT_EQ(CountColour(moved.Image, magenta, 176, 88, 200, 112), 0);
+    EXPECT_EQ(CountColour(moved.Image, magenta, 164, 76, 172, 92), runner);
 }
 
 // Both players' buttons change their sprites and start a sound effect.
