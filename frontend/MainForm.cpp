@@ -16,10 +16,15 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <exception>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "AboutBox.h"
 #include "BiosFiles.h"
@@ -30,6 +35,17 @@ constexpr int kWindowWidth = 522;
 constexpr int kWindowHeight = 440;
 
 std::string FileName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The termination signals reach the event loop through a pipe: the handler
+// only writes one byte (safe in a signal handler, on whichever thread the
+// signal lands), and the main thread closes the window when it reads it.
+const int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
+int gQuitPipe[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(gQuitPipe[1], &byte, 1);
+}
 
 }  // namespace
 
@@ -74,6 +90,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 TMainForm::~TMainForm() {
+    if (quitSignalsCaught_) {
+        for (int signal : kQuitSignals) std::signal(signal, SIG_DFL);
+    }
     // A hand-over still queued must not reach the machine once it is gone.
     Dispatcher.Drop();
     SMS.reset();
@@ -262,6 +281,24 @@ void TMainForm::showEvent(QShowEvent* event) {
     const QString path = startRom_;
     startRom_.clear();
     QTimer::singleShot(0, this, [this, path] { OpenRomFile(path); });
+}
+
+void TMainForm::CloseOnQuitSignals() {
+    if (quitSignalsCaught_) return;
+    if (gQuitPipe[0] < 0 && ::pipe2(gQuitPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(gQuitPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char bytes[16];
+        while (::read(gQuitPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : kQuitSignals) ::sigaction(signal, &action, nullptr);
+    quitSignalsCaught_ = true;
 }
 
 // ---------------------------------------------------------------- messages

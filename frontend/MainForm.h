@@ -81,6 +81,10 @@ public:
     // A ROM to open, as the command line gives it, once the window is shown.
     void SetStartRom(const QString& path) { startRom_ = path; }
 
+    // Ctrl+C, a termination request or a hang-up closes the window as its
+    // close box would: the Exit flow runs and the battery RAM is saved.
+    void CloseOnQuitSignals();
+
     // The event handlers.
     void FormCreate();
     void mArquivoClick();
@@ -147,4 +151,5 @@ private:
     QString startRom_;
     std::vector<std::string> pendingMessages_;
     bool exited_ = false;
+    bool quitSignalsCaught_ = false;
 };

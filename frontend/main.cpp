@@ -36,6 +36,7 @@ int main(int argc, char* argv[]) {
     TAboutBox about(&form);
     form.AboutBox = &about;
     if (args.size() == 2) form.SetStartRom(args[1]);
+    form.CloseOnQuitSignals();
     form.show();
     return app.exec();
 }

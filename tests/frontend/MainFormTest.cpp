@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -476,6 +477,17 @@ TEST_F(MainFormTest, ClosingTheWindowSavesTheBatteryRam) {
     EXPECT_TRUE(Form().close());
     EXPECT_EQ(ReadAll(dir_.path() + "/RAMs/battery.RAM").mid(1, 3), "TRV");
     EXPECT_EQ(quits_, 1);
+}
+
+TEST_F(MainFormTest, TerminationSignalClosesTheWindowSavingTheBatteryRam) {
+    Form().show();
+    Form().CloseOnQuitSignals();
+    ASSERT_TRUE(Open(Rom("battery")));
+    ASSERT_TRUE(RunUntilCounted());
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_TRUE(WaitFor([&] { return quits_ == 1; }, 5000));
+    EXPECT_FALSE(Form().isVisible());
+    EXPECT_EQ(ReadAll(dir_.path() + "/RAMs/battery.RAM").mid(1, 3), "TRV");
 }
 
 TEST_F(MainFormTest, CommandLineRomStartsOnceTheWindowIsShown) {
