@@ -183,6 +183,16 @@ TEST(DemoCartridge, ButtonsChangeTheSpritesAndSound) {
         EXPECT_NE(pressed.FrameHash, plain.FrameHash) << button;
         EXPECT_NE(pressed.SoundHash, plain.SoundHash) << button;
     }
+    // Button 2 gives player 1 its next colour, button 1 its next shape.
+    const QRgb pink = plain.Image.pixel(66, 102);
+    const int ship = CountColour(plain.Image, pink, 64, 96, 72, 112);
+    const TRun recoloured = RunDemo("recoloured", 140, kStart + "120 press p1.b2\n121 release p1.b2\n");
+    EXPECT_EQ(CountColour(recoloured.Image, pink, 64, 96, 72, 112), 0);
+    EXPECT_EQ(CountColour(recoloured.Image, recoloured.Image.pixel(66, 102), 64, 96, 72, 112), ship);
+    const TRun reshaped = RunDemo("reshaped", 140, kStart + "120 press p1.b1\n121 release p1.b1\n");
+    const int runner = CountColour(reshaped.Image, pink, 64, 96, 72, 112);
+    EXPECT_GT(runner, 20);
+    EXPECT_NE(runner, ship);
 }
 
 // Lines 0-15 (the bar) are the same in frames 20 apart: 20 pixels of
@@ -224,6 +234,20 @@ TEST(DemoCartridge, MusicHasDrumsOnTheNoiseChannelAndTones) {
     std::size_t below = 0;
     for (uint8_t s : band) below += s < 128;
     EXPECT_GT(below, band.size() / 10) << "the tones should sound after the count-in";
+}
+
+// The song is the count-in and 8 bars of 112 frames, then the 8 bars again
+// without the count-in: tones keep sounding through the first bars after
+// the loop (about frame 1105 on).
+TEST(DemoCartridge, MusicLoopsWithoutTheCountIn) {
+    const TRun run = RunDemo("loop", 1330, kStart, "", true);
+    for (std::size_t bar = 0; bar < 2; ++bar) {
+        const std::vector<uint8_t> band = Samples(run.Wav, 1110 + bar * 112, 1214 + bar * 112);
+        ASSERT_FALSE(band.empty());
+        std::size_t below = 0;
+        for (uint8_t s : band) below += s < 128;
+        EXPECT_GT(below, band.size() / 10) << "bar " << bar << " after the loop";
+    }
 }
 
 // Pause at frame 150 freezes the picture; a second press at 200 resumes.
