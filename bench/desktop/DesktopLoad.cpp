@@ -1,0 +1,53 @@
+// The desktop program's load at full speed: the real main window opens a
+// ROM, switches to full screen with the VDP overlay shown, runs for a number
+// of seconds at the paced 60 frames per second, and exits. Run it under
+// `/usr/bin/time -v` in an X server of the size to measure (scripts/bench-desktop
+// does both): CPU seconds over wall seconds is the share of one core.
+//
+//   desktop_load ROM [SECONDS]
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "MainForm.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: desktop_load ROM [SECONDS]\n");
+        return 2;
+    }
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    QApplication app(argc, argv);
+    TMainForm form;
+    form.show();
+    if (!form.OpenRomFile(QString::fromLocal8Bit(argv[1]))) return 1;
+    form.mVDPSOnClick();
+    form.mCheiaClick();
+
+    // The overlay's figure, sampled once a second after the first two.
+    std::vector<uint32_t> shown;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        shown.push_back(form.SMS->MeasuredFps.load() / (form.SMS->Frameskip.load() + 1));
+    });
+    sampler.start(1000);
+    QTimer::singleShot(seconds * 1000, [&] { form.mSairClick(); });
+    app.exec();
+
+    double sum = 0;
+    uint32_t low = ~0u, high = 0, counted = 0;
+    for (size_t i = 2; i < shown.size(); ++i, ++counted) {
+        sum += shown[i];
+        low = std::min(low, shown[i]);
+        high = std::max(high, shown[i]);
+    }
+    if (counted == 0) return 1;
+    const QSize size = form.DXDraw1->size();
+    std::printf("window %dx%d%s, %u samples of the VDP overlay's frames per second: mean %.1f, min %u, max %u\n",
+                size.width(), size.height(), form.isFullScreen() ? " full screen" : "", counted, sum / counted, low,
+                high);
+    return 0;
+}
