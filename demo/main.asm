@@ -99,7 +99,16 @@ CART_STARTS     equ BANK_WINDOW + 4
         ds 0x0066 - $, 0xFF
         jp nmi_handler
 
+; The paging registers as a reset leaves them (banks 0, 1, 2, cartridge RAM
+; off), whatever the BIOS did before handing over.
 boot:
+        xor a
+        ld (RAM_SELECT), a
+        ld (0xFFFD), a
+        inc a
+        ld (0xFFFE), a
+        inc a
+        ld (SLOT2_SELECT), a
         call count_start
         ; fall through
 
