@@ -78,7 +78,10 @@ inline uint32_t StepLow(T_Z80_CPU_CORE& cpu, uint16_t& xy, T_Z80_FLAG_SET& flags
 }
 
 // 0x40-0x7F after the prefix: loads among registers, XYH, XYL and (XY+d).
-inline uint32_t IndexedLoad(T_Z80_CPU_CORE& cpu, uint16_t& xy, uint8_t second) {
+// The dispatch below calls it (and IndexedAlu) with the second byte as a
+// constant, so each case compiles to its own few instructions.
+[[gnu::always_inline]] inline uint32_t IndexedLoad(T_Z80_CPU_CORE& cpu, uint16_t& xy, uint8_t second) {
+    if (second == 0x76) return Done(cpu, 0);  // HALT has no indexed form
     const unsigned dst = (second >> 3) & 7;
     const unsigned src = second & 7;
     if (src == 6) {  // LD r,(XY+d): r is the plain register, H and L included
@@ -107,7 +110,8 @@ inline uint32_t IndexedLoad(T_Z80_CPU_CORE& cpu, uint16_t& xy, uint8_t second) {
 }
 
 // 0x80-0xBF after the prefix, operands XYH, XYL and (XY+d) only.
-inline uint32_t IndexedAlu(T_Z80_CPU_CORE& cpu, uint16_t xy, uint8_t second, T_Z80_FLAG_SET& flags) {
+[[gnu::always_inline]] inline uint32_t IndexedAlu(T_Z80_CPU_CORE& cpu, uint16_t xy, uint8_t second,
+                                                   T_Z80_FLAG_SET& flags) {
     const unsigned kind = (second >> 3) & 7;
     switch (second & 7) {
         case 4: Alu8(cpu, kind, High(xy), flags); return Done(cpu, kind == 0 ? 16 : 19);
@@ -170,10 +174,22 @@ inline uint32_t IndexedAlu(T_Z80_CPU_CORE& cpu, uint16_t xy, uint8_t second, T_Z
         case 0xE5: Push(cpu, xy); return Done(cpu, 15);
         case 0xE9: cpu.PC = xy; return 8;
         case 0xF9: cpu.SP = xy; return Done(cpu, 10);
-        case 0x76: return Done(cpu, 0);
+
+#define TIRAVEL_LOAD(op) case op: return IndexedLoad(cpu, xy, op);
+#define TIRAVEL_ALU(op) case op: return IndexedAlu(cpu, xy, op, flags);
+#define TIRAVEL_ROW(X, base) X(base) X(base + 1) X(base + 2) X(base + 3) X(base + 4) X(base + 5) X(base + 6) X(base + 7)
+        TIRAVEL_ROW(TIRAVEL_LOAD, 0x40) TIRAVEL_ROW(TIRAVEL_LOAD, 0x48)
+        TIRAVEL_ROW(TIRAVEL_LOAD, 0x50) TIRAVEL_ROW(TIRAVEL_LOAD, 0x58)
+        TIRAVEL_ROW(TIRAVEL_LOAD, 0x60) TIRAVEL_ROW(TIRAVEL_LOAD, 0x68)
+        TIRAVEL_ROW(TIRAVEL_LOAD, 0x70) TIRAVEL_ROW(TIRAVEL_LOAD, 0x78)
+        TIRAVEL_ROW(TIRAVEL_ALU, 0x80) TIRAVEL_ROW(TIRAVEL_ALU, 0x88)
+        TIRAVEL_ROW(TIRAVEL_ALU, 0x90) TIRAVEL_ROW(TIRAVEL_ALU, 0x98)
+        TIRAVEL_ROW(TIRAVEL_ALU, 0xA0) TIRAVEL_ROW(TIRAVEL_ALU, 0xA8)
+        TIRAVEL_ROW(TIRAVEL_ALU, 0xB0) TIRAVEL_ROW(TIRAVEL_ALU, 0xB8)
+#undef TIRAVEL_ROW
+#undef TIRAVEL_ALU
+#undef TIRAVEL_LOAD
         default: break;
     }
-    if (second >= 0x40 && second < 0x80) return IndexedLoad(cpu, xy, second);
-    if (second >= 0x80 && second < 0xC0) return IndexedAlu(cpu, xy, second, flags);
     return Done(cpu, 0);
 }
