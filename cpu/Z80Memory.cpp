@@ -37,7 +37,7 @@ uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
     // System RAM is the most frequent target (stack, variables) and does not
     // depend on the memory control register, so it is decided first.
     if (address >= 0xC000) return cpu.Ram[address & 0x1FFF];
-    if (address >= 0x8000 && (cpu.RamControl & 0x08)) {
+    if (address >= 0x8000 && (cpu.RamControl & 0x08)) [[unlikely]] {
         cpu.CartRamDirty = 1;
         return cpu.CartRam[CartRamOffset(cpu, address)];
     }
@@ -50,7 +50,8 @@ uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
     // The ROM area decodes 20 address bits, like a 1 MB cartridge: a bank
     // number past its 64 banks (only reachable if RomBankCount was set by
     // hand above 64) mirrors instead of reading outside the area.
-    if (Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) return cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
+    if (Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) [[likely]]
+        return cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
     // An 8 KB BIOS chip answers its whole window, mirrored every 8 KB.
     return Z80_BiosImages[cpu.BiosType ? 1 : 0][offset & (Z80_BIOS_SIZE - 1)];
 }
@@ -66,12 +67,14 @@ void Z80_WriteMemory(T_Z80_CPU_CORE& cpu, uint16_t address, uint8_t value) {
     }
     // The paging registers are write-only; the RAM underneath keeps the
     // value as written, so a program that reads them back sees its own byte.
-    switch (address) {
-        case 0xFFFC: cpu.RamControl = value; break;
-        case 0xFFFD: cpu.PageSlot0 = ReduceBank(cpu, value); break;
-        case 0xFFFE: cpu.PageSlot1 = ReduceBank(cpu, value); break;
-        case 0xFFFF: cpu.PageSlot2 = ReduceBank(cpu, value); break;
-        default: break;
+    // One test keeps the four registers off the path of ordinary RAM writes.
+    if (address >= 0xFFFC) [[unlikely]] {
+        switch (address) {
+            case 0xFFFC: cpu.RamControl = value; break;
+            case 0xFFFD: cpu.PageSlot0 = ReduceBank(cpu, value); break;
+            case 0xFFFE: cpu.PageSlot1 = ReduceBank(cpu, value); break;
+            default: cpu.PageSlot2 = ReduceBank(cpu, value); break;
+        }
     }
     cpu.Ram[address & 0x1FFF] = value;
 }
