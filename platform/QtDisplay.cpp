@@ -4,8 +4,10 @@
 
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QWindow>
+#include <cstring>
 #include <stdexcept>
 
 TDisplayControl::TDisplayControl(QWidget* parent) : QWidget(parent) {
@@ -35,6 +37,32 @@ QRect TDisplayControl::PictureRect() const {
     return QRect((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(), size.height());
 }
 
+// Nearest-neighbour scaling: the console's pixels stay sharp. Each source
+// row is widened once and copied to every further destination row it
+// covers, which costs little more than the copy itself (Qt's general scaler,
+// which works pixel by pixel, took most of the program's time in a
+// full-screen window). `out` is the top left of a `size` area in an RGB32
+// image with `stride` bytes per row.
+void TDisplayControl::ScalePicture(uchar* out, qsizetype stride, const QSize& size) {
+    const QImage source =
+        picture_.format() == QImage::Format_RGB32 ? picture_ : picture_.convertToFormat(QImage::Format_RGB32);
+    const int sw = source.width(), sh = source.height(), dw = size.width(), dh = size.height();
+    columns_.resize(static_cast<size_t>(dw));
+    for (int x = 0; x < dw; ++x) columns_[static_cast<size_t>(x)] = static_cast<int>(static_cast<int64_t>(x) * sw / dw);
+    int lastSource = -1;
+    for (int y = 0; y < dh; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out + y * stride);
+        const int sy = static_cast<int>(static_cast<int64_t>(y) * sh / dh);
+        if (sy == lastSource) {
+            std::memcpy(row, out + (y - 1) * stride, static_cast<size_t>(dw) * sizeof(QRgb));
+            continue;
+        }
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sy));
+        for (int x = 0; x < dw; ++x) row[x] = in[columns_[static_cast<size_t>(x)]];
+        lastSource = sy;
+    }
+}
+
 void TDisplayControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect target = PictureRect();
@@ -43,10 +71,29 @@ void TDisplayControl::paintEvent(QPaintEvent*) {
         const QRegion bars = QRegion(rect()).subtracted(QRegion(target));
         for (const QRect& bar : bars) painter.fillRect(bar, Qt::black);
     }
-    // Nearest-neighbour scaling: the console's pixels stay sharp, and it is
-    // the cheapest way to fill a large window sixty times a second.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(target, picture_);
+    if (target.size() == picture_.size() || target.isEmpty()) {
+        painter.drawImage(target.topLeft(), picture_);
+        return;
+    }
+    // With the raster engine the window's back buffer is an image: the
+    // picture is scaled straight into it, saving a full-size copy a frame.
+    // The whole control is painted, so no clipping is needed beyond it.
+    QPaintDevice* device = painter.paintEngine() != nullptr ? painter.paintEngine()->paintDevice() : nullptr;
+    if (device != nullptr && device->devType() == QInternal::Image && painter.deviceTransform().isTranslating() &&
+        !painter.deviceTransform().isScaling()) {
+        auto* back = static_cast<QImage*>(device);
+        const QRect onBack = painter.deviceTransform().mapRect(target);
+        if (back->format() == QImage::Format_RGB32 || back->format() == QImage::Format_ARGB32_Premultiplied) {
+            if (back->rect().contains(onBack)) {
+                painter.end();
+                ScalePicture(back->scanLine(onBack.top()) + onBack.left() * 4, back->bytesPerLine(), onBack.size());
+                return;
+            }
+        }
+    }
+    if (scaled_.size() != target.size()) scaled_ = QImage(target.size(), QImage::Format_RGB32);
+    ScalePicture(scaled_.bits(), scaled_.bytesPerLine(), target.size());
+    painter.drawImage(target.topLeft(), scaled_);
 }
 
 void TDisplayControl::mousePressEvent(QMouseEvent* event) {
@@ -145,6 +192,9 @@ void TQtDisplay::Initialize() {
         }
         control_.SetKeepAspect(true);
         window->showFullScreen();
+        // Without a window manager to honour the full-screen request (a bare
+        // X server, a kiosk session) the window takes the screen itself.
+        window->setGeometry(window->screen()->geometry());
     } else {
         control_.SetKeepAspect(false);
         if (window->isFullScreen()) window->showNormal();

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 #include "Display.h"
 
@@ -38,9 +39,14 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    void ScalePicture(uchar* out, qsizetype stride, const QSize& size);
+
     QImage picture_;
     bool keepAspect_ = false;
     uint64_t flips_ = 0;
+    // The picture scaled to the control, where the back buffer is no image.
+    QImage scaled_;
+    std::vector<int> columns_;
 };
 
 class TQtCanvas final : public TCanvas {

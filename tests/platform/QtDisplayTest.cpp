@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QMenuBar>
+#include <QScreen>
 #include <QTest>
 #include <cstdlib>
 
@@ -103,6 +105,57 @@ TEST_F(QtDisplayTest, WindowedStretchesAndFullScreenKeepsTheAspectOnBars) {
     EXPECT_EQ(control.PictureRect(), QRect(240, 0, 1440, 1080));
     control.resize(800, 800);
     EXPECT_EQ(control.PictureRect(), QRect(0, 100, 800, 600));
+}
+
+TEST_F(QtDisplayTest, ThePaintedPictureIsTheSurfaceScaledPixelForPixel) {
+    QImage picture(256, 192, QImage::Format_RGB32);
+    for (int y = 0; y < 192; ++y)
+        for (int x = 0; x < 256; ++x) picture.setPixel(x, y, qRgb(x, y, (x * 7 + y * 3) & 255));
+    control.ShowPicture(picture);
+    for (bool keep : {false, true}) {
+        control.SetKeepAspect(keep);
+        control.resize(1000, 600);
+        const QImage painted = control.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect area = control.PictureRect();
+        ASSERT_EQ(painted.size(), QSize(1000, 600));
+        for (int sy = 0; sy < 192; sy += 7)
+            for (int sx = 0; sx < 256; sx += 5) {
+                // The middle of the area a source pixel covers.
+                const int x = area.left() + (2 * sx + 1) * area.width() / 512;
+                const int y = area.top() + (2 * sy + 1) * area.height() / 384;
+                ASSERT_EQ(painted.pixel(x, y), picture.pixel(sx, sy)) << sx << "," << sy << " keep " << keep;
+            }
+        if (keep) {
+            EXPECT_EQ(painted.pixel(5, 300), qRgb(0, 0, 0)) << "a black bar";
+        }
+    }
+}
+
+TEST(QtDisplayWindowTest, TheWindowsBackBufferGetsTheScaledPicture) {
+    // In a real window, below a menu bar, the picture is scaled straight
+    // into the window's back buffer.
+    QMainWindow window;
+    window.setMenuBar(new QMenuBar);
+    window.menuBar()->addMenu("File");
+    auto* control = new TDisplayControl;
+    window.setCentralWidget(control);
+    window.resize(600, 500);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QImage picture(256, 192, QImage::Format_RGB32);
+    for (int y = 0; y < 192; ++y)
+        for (int x = 0; x < 256; ++x) picture.setPixel(x, y, qRgb(x, y, 200));
+    control->ShowPicture(picture);
+    control->repaint();
+    const QImage shot = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint origin = control->mapTo(&window, QPoint(0, 0));
+    ASSERT_GT(origin.y(), 0) << "the control sits below the menu bar";
+    for (int sy = 0; sy < 192; sy += 13)
+        for (int sx = 0; sx < 256; sx += 11) {
+            const int x = origin.x() + (2 * sx + 1) * control->width() / 512;
+            const int y = origin.y() + (2 * sy + 1) * control->height() / 384;
+            ASSERT_EQ(shot.pixel(x, y), picture.pixel(sx, sy)) << sx << "," << sy;
+        }
 }
 
 TEST_F(QtDisplayTest, ARefusedFullScreenIsReportedAndStaysWindowed) {
