@@ -1,0 +1,31 @@
+# Installs the build into a scratch prefix and checks that the program, the
+# demo cartridge, the desktop entry and its icon land where desktops look.
+#   cmake -DBUILD_DIR=... -DPREFIX=... -P CheckInstall.cmake
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+foreach(file bin/tiravel share/tiravel/tiravel-demo.sms share/applications/tiravel.desktop
+             share/icons/hicolor/scalable/apps/tiravel.svg)
+    if(NOT EXISTS ${PREFIX}/${file})
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+file(READ ${PREFIX}/share/applications/tiravel.desktop entry)
+foreach(line "Exec=tiravel %f" "Icon=tiravel" "Exec=tiravel /")
+    string(FIND "${entry}" "${line}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "the desktop entry lacks '${line}'")
+    endif()
+endforeach()
+file(SIZE ${PREFIX}/share/tiravel/tiravel-demo.sms size)
+if(NOT size EQUAL 131072)
+    message(FATAL_ERROR "the installed demo has ${size} bytes")
+endif()
+execute_process(COMMAND ${PREFIX}/bin/tiravel --help RESULT_VARIABLE result OUTPUT_VARIABLE usage)
+if(NOT result EQUAL 0 OR NOT usage MATCHES "tiravel")
+    message(FATAL_ERROR "the installed program does not start: ${result}")
+endif()
+file(REMOVE_RECURSE ${PREFIX})
