@@ -1,6 +1,7 @@
 // TSMS on the real cores: battery RAM on stop, the BIOS images in place, and
 // frames of the BIOS running into a valid frame image.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -27,7 +28,7 @@ struct MachineCoresTest : ::testing::Test {
 
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("tiravel_machine_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("tiravel_machine_" + std::to_string(getpid()) + "_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         machine.ClearCoresCreated();

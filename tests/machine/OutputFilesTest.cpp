@@ -1,6 +1,7 @@
 // The headless runner's output files: the PNG converted from a frame image
 // (decoded again by Qt), the WAV header, and the hash.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <cstdio>
@@ -13,7 +14,7 @@
 
 namespace {
 
-std::string TempPath(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
+std::string TempPath(const char* name) { return (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name)).string(); }
 
 void PutLe32(std::vector<uint8_t>& v, std::size_t at, uint32_t x) {
     for (int i = 0; i < 4; ++i) v[at + i] = uint8_t(x >> (8 * i));

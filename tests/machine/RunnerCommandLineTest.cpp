@@ -1,6 +1,7 @@
 // tiravel-headless's command line: exit statuses and messages for usage
 // errors, bad ROM and BIOS files, and the formats of --hash and --speed.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -20,7 +21,7 @@ struct TResult {
 
 fs::path Scratch() {
     static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / "tiravel_runner_cli";
+        fs::path d = fs::temp_directory_path() / ("tiravel_runner_cli_" + std::to_string(getpid()));
         fs::create_directories(d);
         return d;
     }();
