@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -37,12 +38,15 @@ const char kUsage[] =
     "  --bios FILE           an 8192-byte BIOS image replacing the selected type's\n"
     "  --frameskip N         0 (default), 1 or 3 frames not drawn after each drawn one\n"
     "  --input FILE          a script of presses and releases (see the README)\n"
+    "  --random-input SEED   random presses and releases of both pads, Pause and Reset,\n"
+    "                        the same for the same SEED (a whole number)\n"
     "  --png FILE            write the last frame as PNG\n"
     "  --bmp FILE            write the last frame image exactly as exported (BMP)\n"
     "  --wav FILE            write the sound, 8-bit mono at 44100 Hz\n"
     "  --ram-dir DIR         load and save the cartridge's battery RAM in DIR\n"
     "  --hash                print hashes of the last frame's pixels and of the sound\n"
     "  --speed               print frames per second and the multiple of real time\n"
+    "  --memory              print the resident memory size after frame 1000 and at the end\n"
     "  --help                print this help\n"
     "  --version             print the version\n"
     "\n"
@@ -56,6 +60,9 @@ struct TOptions {
     std::string InputFile, PngFile, BmpFile, WavFile, RamDir, Rom;
     bool Hash = false;
     bool Speed = false;
+    bool Memory = false;
+    bool RandomInput = false;
+    uint32_t RandomSeed = 0;
 };
 
 // Nothing is ever handed to a main thread: the runner drives frames itself.
@@ -118,6 +125,15 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
             options.Hash = true;
         } else if (arg == "--speed" && flagOnly()) {
             options.Speed = true;
+        } else if (arg == "--memory" && flagOnly()) {
+            options.Memory = true;
+        } else if (arg == "--random-input") {
+            std::string text;
+            if (!takeValue(text)) return UsageError("--random-input needs a seed");
+            if (!ParseCount(text, options.RandomSeed))
+                return UsageError("--random-input's seed must be a whole number from 0 to 999999999, not '" + text +
+                                  "'");
+            options.RandomInput = true;
         } else if (arg == "--frames") {
             std::string text;
             if (!takeValue(text)) return UsageError("--frames needs a number");
@@ -161,6 +177,8 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
             romSeen = true;
         }
     }
+    if (options.RandomInput && !options.InputFile.empty())
+        return UsageError("--input and --random-input cannot be used together");
     return -1;
 }
 
@@ -172,21 +190,76 @@ std::string BatteryPath(const std::string& ramDir, const std::string& rom) {
     return (std::filesystem::path(ramDir) / (name + ".RAM")).string();
 }
 
-// The input step of one frame: pads every frame, Pause while held, Reset once.
-void ApplyInput(TSMS& machine, const TScriptedInput& input) {
-    // The script's buttons in the order the bus is written.
+// One frame's input: the twelve pad lines in the order the bus is written,
+// Pause held, Reset pressed this frame.
+struct TFrameInput {
+    bool Pads[SMS_PAD_INPUTS] = {};
+    bool Pause = false;
+    bool Reset = false;
+};
+
+TFrameInput ScriptFrame(const TScriptedInput& input) {
     static const TScriptButton pads[SMS_PAD_INPUTS] = {
         TScriptButton::P1Left, TScriptButton::P1Right, TScriptButton::P1Up, TScriptButton::P1Down,
         TScriptButton::P1Button1, TScriptButton::P1Button2,
         TScriptButton::P2Left, TScriptButton::P2Right, TScriptButton::P2Up, TScriptButton::P2Down,
         TScriptButton::P2Button1, TScriptButton::P2Button2,
     };
-    bool held[SMS_PAD_INPUTS];
-    for (int i = 0; i < SMS_PAD_INPUTS; ++i) held[i] = input.Held(pads[i]);
+    TFrameInput frame;
+    for (int i = 0; i < SMS_PAD_INPUTS; ++i) frame.Pads[i] = input.Held(pads[i]);
+    frame.Pause = input.Held(TScriptButton::Pause);
+    frame.Reset = input.ResetPressed();
+    return frame;
+}
+
+// A player mashing both pads: each frame one pad line in eight flips, Pause
+// is pressed for a frame about once a minute of console time and Reset about
+// every five minutes. The generator (SplitMix64) makes every run from the same
+// seed press the same buttons on the same frames.
+class TRandomInput {
+public:
+    explicit TRandomInput(uint32_t seed) : state_(seed) {}
+    TFrameInput Next() {
+        if (Below(8)) {
+            const auto line = static_cast<int>(Below(SMS_PAD_INPUTS));
+            pads_[line] = !pads_[line];
+        }
+        TFrameInput frame;
+        for (int i = 0; i < SMS_PAD_INPUTS; ++i) frame.Pads[i] = pads_[i];
+        frame.Pause = Below(3600) == 0;
+        frame.Reset = Below(18000) == 0;
+        return frame;
+    }
+
+private:
+    uint64_t NextWord() {
+        uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    // A number below `n` (the remainder's bias is far too small to matter here).
+    uint64_t Below(uint64_t n) { return NextWord() % n; }
+
+    uint64_t state_;
+    bool pads_[SMS_PAD_INPUTS] = {};
+};
+
+// The input step of one frame: pads every frame, Pause while held, Reset once.
+void ApplyInput(TSMS& machine, const TFrameInput& input) {
     T_INTERCONNECT_CORE& bus = *machine.Interconnect;
-    SMS_WritePads(bus, held);
-    if (input.Held(TScriptButton::Pause)) Z80_RaiseNMI(*machine.Cpu);
-    if (input.ResetPressed()) Interconnect_PressReset(bus);
+    SMS_WritePads(bus, input.Pads);
+    if (input.Pause) Z80_RaiseNMI(*machine.Cpu);
+    if (input.Reset) Interconnect_PressReset(bus);
+}
+
+// The process's resident size in kB (VmRSS), or -1 when it cannot be read.
+long ResidentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
 }
 
 int Run(const TOptions& options) {
@@ -233,7 +306,8 @@ int Run(const TOptions& options) {
             std::filesystem::create_directories(options.RamDir, ec);
             ramPath = BatteryPath(options.RamDir, options.Rom);
             machine.SetRamPath(ramPath);
-            Z80_LoadBatteryRam(*machine.Cpu, ramPath);
+            if (std::string error; !Z80_LoadBatteryRam(*machine.Cpu, ramPath, &error))
+                std::fprintf(stderr, "tiravel-headless: warning: %s\n", error.c_str());
         }
     }
     machine.SetFrameskip(options.Frameskip);
@@ -250,14 +324,22 @@ int Run(const TOptions& options) {
     T_PSG_SAMPLE_BLOCK block{};
     const auto started = std::chrono::steady_clock::now();
     auto nextProgress = started + std::chrono::seconds(1);
+    TRandomInput random(options.RandomSeed);
+    const uint32_t memoryFrame = options.Frames < 1000 ? options.Frames : 1000;
+    long firstResident = -1;
     for (uint32_t frame = 0; frame < options.Frames; ++frame) {
-        input.Advance(frame);
-        ApplyInput(machine, input);
+        if (options.RandomInput) {
+            ApplyInput(machine, random.Next());
+        } else {
+            input.Advance(frame);
+            ApplyInput(machine, ScriptFrame(input));
+        }
         machine.RunFrame();
         PSG_RenderFrame(*machine.Psg, block);
         const std::size_t samples = static_cast<std::size_t>(machine.SamplesPerFrame);
         if (options.Hash) soundHash = Fnv1a64(block.Samples, samples, soundHash);
         if (!options.WavFile.empty()) wav.Write(block.Samples, samples);
+        if (options.Memory && frame + 1 == memoryFrame) firstResident = ResidentKilobytes();
         if (progress && (frame & 63) == 0) {
             const auto now = std::chrono::steady_clock::now();
             if (now >= nextProgress) {
@@ -293,6 +375,11 @@ int Run(const TOptions& options) {
         const double fps = seconds > 0 ? options.Frames / seconds : 0.0;
         std::printf("%u frames in %.3f s: %.0f frames per second, %.1f times real time\n", options.Frames, seconds,
                     fps, fps / 60.0);
+    }
+    if (options.Memory) {
+        const long lastResident = ResidentKilobytes();
+        std::printf("resident after frame %u: %ld kB\nresident at the end: %ld kB\n", memoryFrame, firstResident,
+                    lastResident);
     }
     return status;
 }
