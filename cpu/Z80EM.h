@@ -99,7 +99,9 @@ void Z80_ClearRom(T_Z80_CPU_CORE& cpu);
 
 // ROM and battery files.
 void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path);  // throws Z80_RomError
-void Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path);
+// A missing file is no error (no save yet). A file that exists but cannot be
+// read returns false with *error (if given) naming it and the reason.
+bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error = nullptr);
 // Returns false when a needed write failed; then *error (if given) says why,
 // naming the file, and the previous file is left intact.
 bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error = nullptr);

@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +18,30 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Runs as the unprivileged user "nobody" while it lives, when the tests run as
+// root: file permissions (a file with mode 000, a folder without write
+// permission) do not stop root. Only this thread's identity changes (the raw
+// system call, not the process-wide library call), and the saved root
+// identity brings it back.
+class TUnprivileged {
+public:
+    TUnprivileged() : active_(::geteuid() == 0) {
+        if (active_) {
+            EXPECT_EQ(::syscall(SYS_setresgid, -1, 65534, -1), 0);
+            EXPECT_EQ(::syscall(SYS_setresuid, -1, 65534, -1), 0);
+        }
+    }
+    ~TUnprivileged() {
+        if (active_) {
+            ::syscall(SYS_setresuid, -1, 0, -1);
+            ::syscall(SYS_setresgid, -1, 0, -1);
+        }
+    }
+
+private:
+    bool active_;
+};
 
 class FilesTest : public ::testing::Test, public CpuTestRig {
 protected:
@@ -62,7 +90,17 @@ TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
     const std::vector<uint8_t> rom(cpu->Rom, cpu->Rom + Z80_ROM_SIZE);
 
     fs::create_directory(dir / "folder.sms");
+    ASSERT_EQ(::mkfifo((dir / "pipe.sms").c_str(), 0644), 0);
+    fs::create_symlink(dir / "gone.sms", dir / "link.sms");
+    const std::string locked = MakeFile("locked.sms", 32768);
+    fs::permissions(locked, fs::perms::none);
+    fs::resize_file(MakeFile("64mb.sms", 0), 64 * 1024 * 1024);  // sparse: no 64 MB written
     const struct { std::string path; const char* reason; } cases[] = {
+        {(dir / "pipe.sms").string(), "pipe (FIFO), not a regular file"},
+        {(dir / "link.sms").string(), "link to a file that does not exist"},
+        {locked, "Permission denied"},
+        {"/dev/null", "device"},
+        {(dir / "64mb.sms").string(), "67108864 bytes long, larger than"},
         {(dir / "missing.sms").string(), "No such file"},
         {(dir / "folder.sms").string(), "folder"},
         {MakeFile("empty.sms", 0), "empty"},
@@ -74,6 +112,7 @@ TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
     };
     for (const auto& c : cases) {
         try {
+            TUnprivileged nobody;
             Z80_LoadRom(*cpu, c.path);
             ADD_FAILURE() << c.path << " was accepted";
         } catch (const Z80_RomError& e) {
@@ -84,6 +123,22 @@ TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
         EXPECT_EQ(cpu->RomBankCount, 2) << c.path;
         EXPECT_EQ(cpu->CartRam[10], 0x5A) << c.path;
         EXPECT_TRUE(std::equal(rom.begin(), rom.end(), cpu->Rom)) << c.path;
+    }
+}
+
+TEST_F(FilesTest, NamesAndOddSizesThatAreAccepted) {
+    // Any file name will do; one byte more than 1 MB is taken for a 512-byte
+    // copier header in front of 1048065 bytes (63 whole banks).
+    const struct { std::string name; std::size_t size; std::size_t skipped; uint8_t banks; } cases[] = {
+        {"Jogo \xC3\xA7\xC3\xA3o \xE6\x97\xA5\xE6\x9C\xAC.sms", 32768, 0, 2},
+        {"no-extension", 16384, 0, 1},
+        {"513.sms", 513, 512, 1},
+        {"1mb-plus-one.sms", Z80_ROM_SIZE + 1, 512, 63},
+    };
+    for (const auto& c : cases) {
+        Z80_LoadRom(*cpu, MakeFile(c.name, c.size, 5));
+        EXPECT_EQ(cpu->RomBankCount, c.banks) << c.name;
+        EXPECT_EQ(cpu->Rom[0], static_cast<uint8_t>(c.skipped * 7 + 5)) << c.name;
     }
 }
 
@@ -159,6 +214,100 @@ TEST_F(FilesTest, FailedSaveIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(Contents(path), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2)
         << "the temporary file is removed";
+}
+
+TEST_F(FilesTest, BatteryFilesThatCannotBeLoadedAreReportedAndChangeNothing) {
+    ASSERT_EQ(::mkfifo((dir / "pipe.RAM").c_str(), 0644), 0);
+    fs::create_directory(dir / "folder.RAM");
+    fs::create_symlink(dir / "gone.RAM", dir / "link.RAM");
+    const std::string locked = MakeFile("locked.RAM", Z80_CART_RAM_SIZE, 8);
+    fs::permissions(locked, fs::perms::none);
+    const struct { std::string path; const char* reason; } cases[] = {
+        {(dir / "pipe.RAM").string(), "pipe (FIFO)"},
+        {(dir / "folder.RAM").string(), "folder"},
+        {(dir / "link.RAM").string(), "link to a file that does not exist"},
+        {locked, "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        std::memset(cpu->CartRam, 0x3C, Z80_CART_RAM_SIZE);
+        std::string error;
+        bool loaded;
+        {
+            TUnprivileged nobody;
+            loaded = Z80_LoadBatteryRam(*cpu, c.path, &error);
+        }
+        EXPECT_FALSE(loaded) << c.path;
+        EXPECT_NE(error.find(c.path), std::string::npos) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        EXPECT_EQ(cpu->CartRam[0], 0x3C) << c.path;
+        EXPECT_EQ(cpu->CartRam[Z80_CART_RAM_SIZE - 1], 0x3C) << c.path;
+    }
+}
+
+TEST_F(FilesTest, LongerBatteryFileGivesItsFirst32768Bytes) {
+    const std::string path = MakeFile("long.RAM", Z80_CART_RAM_SIZE + 1000, 2);
+    std::string error = "untouched";
+    EXPECT_TRUE(Z80_LoadBatteryRam(*cpu, path, &error));
+    EXPECT_EQ(error, "untouched");
+    EXPECT_EQ(cpu->CartRam[Z80_CART_RAM_SIZE - 1], static_cast<uint8_t>((Z80_CART_RAM_SIZE - 1) * 7 + 2));
+    EXPECT_TRUE(Z80_LoadBatteryRam(*cpu, (dir / "missing.RAM").string(), &error)) << "no save yet is no error";
+}
+
+TEST_F(FilesTest, SaveRefusedWhereItWouldLoseOrCannotWriteLeavesTheOldFile) {
+    cpu->CartRamDirty = 1;
+    std::memset(cpu->CartRam, 0x22, Z80_CART_RAM_SIZE);
+    // An old save that could not be loaded is not replaced by the new one.
+    const std::string locked = MakeFile("Locked.RAM", Z80_CART_RAM_SIZE, 4);
+    const std::vector<uint8_t> lockedBefore = Contents(locked);
+    fs::permissions(locked, fs::perms::none);
+    // A folder that can be read but not written.
+    fs::create_directory(dir / "readonly");
+    const std::string sealed = MakeFile("readonly/Sealed.RAM", Z80_CART_RAM_SIZE, 6);
+    const std::vector<uint8_t> sealedBefore = Contents(sealed);
+    fs::permissions(dir / "readonly", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const struct { std::string path; const char* reason; } cases[] = {
+        {locked, "cannot be read (Permission denied), so it is left as it is"},
+        {sealed, "cannot be written (Permission denied)"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        bool saved;
+        {
+            TUnprivileged nobody;
+            saved = Z80_SaveBatteryRam(*cpu, c.path, &error);
+        }
+        EXPECT_FALSE(saved) << c.path;
+        EXPECT_NE(error.find(c.path), std::string::npos) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+    fs::permissions(dir / "readonly", fs::perms::owner_all);
+    EXPECT_EQ(Contents(locked), lockedBefore);
+    EXPECT_EQ(Contents(sealed), sealedBefore);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "readonly"), fs::directory_iterator()), 1);
+}
+
+TEST_F(FilesTest, SaveRemovesOnlyItsOwnStaleTemporaryFiles) {
+    // Left by a crash between the temporary file's write and its rename.
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const struct { const char* name; bool stale; bool removed; } cases[] = {
+        {"Game.RAM.tmp-a1B2c3", true, true},
+        {"Game.RAM.tmp-Zz9yX8", true, true},
+        {"Game.RAM.tmp-fresh1", false, false},  // another save may be writing it now
+        {"Other.RAM.tmp-a1B2c3", true, false},  // another game's
+        {"Game.RAM.tmp-toolong", true, false},  // not the temporary-name pattern
+        {"Game.RAM.tmp-a1-2c3", true, false},
+        {"Game.RAM.bak", true, false},
+    };
+    for (const auto& c : cases) {
+        MakeFile(c.name, 100);
+        if (c.stale) fs::last_write_time(dir / c.name, old);
+    }
+    cpu->CartRamDirty = 1;
+    std::string error;
+    ASSERT_TRUE(Z80_SaveBatteryRam(*cpu, (dir / "Game.RAM").string(), &error)) << error;
+    for (const auto& c : cases) EXPECT_EQ(fs::exists(dir / c.name), !c.removed) << c.name;
+    EXPECT_EQ(fs::file_size(dir / "Game.RAM"), Z80_CART_RAM_SIZE);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path) {
     if (path == "missing.sms") throw Z80_RomError("missing.sms cannot be read");
     cpu.Rom[0] = 0xF3;
 }
-void Z80_LoadBatteryRam(T_Z80_CPU_CORE&, const std::string&) {}
+bool Z80_LoadBatteryRam(T_Z80_CPU_CORE&, const std::string&, std::string*) { return true; }
 bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
     ++CoreLog.Saves;
     CoreLog.LastSavePath = path;
