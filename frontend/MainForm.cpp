@@ -378,7 +378,7 @@ bool TMainForm::OpenRomFile(const QString& path) {
     }
     SMS->SetRamPath(FileName(RamFolder(ExecutableDirectory) + "/" + RomName(path) + ".RAM"));
     SMS->SetPriority(TThreadPriority::BelowNormal);
-    Z80_LoadBatteryRam(*SMS->Cpu, SMS->RamPath);
+    if (std::string error; !Z80_LoadBatteryRam(*SMS->Cpu, SMS->RamPath, &error)) ReportLater(error);
     SMS->ResumeEmulation();
     EnableStartedMenus();
     return true;
