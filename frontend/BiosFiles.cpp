@@ -1,10 +1,14 @@
 // BIOS images: built-in images and replacement dumps found on disk.
 #include "BiosFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "Z80EM.h"
@@ -32,23 +36,43 @@ std::vector<std::string> Bios_SearchFolders() {
 const char* Bios_FileName(uint8_t type) { return type == 0 ? "Japanese.bin" : "American.bin"; }
 
 bool Bios_LoadDump(const std::string& path, uint8_t type, std::string& message) {
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (ec) {
-        message = "The BIOS file " + path + " cannot be read: " + ec.message() + ".";
+    auto refuse = [&](const std::string& reason) {
+        message = "The BIOS file " + path + " cannot be used: " + reason + ".";
         return false;
+    };
+    // Opened without blocking: a FIFO or a device in place of the dump must
+    // not hold the start of the machine.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return refuse(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return refuse(std::strerror(err));
     }
-    if (size != Z80_BIOS_SIZE) {
-        message = "The BIOS file " + path + " is " + std::to_string(size) + " bytes, not " +
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refuse(S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file");
+    }
+    if (st.st_size != Z80_BIOS_SIZE) {
+        ::close(fd);
+        message = "The BIOS file " + path + " is " + std::to_string(st.st_size) + " bytes, not " +
                   std::to_string(Z80_BIOS_SIZE) + ".";
         return false;
     }
     uint8_t image[Z80_BIOS_SIZE];
-    std::ifstream file(path, std::ios::binary);
-    if (!file.read(reinterpret_cast<char*>(image), sizeof image)) {
-        message = "The BIOS file " + path + " cannot be read.";
-        return false;
+    std::size_t done = 0;
+    while (done < sizeof image) {
+        const ssize_t n = ::read(fd, image + done, sizeof image - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : 0;
+            ::close(fd);
+            return refuse(err != 0 ? std::strerror(err) : "it became shorter while it was read");
+        }
+        done += static_cast<std::size_t>(n);
     }
+    ::close(fd);
     std::memcpy(Z80_BiosImages[type == 0 ? 0 : 1], image, sizeof image);
     return true;
 }
@@ -60,7 +84,8 @@ void Bios_InstallImages(const std::vector<std::string>& folders, std::vector<std
         for (const std::string& folder : folders) {
             const fs::path candidate = fs::path(folder) / Bios_FileName(type);
             std::error_code ec;
-            if (!fs::exists(candidate, ec)) continue;
+            // A link to a missing dump is reported, not taken for no file.
+            if (!fs::exists(fs::symlink_status(candidate, ec))) continue;
             std::string message;
             if (!Bios_LoadDump(candidate.string(), type, message))
                 messages.push_back(message + " The built-in image is used instead.");

@@ -1,10 +1,14 @@
 // The scripted input device: parsing and replay.
 #include "ScriptedInput.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <charconv>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -28,6 +32,23 @@ std::vector<std::string_view> SplitWords(std::string_view line) {
     }
     return words;
 }
+
+// A word of the script as shown in a message: at most 40 characters, anything
+// but printable ASCII as '?', so that a binary file gives a readable line.
+std::string Shown(std::string_view word) {
+    constexpr std::size_t kMax = 40;
+    std::string shown;
+    for (std::size_t i = 0; i < word.size() && i < kMax; ++i) {
+        const unsigned char c = static_cast<unsigned char>(word[i]);
+        shown += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    }
+    if (word.size() > kMax) shown += "...";
+    return shown;
+}
+
+// Scripts are text of a few events per frame; anything larger than this is
+// not one, and is refused before it is read into memory.
+constexpr off_t kMaxScriptSize = 64 * 1024 * 1024;
 
 }  // namespace
 
@@ -56,15 +77,15 @@ bool TScriptedInput::Parse(std::string_view text, const std::string& name, std::
         const std::string_view frame = words[0];
         const auto [ptr, ec] = std::from_chars(frame.data(), frame.data() + frame.size(), event.Frame);
         if (ec != std::errc() || ptr != frame.data() + frame.size())
-            return fail("bad frame number `" + std::string(frame) + "`");
+            return fail("bad frame number `" + Shown(frame) + "`");
         if (words[1] == "press")
             event.Press = true;
         else if (words[1] == "release")
             event.Press = false;
         else
-            return fail("expected press or release, not `" + std::string(words[1]) + "`");
+            return fail("expected press or release, not `" + Shown(words[1]) + "`");
         const auto* found = std::find(std::begin(kButtonNames), std::end(kButtonNames), words[2]);
-        if (found == std::end(kButtonNames)) return fail("unknown button `" + std::string(words[2]) + "`");
+        if (found == std::end(kButtonNames)) return fail("unknown button `" + Shown(words[2]) + "`");
         event.Button = static_cast<TScriptButton>(found - std::begin(kButtonNames));
         events.push_back(event);
         if (end == text.size()) break;
@@ -79,18 +100,40 @@ bool TScriptedInput::Parse(std::string_view text, const std::string& name, std::
 }
 
 bool TScriptedInput::LoadFile(const std::string& path, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = path + ": cannot be read";
+    auto fail = [&](const std::string& reason) {
+        error = path + ": cannot be read: " + reason;
         return false;
+    };
+    // Opened without blocking, and only a regular file is read: a FIFO or a
+    // terminal would otherwise hold the run before its first frame.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxScriptSize) {
+        const int err = errno;
+        const bool regular = S_ISREG(st.st_mode);
+        ::close(fd);
+        if (st.st_mode == 0) return fail(std::strerror(err));
+        if (S_ISDIR(st.st_mode)) return fail("it is a folder, not a file");
+        if (!regular) return fail("it is not a regular file");
+        return fail("it is larger than 64 MB, too large to be an input script");
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = path + ": cannot be read";
-        return false;
+    std::string text(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            return fail(std::strerror(err));
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    return Parse(text.str(), path, error);
+    ::close(fd);
+    text.resize(done);
+    return Parse(text, path, error);
 }
 
 void TScriptedInput::Advance(uint32_t frame) {

@@ -1,0 +1,211 @@
+// What tiravel-headless says about files it cannot use: ROM files of every
+// wrong kind, BIOS dumps, input scripts with errors, battery files that
+// cannot be read and saves that cannot be written. Each refusal names the
+// file and the reason on stderr with exit status 1 (2 for a script), never
+// hangs, and leaves the previous battery file as it was.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TResult {
+    int Status = -1;
+    std::string Err;
+};
+
+class BadInputTest : public ::testing::Test {
+protected:
+    fs::path dir;
+
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("tiravel-badinput-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string MakeFile(const std::string& name, std::size_t size, char fill = 0x11) {
+        const fs::path p = dir / name;
+        std::ofstream(p, std::ios::binary) << std::string(size, fill);
+        return p.string();
+    }
+    static std::string ReadAll(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Runs the runner under a 30-second limit, so that a hang fails the test
+    // (status 124) instead of stopping the suite. `prefix` is shell text put
+    // before the command (limits, another user).
+    TResult Run(const std::string& args, const std::string& prefix = "") {
+        const fs::path err = dir / "stderr.txt";
+        const std::string command = prefix + " timeout 30 '" + std::string(TIRAVEL_HEADLESS) + "' " + args +
+                                    " >/dev/null 2>'" + err.string() + "' </dev/null";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(err)};
+    }
+    // Root reads files of mode 000 and writes read-only folders: such cases
+    // then run as the user "nobody".
+    static std::string Unprivileged() {
+        return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    }
+    static std::string Q(const std::string& path) { return "'" + path + "'"; }
+};
+
+std::string Rom(const std::string& name) { return std::string(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
+
+TEST_F(BadInputTest, RomFilesThatCannotBeRunAreNamedWithTheirReason) {
+    ASSERT_EQ(::mkfifo((dir / "pipe.sms").c_str(), 0644), 0);
+    fs::create_directory(dir / "folder.sms");
+    fs::create_symlink(dir / "gone.sms", dir / "link.sms");
+    const std::string locked = MakeFile("locked.sms", 32768);
+    fs::permissions(locked, fs::perms::none);
+    fs::resize_file(MakeFile("64mb.sms", 0), 64 * 1024 * 1024);
+    const struct { std::string path; const char* reason; bool unprivileged; } cases[] = {
+        {MakeFile("empty.sms", 0), "the file is empty", false},
+        {MakeFile("100.sms", 100), "it is only 100 bytes long, too short", false},
+        {MakeFile("511.sms", 511), "it is only 511 bytes long, too short", false},
+        {MakeFile("512.sms", 512), "it holds a 512-byte header and no image", false},
+        {(dir / "64mb.sms").string(), "it is 67108864 bytes long, larger than the 1 MB", false},
+        {(dir / "folder.sms").string(), "it is a folder, not a file", false},
+        {(dir / "pipe.sms").string(), "it is a pipe (FIFO), not a regular file", false},
+        {(dir / "link.sms").string(), "it is a link to a file that does not exist", false},
+        {(dir / "missing.sms").string(), "No such file or directory", false},
+        {locked, "Permission denied", true},
+    };
+    for (const auto& c : cases) {
+        const TResult r = Run("--frames 1 " + Q(c.path), c.unprivileged ? Unprivileged() : "");
+        EXPECT_EQ(r.Status, 1) << c.path << "\n" << r.Err;
+        EXPECT_NE(r.Err.find("Cannot load the ROM file \"" + c.path + "\": " + c.reason), std::string::npos)
+            << r.Err;
+    }
+}
+
+TEST_F(BadInputTest, OddNamesAndSizesRun) {
+    const std::string handover = ReadAll(Rom("handover"));
+    const std::string names[] = {"Jogo \xC3\xA7\xC3\xA3o \xE6\x97\xA5.sms", "handover-no-extension"};
+    for (const std::string& name : names) {
+        std::ofstream(dir / name, std::ios::binary) << handover;
+        const TResult r = Run("--frames 2 " + Q((dir / name).string()));
+        EXPECT_EQ(r.Status, 0) << name << "\n" << r.Err;
+    }
+    // 513 bytes and 1 MB + 1: a 512-byte copier header, then the image.
+    for (std::size_t size : {std::size_t{513}, std::size_t{1048577}}) {
+        const TResult r = Run("--frames 2 " + Q(MakeFile("odd.sms", size)));
+        EXPECT_EQ(r.Status, 0) << size << "\n" << r.Err;
+    }
+}
+
+TEST_F(BadInputTest, BiosDumpsThatCannotBeUsed) {
+    ASSERT_EQ(::mkfifo((dir / "pipe.bin").c_str(), 0644), 0);
+    const struct { std::string path; std::string message; } cases[] = {
+        {MakeFile("short.bin", 100), "is 100 bytes, not 8192."},
+        {MakeFile("long.bin", 8193), "is 8193 bytes, not 8192."},
+        {(dir / "pipe.bin").string(), "cannot be used: it is not a regular file."},
+        {(dir / "none.bin").string(), "cannot be used: No such file or directory."},
+    };
+    for (const auto& c : cases) {
+        const TResult r = Run("--frames 1 --bios " + Q(c.path));
+        EXPECT_EQ(r.Status, 1) << c.path << "\n" << r.Err;
+        EXPECT_NE(r.Err.find("The BIOS file " + c.path + " " + c.message), std::string::npos) << r.Err;
+    }
+}
+
+TEST_F(BadInputTest, InputScriptErrorsGiveFileLineAndReason) {
+    auto script = [&](const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+        return (dir / name).string();
+    };
+    ASSERT_EQ(::mkfifo((dir / "pipe.input").c_str(), 0644), 0);
+    const struct { std::string path; std::string message; } cases[] = {
+        {script("a.input", "10 press p1.up\n\n20 press p3.up\n"), ":3: unknown button `p3.up`"},
+        {script("b.input", "# start\nten press p1.b1\n"), ":2: bad frame number `ten`"},
+        {script("c.input", "5 push pause\n"), ":1: expected press or release, not `push`"},
+        {script("d.input", "5 press\n"), ":1: expected `<frame> <press|release> <button>`"},
+        {script("e.input", "99999999999 press reset\n"), ":1: bad frame number `99999999999`"},
+        {script("f.input", std::string("1 press \x01\xFF") + std::string(100, 'x') + "\n"),
+         ":1: unknown button `??xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...`"},
+        {(dir / "pipe.input").string(), ": cannot be read: it is not a regular file"},
+        {(dir / "none.input").string(), ": cannot be read: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        const TResult r = Run("--frames 1 --input " + Q(c.path) + " " + Q(Rom("handover")));
+        EXPECT_EQ(r.Status, 2) << c.path << "\n" << r.Err;
+        EXPECT_NE(r.Err.find(c.path + c.message), std::string::npos) << r.Err;
+    }
+}
+
+// The battery cartridge counts its runs in cartridge RAM, so every run that
+// reaches its count wants to save.
+TEST_F(BadInputTest, BatteryFileProblemsAreReportedAndTheOldFileSurvives) {
+    const fs::path rams = dir / "RAMs";
+    fs::create_directory(rams);
+    fs::permissions(rams, fs::perms::all);
+    const std::string rom = Rom("battery");
+    const std::string file = (rams / "battery.RAM").string();
+    const std::string previous(32768, 0x5A);
+
+    // Unreadable: a warning at the start, the save refused at the end.
+    std::ofstream(file, std::ios::binary) << previous;
+    fs::permissions(file, fs::perms::none);
+    TResult r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom), Unprivileged());
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("warning: Cannot read the battery RAM file \"" + file + "\": Permission denied."),
+              std::string::npos)
+        << r.Err;
+    EXPECT_NE(r.Err.find("Cannot save the battery RAM to \"" + file +
+                         "\": the existing file cannot be read (Permission denied), so it is left as it is."),
+              std::string::npos)
+        << r.Err;
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadAll(file), previous);
+
+    // The disk full during the save: a file size limit of a few KB (SIGXFSZ
+    // ignored, so the write fails with EFBIG as on a full disk with ENOSPC).
+    r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom), "trap '' XFSZ; ulimit -f 16;");
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("Cannot save the battery RAM to \"" + file + "\": File too large."), std::string::npos)
+        << r.Err;
+    EXPECT_EQ(ReadAll(file), previous);
+    EXPECT_EQ(std::distance(fs::directory_iterator(rams), fs::directory_iterator()), 1) << "no temporary file left";
+
+    // A folder that cannot be written.
+    fs::permissions(rams, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom), Unprivileged());
+    fs::permissions(rams, fs::perms::owner_all);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("Cannot save the battery RAM to \"" + file + "\": the folder \"" + rams.string() +
+                         "\" cannot be written (Permission denied)."),
+              std::string::npos)
+        << r.Err;
+    EXPECT_EQ(ReadAll(file), previous);
+
+    // Shorter and longer files load; the next save writes exactly 32768 bytes.
+    for (std::size_t size : {std::size_t{100}, std::size_t{40000}}) {
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(size, 0);
+        r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom));
+        EXPECT_EQ(r.Status, 0) << size << "\n" << r.Err;
+        EXPECT_EQ(fs::file_size(file), 32768u) << size;
+    }
+}
+
+}  // namespace
