@@ -1,0 +1,202 @@
+// The window's message boxes for files it cannot use: each names the file
+// and the reason, and the window stays usable (the next good game runs), and
+// a battery file that cannot be read is kept as it is.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "MainForm.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.start(5);
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Closes each modal message box as soon as it opens, keeping its text.
+class TMessageCatcher {
+public:
+    TMessageCatcher() {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Texts.append(box->text());
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer_.start();
+    }
+    QStringList Texts;
+
+private:
+    QTimer timer_;
+};
+
+// As root, file permissions stop nothing: this thread (only this one, by
+// the raw system call) acts as the user "nobody" while the guard lives.
+class TUnprivileged {
+public:
+    TUnprivileged() : active_(::geteuid() == 0) {
+        if (active_) {
+            EXPECT_EQ(::syscall(SYS_setresgid, -1, 65534, -1), 0);
+            EXPECT_EQ(::syscall(SYS_setresuid, -1, 65534, -1), 0);
+        }
+    }
+    ~TUnprivileged() {
+        if (active_) {
+            ::syscall(SYS_setresuid, -1, 0, -1);
+            ::syscall(SYS_setresgid, -1, 0, -1);
+        }
+    }
+
+private:
+    bool active_;
+};
+
+class BadInputWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        dir = dir_.path().toStdString();
+        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+        setenv("XDG_DATA_HOME", (dir_.path() + "/xdg").toLocal8Bit().constData(), 1);
+        form_ = std::make_unique<TMainForm>();
+        form_->ExecutableDirectory = dir_.path();
+        form_->QuitApplication = [] {};
+        form_->SMS->OnPresentFrame = [this](TSMS& machine) {
+            ++frames_;
+            const uint8_t* ram = machine.Cpu->CartRam;
+            if (ram[1] == 'T' && ram[2] == 'R' && ram[3] == 'V') counted_ = true;
+        };
+    }
+    void TearDown() override { form_.reset(); }
+
+    TSMS& Machine() { return *form_->SMS; }
+    bool Open(const QString& path) {
+        form_->mArquivoClick();
+        form_->ChooseRomFile = [path](const QString&) { return path; };
+        form_->mAbrirClick();
+        return Machine().Ready == 1 && Machine().Stopped == 0;
+    }
+    bool RunFrames(int count) {
+        Machine().TargetFps = 0;
+        const int target = frames_ + count;
+        return WaitFor([&] { return frames_ >= target; });
+    }
+    std::string MakeFile(const std::string& name, std::size_t size) {
+        std::ofstream(dir / name, std::ios::binary) << std::string(size, 0x11);
+        return (dir / name).string();
+    }
+
+    QTemporaryDir dir_;
+    fs::path dir;
+    std::unique_ptr<TMainForm> form_;
+    int frames_ = 0;
+    bool counted_ = false;
+};
+
+TEST_F(BadInputWindowTest, RefusedRomShowsFileAndReasonAndTheNextGameRuns) {
+    ASSERT_EQ(::mkfifo((dir / "pipe.sms").c_str(), 0644), 0);
+    fs::create_directory(dir / "folder.sms");
+    fs::create_symlink(dir / "gone.sms", dir / "link.sms");
+    const std::string locked = MakeFile("locked.sms", 32768);
+    fs::permissions(locked, fs::perms::none);
+    fs::resize_file(MakeFile("64mb.sms", 0), 64 * 1024 * 1024);
+    const struct { std::string path; const char* reason; } cases[] = {
+        {MakeFile("empty.sms", 0), "the file is empty"},
+        {MakeFile("100.sms", 100), "it is only 100 bytes long"},
+        {MakeFile("511.sms", 511), "it is only 511 bytes long"},
+        {MakeFile("512.sms", 512), "it holds a 512-byte header and no image"},
+        {(dir / "64mb.sms").string(), "it is 67108864 bytes long, larger than"},
+        {(dir / "folder.sms").string(), "it is a folder, not a file"},
+        {(dir / "pipe.sms").string(), "it is a pipe (FIFO), not a regular file"},
+        {(dir / "link.sms").string(), "it is a link to a file that does not exist"},
+        {locked, "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_TRUE(Open(Rom("handover")));
+        ASSERT_TRUE(RunFrames(2));
+        TMessageCatcher catcher;
+        bool opened;
+        {
+            TUnprivileged nobody;
+            opened = Open(QString::fromStdString(c.path));
+        }
+        EXPECT_FALSE(opened);
+        ASSERT_EQ(catcher.Texts.size(), 1);
+        const QString expected = QString::fromStdString("Cannot load the ROM file \"" + c.path + "\": " + c.reason);
+        EXPECT_TRUE(catcher.Texts[0].startsWith(expected)) << catcher.Texts[0].toStdString();
+        EXPECT_EQ(Machine().Ready, 0);
+    }
+    // The window is still fully usable: a good game opens and runs.
+    ASSERT_TRUE(Open(Rom("handover")));
+    EXPECT_TRUE(RunFrames(3));
+}
+
+TEST_F(BadInputWindowTest, UnreadableBatteryFileIsReportedAndKept) {
+    fs::create_directory(dir / "RAMs");
+    fs::permissions(dir / "RAMs", fs::perms::all);
+    const fs::path file = dir / "RAMs" / "battery.RAM";
+    const std::string previous(32768, 0x5A);
+    std::ofstream(file, std::ios::binary) << previous;
+    fs::permissions(file, fs::perms::none);
+    TMessageCatcher catcher;
+    {
+        TUnprivileged nobody;
+        ASSERT_TRUE(Open(Rom("battery")));  // the game starts without its save
+        Machine().TargetFps = 0;
+        ASSERT_TRUE(WaitFor([&] { return counted_; }));
+        form_->mArquivoClick();  // the stop's save is refused, not written over the old file
+        ASSERT_TRUE(WaitFor([&] { return catcher.Texts.size() >= 2; }));
+    }
+    const QString path = QString::fromStdString(file.string());
+    EXPECT_TRUE(catcher.Texts[0].startsWith("Cannot read the battery RAM file \"" + path + "\": Permission denied."))
+        << catcher.Texts[0].toStdString();
+    EXPECT_TRUE(catcher.Texts[1].startsWith("Cannot save the battery RAM to \"" + path +
+                                            "\": the existing file cannot be read (Permission denied)"))
+        << catcher.Texts[1].toStdString();
+    fs::permissions(file, fs::perms::owner_read);
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), previous);
+}
+
+TEST_F(BadInputWindowTest, BiosDumpOfTheWrongSizeIsNamedAndTheBuiltInImageRuns) {
+    fs::create_directories(dir / "BIOS");
+    const std::string dump = (dir / "BIOS" / "American.bin").string();
+    std::ofstream(dump, std::ios::binary) << std::string(100, 0);
+    Machine().BiosFolders = {(dir / "BIOS").string()};
+    TMessageCatcher catcher;
+    ASSERT_TRUE(Open(Rom("handover")));
+    ASSERT_TRUE(WaitFor([&] { return !catcher.Texts.isEmpty(); }));
+    EXPECT_EQ(catcher.Texts[0].toStdString(),
+              "The BIOS file " + dump + " is 100 bytes, not 8192. The built-in image is used instead.");
+    EXPECT_TRUE(RunFrames(3));
+}
+
+}  // namespace
