@@ -282,6 +282,7 @@ TEST_F(FilesTest, SaveRefusedWhereItWouldLoseOrCannotWriteLeavesTheOldFile) {
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
     }
     fs::permissions(dir / "readonly", fs::perms::owner_all);
+    fs::permissions(locked, fs::perms::owner_read);
     EXPECT_EQ(Contents(locked), lockedBefore);
     EXPECT_EQ(Contents(sealed), sealedBefore);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "readonly"), fs::directory_iterator()), 1);
