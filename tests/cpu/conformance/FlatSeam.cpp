@@ -25,10 +25,16 @@ struct FlatMachine {
     bool firstStep = false;
 };
 
+// One per thread, made on its first use and freed when the thread ends;
+// the memory and port functions reach it through the plain pointer.
 thread_local FlatMachine* tMachine = nullptr;
+thread_local std::unique_ptr<FlatMachine> tMachineOwner;
 
 FlatMachine& Machine() {
-    if (tMachine == nullptr) tMachine = new FlatMachine();  // one per thread, kept to the end
+    if (tMachine == nullptr) {
+        tMachineOwner = std::make_unique<FlatMachine>();
+        tMachine = tMachineOwner.get();
+    }
     return *tMachine;
 }
 
