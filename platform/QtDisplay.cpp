@@ -21,9 +21,15 @@ TDisplayControl::TDisplayControl(QWidget* parent) : QWidget(parent) {
 }
 
 void TDisplayControl::ShowPicture(const QImage& picture) {
+    const bool sameSize = picture.size() == picture_.size();
     picture_ = picture;
     ++flips_;
-    update();
+    // Only the picture changes from frame to frame; the bars around it stay
+    // in the back buffer and are neither refilled nor sent again.
+    if (sameSize)
+        update(PictureRect());
+    else
+        update();
 }
 
 void TDisplayControl::SetKeepAspect(bool keep) {
@@ -63,12 +69,12 @@ void TDisplayControl::ScalePicture(uchar* out, qsizetype stride, const QSize& si
     }
 }
 
-void TDisplayControl::paintEvent(QPaintEvent*) {
+void TDisplayControl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect target = PictureRect();
     if (target != rect()) {
-        // The bars around a picture that keeps its aspect.
-        const QRegion bars = QRegion(rect()).subtracted(QRegion(target));
+        // The bars around a picture that keeps its aspect, where exposed.
+        const QRegion bars = QRegion(rect()).subtracted(QRegion(target)).intersected(event->region());
         for (const QRect& bar : bars) painter.fillRect(bar, Qt::black);
     }
     if (target.size() == picture_.size() || target.isEmpty()) {
