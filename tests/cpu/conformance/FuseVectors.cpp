@@ -2,14 +2,15 @@
 //
 // Origin: the ZX Spectrum emulator FUSE, files z80/tests/tests.in and
 // tests.expected (repository speccytools/fuse-for-macosx, snapshot
-// 5a111ed178ab764cfb7d8868863e299bf22339b2, GNU GPL v2), kept read-only in
-// shared/testdata/fuse-z80/. 1,356 tests over the unprefixed, CB, ED, DD, FD
+// 5a111ed178ab764cfb7d8868863e299bf22339b2, GNU GPL v2), kept as published
+// in tests/data/fuse-z80/. 1,356 tests over the unprefixed, CB, ED, DD, FD
 // and DD CB / FD CB groups. A test sets the registers and some memory, runs
 // instructions until at least a given T-state total is reached (the last one
 // always completes) and records the memory and port events of the real chip
 // and its final registers. Its port device answers a read with the high byte
 // of the 16-bit port address; the events record that value, which the flat
 // seam replays.
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -20,7 +21,7 @@
 namespace conformance {
 namespace {
 
-const std::string kFolder = std::string(TIRAVEL_SHARED_DIR) + "/testdata/fuse-z80/";
+const std::string kFolder = std::string(TIRAVEL_SOURCE_DIR) + "/tests/data/fuse-z80/";
 
 // Blocks of non-empty lines separated by blank lines.
 std::vector<std::vector<std::string>> ReadBlocks(const std::string& path) {
@@ -128,6 +129,8 @@ const std::map<std::string, const char*> kSkipped = {
 };
 
 TEST(FuseConformance, EveryVectorMatchesTheChipOrTheDeviationTable) {
+    for (const char* file : {"tests.in", "tests.expected"})
+        ASSERT_TRUE(std::filesystem::is_regular_file(kFolder + file)) << "missing data file " << kFolder << file;
     const std::vector<Vector> vectors = LoadFuse();
     ASSERT_EQ(vectors.size(), 1356u) << "fuse data not found or not complete under " << kFolder;
     Tally tally;
