@@ -4,7 +4,8 @@
 // changes, so a rejected file leaves the running game intact. Battery RAM is
 // saved through a temporary file that replaces the old save only after a
 // complete, flushed write: a crash or a full disk never costs the player the
-// previous save.
+// previous save. A save that is a symbolic link is written through it: its
+// target is replaced and the link stays.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -191,6 +192,18 @@ TBatteryRead ReadBatteryFile(const std::string& path, uint8_t* data, std::size_t
     return TBatteryRead::Failed;
 }
 
+// The file a save must replace: the path itself, or, where the path is a
+// symbolic link (or a chain of them, relative or absolute), the file at the
+// end of it, so that the player's own file is updated and the link stays a
+// link. A link that leads nowhere was refused before this is asked.
+std::filesystem::path SaveTarget(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    const fs::path resolved = fs::canonical(path, ec);
+    return ec ? path : resolved;
+}
+
 }  // namespace
 
 bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
@@ -243,13 +256,18 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
         if (ReadBatteryFile(path, existing.data(), existing.size(), done, reason) == TBatteryRead::Failed)
             return fail("the existing file cannot be read (" + reason + "), so it is left as it is");
     }
-    RemoveStaleTempFiles(folder, target.filename().string());
+    // The temporary file goes beside the file it replaces: beside a link's
+    // target, not beside the link, so that the rename stays within one file
+    // system and replaces the target.
+    const fs::path file = SaveTarget(target);
+    const fs::path fileFolder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    RemoveStaleTempFiles(fileFolder, file.filename().string());
 
-    std::string temp = (folder / (target.filename().string() + kTempInfix + "XXXXXX")).string();
+    std::string temp = (fileFolder / (file.filename().string() + kTempInfix + "XXXXXX")).string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         const int err = errno;
-        return fail("the folder " + Quote(folder.string()) + " cannot be written (" + std::strerror(err) + ")");
+        return fail("the folder " + Quote(fileFolder.string()) + " cannot be written (" + std::strerror(err) + ")");
     }
     std::size_t done = 0;
     int err = 0;
@@ -265,13 +283,13 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
     if (err == 0 && ::fchmod(fd, 0644) != 0) err = errno;
     if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), file.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(temp.c_str());
         return fail(std::strerror(err));
     }
     // Make the rename itself durable; a failure here loses nothing already saved.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(fileFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
