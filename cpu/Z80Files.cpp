@@ -4,7 +4,8 @@
 // changes, so a rejected file leaves the running game intact. Battery RAM is
 // saved through a temporary file that replaces the old save only after a
 // complete, flushed write: a crash or a full disk never costs the player the
-// previous save.
+// previous save. A save that is a symbolic link is written through it: its
+// target is replaced and the link stays.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -170,28 +171,61 @@ void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path) {
 
 namespace {
 const char kStartsWithout[] = " The game starts without its save; the file is left as it is.";
+
+enum class TBatteryRead { Missing, Read, Failed };
+
+// Reads a battery file whole, as far as it goes up to `size` bytes, into
+// `data`. A read that fails part-way is a failure: what came before it is
+// no save the player made, only the start of one. Missing means no such
+// file (no save yet); Failed gives the reason in plain words.
+TBatteryRead ReadBatteryFile(const std::string& path, uint8_t* data, std::size_t size, std::size_t& done,
+                             std::string& reason) {
+    struct stat st {};
+    done = 0;
+    const int fd = OpenRegularFile(path, st, reason);
+    if (fd < 0) return reason == std::strerror(ENOENT) ? TBatteryRead::Missing : TBatteryRead::Failed;
+    const bool read = ReadUpTo(fd, data, size, done);
+    const int err = errno;
+    ::close(fd);
+    if (read) return TBatteryRead::Read;
+    reason = std::strerror(err);
+    return TBatteryRead::Failed;
+}
+
+// The file a save must replace: the path itself, or, where the path is a
+// symbolic link (or a chain of them, relative or absolute), the file at the
+// end of it, so that the player's own file is updated and the link stays a
+// link. A link that leads nowhere was refused before this is asked.
+std::filesystem::path SaveTarget(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    const fs::path resolved = fs::canonical(path, ec);
+    return ec ? path : resolved;
+}
+
 }  // namespace
 
 bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
-    struct stat st {};
+    // Read into a buffer first: cartridge RAM changes only after a complete
+    // read, so a file that fails part-way leaves it as it was (blank, for a
+    // game just loaded), just as the message says.
+    std::vector<uint8_t> file(sizeof cpu.CartRam);
+    std::size_t done = 0;
     std::string reason;
-    const int fd = OpenRegularFile(path, st, reason);
-    if (fd < 0) {
-        if (reason == std::strerror(ENOENT)) return true;  // no save yet
-        if (error) *error = "Cannot read the battery RAM file " + Quote(path) + ": " + reason + "." + kStartsWithout;
-        return false;
+    switch (ReadBatteryFile(path, file.data(), file.size(), done, reason)) {
+        case TBatteryRead::Missing:
+            return true;  // no save yet
+        case TBatteryRead::Failed:
+            if (error)
+                *error = "Cannot read the battery RAM file " + Quote(path) + ": " + reason + "." + kStartsWithout;
+            return false;
+        case TBatteryRead::Read:
+            break;
     }
     // A shorter file fills only its own length; a longer one gives its first
-    // 32768 bytes. What was read stays even if a later read fails.
-    std::size_t done = 0;
-    const bool read = ReadUpTo(fd, cpu.CartRam, sizeof cpu.CartRam, done);
-    const int err = errno;
-    ::close(fd);
-    if (!read) {
-        if (error)
-            *error = "Cannot read the battery RAM file " + Quote(path) + ": " + std::strerror(err) + "." + kStartsWithout;
-        return false;
-    }
+    // 32768 bytes.
+    std::memcpy(cpu.CartRam, file.data(), done);
     return true;
 }
 
@@ -210,25 +244,30 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
     fs::create_directories(folder, ec);
     if (ec) return fail("the folder " + Quote(folder.string()) + " cannot be created (" + ec.message() + ")");
 
-    // An existing save that this program cannot read (its permissions, or it
-    // is not a plain file) was not loaded either: replacing it would throw
-    // away a save the player still has. It is left alone, and said so.
+    // An existing save that this program cannot read whole (its permissions,
+    // it is not a plain file, a read fails part-way) was not loaded either:
+    // replacing it would throw away a save the player still has. It is left
+    // alone, and said so. It is read as the load reads it, to its first
+    // 32768 bytes.
     {
-        struct stat st {};
+        std::vector<uint8_t> existing(sizeof cpu.CartRam);
+        std::size_t done = 0;
         std::string reason;
-        const int existing = OpenRegularFile(path, st, reason);
-        if (existing >= 0)
-            ::close(existing);
-        else if (reason != std::strerror(ENOENT))
+        if (ReadBatteryFile(path, existing.data(), existing.size(), done, reason) == TBatteryRead::Failed)
             return fail("the existing file cannot be read (" + reason + "), so it is left as it is");
     }
-    RemoveStaleTempFiles(folder, target.filename().string());
+    // The temporary file goes beside the file it replaces: beside a link's
+    // target, not beside the link, so that the rename stays within one file
+    // system and replaces the target.
+    const fs::path file = SaveTarget(target);
+    const fs::path fileFolder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    RemoveStaleTempFiles(fileFolder, file.filename().string());
 
-    std::string temp = (folder / (target.filename().string() + kTempInfix + "XXXXXX")).string();
+    std::string temp = (fileFolder / (file.filename().string() + kTempInfix + "XXXXXX")).string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         const int err = errno;
-        return fail("the folder " + Quote(folder.string()) + " cannot be written (" + std::strerror(err) + ")");
+        return fail("the folder " + Quote(fileFolder.string()) + " cannot be written (" + std::strerror(err) + ")");
     }
     std::size_t done = 0;
     int err = 0;
@@ -244,13 +283,13 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
     if (err == 0 && ::fchmod(fd, 0644) != 0) err = errno;
     if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), file.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(temp.c_str());
         return fail(std::strerror(err));
     }
     // Make the rename itself durable; a failure here loses nothing already saved.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(fileFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

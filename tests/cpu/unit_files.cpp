@@ -6,6 +6,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -42,6 +44,48 @@ public:
 private:
     bool active_;
 };
+
+// A read error part-way through a file, as a failing disk gives it. This test
+// program's own read() takes the place of the C library's for the whole
+// program: reads of the one armed file pass through up to a byte offset and
+// fail with EIO from there on; every other read goes straight to the kernel.
+struct TReadFaultState {
+    bool Armed;
+    dev_t Device;
+    ino_t Inode;
+    off_t FailAt;
+};
+TReadFaultState gReadFault{};
+
+// Arms the fault for one file while it lives.
+class TReadFault {
+public:
+    TReadFault(const std::string& path, off_t failAt) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+        gReadFault = {true, st.st_dev, st.st_ino, failAt};
+    }
+    ~TReadFault() { gReadFault.Armed = false; }
+};
+
+}  // namespace
+
+extern "C" ssize_t read(int fd, void* data, size_t size) {
+    if (gReadFault.Armed) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_dev == gReadFault.Device && st.st_ino == gReadFault.Inode) {
+            const off_t at = ::lseek(fd, 0, SEEK_CUR);
+            if (at >= gReadFault.FailAt) {
+                errno = EIO;
+                return -1;
+            }
+            size = std::min(size, static_cast<size_t>(gReadFault.FailAt - at));
+        }
+    }
+    return ::syscall(SYS_read, fd, data, size);
+}
+
+namespace {
 
 class FilesTest : public ::testing::Test, public CpuTestRig {
 protected:
@@ -266,9 +310,15 @@ TEST_F(FilesTest, SaveRefusedWhereItWouldLoseOrCannotWriteLeavesTheOldFile) {
     const std::vector<uint8_t> sealedBefore = Contents(sealed);
     fs::permissions(dir / "readonly", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    // Links that lead nowhere: the save they stand for was not loaded.
+    fs::create_symlink(dir / "gone.RAM", dir / "Broken.RAM");
+    fs::create_symlink("Loop2.RAM", dir / "Loop1.RAM");
+    fs::create_symlink("Loop1.RAM", dir / "Loop2.RAM");
     const struct { std::string path; const char* reason; } cases[] = {
         {locked, "cannot be read (Permission denied), so it is left as it is"},
         {sealed, "cannot be written (Permission denied)"},
+        {(dir / "Broken.RAM").string(), "cannot be read (it is a link to a file that does not exist)"},
+        {(dir / "Loop1.RAM").string(), "cannot be read (Too many levels of symbolic links)"},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -286,6 +336,79 @@ TEST_F(FilesTest, SaveRefusedWhereItWouldLoseOrCannotWriteLeavesTheOldFile) {
     EXPECT_EQ(Contents(locked), lockedBefore);
     EXPECT_EQ(Contents(sealed), sealedBefore);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "readonly"), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_symlink(dir / "Broken.RAM"));
+    EXPECT_FALSE(fs::exists(dir / "gone.RAM"));
+    EXPECT_TRUE(fs::is_symlink(dir / "Loop1.RAM"));
+}
+
+TEST_F(FilesTest, BatteryFileThatFailsPartWayIsNeitherLoadedNorReplaced) {
+    const std::string path = MakeFile("Failing.RAM", Z80_CART_RAM_SIZE, 3);
+    const std::vector<uint8_t> before = Contents(path);
+    std::memset(cpu->CartRam, 0, Z80_CART_RAM_SIZE);  // blank, as a game starts
+    std::string loadError, saveError;
+    bool loaded, saved;
+    {
+        TReadFault fault(path, 8192);
+        loaded = Z80_LoadBatteryRam(*cpu, path, &loadError);
+        EXPECT_TRUE(std::all_of(cpu->CartRam, cpu->CartRam + Z80_CART_RAM_SIZE, [](uint8_t b) { return b == 0; }))
+            << "the bytes before the failed read are no save";
+        // The game runs without its save and writes its cartridge RAM.
+        std::memset(cpu->CartRam, 0x44, Z80_CART_RAM_SIZE);
+        cpu->CartRamDirty = 1;
+        saved = Z80_SaveBatteryRam(*cpu, path, &saveError);
+    }
+    EXPECT_FALSE(loaded);
+    EXPECT_NE(loadError.find("\"" + path + "\": Input/output error. The game starts without its save"),
+              std::string::npos)
+        << loadError;
+    EXPECT_FALSE(saved);
+    EXPECT_NE(saveError.find(path), std::string::npos) << saveError;
+    EXPECT_NE(saveError.find("the existing file cannot be read (Input/output error), so it is left as it is"),
+              std::string::npos)
+        << saveError;
+    EXPECT_EQ(Contents(path), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file";
+
+    // Once the file reads again, the whole save comes back.
+    EXPECT_TRUE(Z80_LoadBatteryRam(*cpu, path));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), cpu->CartRam));
+}
+
+TEST_F(FilesTest, SaveThroughALinkUpdatesItsTargetAndKeepsTheLink) {
+    fs::create_directories(dir / "RAMs");
+    fs::create_directories(dir / "saves" / "deep");
+    // An absolute link, a relative one, and a chain whose second link is
+    // relative to its own folder, not to the first link's.
+    fs::create_symlink(dir / "saves" / "A.RAM", dir / "RAMs" / "A.RAM");
+    fs::create_symlink("../saves/B.RAM", dir / "RAMs" / "B.RAM");
+    fs::create_symlink("../saves/C-link.RAM", dir / "RAMs" / "C.RAM");
+    fs::create_symlink("deep/C.RAM", dir / "saves" / "C-link.RAM");
+    const struct { const char* link; const char* target; std::size_t size; } cases[] = {
+        {"RAMs/A.RAM", "saves/A.RAM", Z80_CART_RAM_SIZE},
+        {"RAMs/B.RAM", "saves/B.RAM", 100},
+        {"RAMs/C.RAM", "saves/deep/C.RAM", Z80_CART_RAM_SIZE},
+    };
+    uint8_t seed = 10;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        const fs::path link = dir / c.link, target = dir / c.target;
+        const fs::path linkText = fs::read_symlink(link);
+        MakeFile(c.target, c.size, seed);
+        ASSERT_TRUE(Z80_LoadBatteryRam(*cpu, link.string()));
+        EXPECT_EQ(cpu->CartRam[c.size - 1], static_cast<uint8_t>((c.size - 1) * 7 + seed));
+
+        std::memset(cpu->CartRam, seed, Z80_CART_RAM_SIZE);
+        cpu->CartRamDirty = 1;
+        std::string error;
+        ASSERT_TRUE(Z80_SaveBatteryRam(*cpu, link.string(), &error)) << error;
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(fs::read_symlink(link), linkText);
+        EXPECT_EQ(Contents(target.string()), std::vector<uint8_t>(Z80_CART_RAM_SIZE, seed));
+        ++seed;
+    }
+    EXPECT_TRUE(fs::is_symlink(dir / "saves" / "C-link.RAM"));
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
 }
 
 TEST_F(FilesTest, SaveRemovesOnlyItsOwnStaleTemporaryFiles) {

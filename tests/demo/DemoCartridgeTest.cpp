@@ -12,8 +12,6 @@
 // the same frame; TIRAVEL_UPDATE_GOLDEN=1 rewrites both.
 #include <QImage>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -24,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "HeadlessRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -31,31 +31,6 @@ namespace {
 constexpr int kWidth = 256, kHeight = 192;
 constexpr std::size_t kSamplesPerFrame = 735, kWavHeader = 44;
 const std::string kStart = "90 press p1.b1\n91 release p1.b1\n";
-
-fs::path Scratch() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("tiravel_demo_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
-struct TScratchCleanup : ::testing::Environment {
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(Scratch(), ec);
-    }
-};
-[[maybe_unused]] ::testing::Environment* const kScratchCleanup =
-    ::testing::AddGlobalTestEnvironment(new TScratchCleanup);
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 struct TRun {
     int Status = -1;
@@ -69,18 +44,18 @@ struct TRun {
 TRun RunDemo(const std::string& name, int frames, const std::string& script, const std::string& extra = "",
              bool wav = false) {
     const fs::path input = Scratch() / (name + ".input"), png = Scratch() / (name + ".png"),
-                   sound = Scratch() / (name + ".wav"), out = Scratch() / (name + ".out"),
-                   err = Scratch() / (name + ".err");
+                   sound = Scratch() / (name + ".wav");
     std::ofstream(input) << script;
-    std::string command = std::string("'") + TIRAVEL_HEADLESS + "' --frames " + std::to_string(frames) +
-                          " --hash --input '" + input.string() + "' --png '" + png.string() + "' " + extra;
-    if (wav) command += " --wav '" + sound.string() + "'";
-    command += " '" + std::string(TIRAVEL_DEMO_ROM) + "' >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
+    std::string args = "--frames " + std::to_string(frames) + " --hash --input '" + input.string() + "' --png '" +
+                       png.string() + "' " + extra;
+    if (wav) args += " --wav '" + sound.string() + "'";
+    args += " '" + std::string(TIRAVEL_DEMO_ROM) + "'";
+    const THeadlessRun headless = RunHeadless(args);
+    const std::string& command = headless.Command;
     TRun run;
-    run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.Err = ReadAll(err);
-    std::istringstream lines(ReadAll(out));
+    run.Status = headless.Status;
+    run.Err = headless.Err;
+    std::istringstream lines(headless.Out);
     std::string key, value;
     while (lines >> key >> value) (key == "frame" ? run.FrameHash : run.SoundHash) = value;
     run.Image.load(QString::fromStdString(png.string()));

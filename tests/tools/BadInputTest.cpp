@@ -5,7 +5,6 @@
 // hangs, and leaves the previous battery file as it was.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,14 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "HeadlessRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TResult {
-    int Status = -1;
-    std::string Err;
-};
 
 class BadInputTest : public ::testing::Test {
 protected:
@@ -44,21 +40,11 @@ protected:
         std::ofstream(p, std::ios::binary) << std::string(size, fill);
         return p.string();
     }
-    static std::string ReadAll(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     // Runs the runner under a 30-second limit, so that a hang fails the test
     // (status 124) instead of stopping the suite. `prefix` is shell text put
     // before the command (limits, another user).
-    TResult Run(const std::string& args, const std::string& prefix = "") {
-        const fs::path err = dir / "stderr.txt";
-        const std::string command = prefix + " timeout 30 '" + std::string(TIRAVEL_HEADLESS) + "' " + args +
-                                    " >/dev/null 2>'" + err.string() + "' </dev/null";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(err)};
+    THeadlessRun Run(const std::string& args, const std::string& prefix = "") {
+        return RunHeadless(args, prefix + " timeout 30 ", dir);
     }
     // Root reads files of mode 000 and writes read-only folders: such cases
     // then run as the user "nobody".
@@ -90,7 +76,7 @@ TEST_F(BadInputTest, RomFilesThatCannotBeRunAreNamedWithTheirReason) {
         {locked, "Permission denied", true},
     };
     for (const auto& c : cases) {
-        const TResult r = Run("--frames 1 " + Q(c.path), c.unprivileged ? Unprivileged() : "");
+        const THeadlessRun r = Run("--frames 1 " + Q(c.path), c.unprivileged ? Unprivileged() : "");
         EXPECT_EQ(r.Status, 1) << c.path << "\n" << r.Err;
         EXPECT_NE(r.Err.find("Cannot load the ROM file \"" + c.path + "\": " + c.reason), std::string::npos)
             << r.Err;
@@ -102,12 +88,12 @@ TEST_F(BadInputTest, OddNamesAndSizesRun) {
     const std::string names[] = {"Jogo \xC3\xA7\xC3\xA3o \xE6\x97\xA5.sms", "handover-no-extension"};
     for (const std::string& name : names) {
         std::ofstream(dir / name, std::ios::binary) << handover;
-        const TResult r = Run("--frames 2 " + Q((dir / name).string()));
+        const THeadlessRun r = Run("--frames 2 " + Q((dir / name).string()));
         EXPECT_EQ(r.Status, 0) << name << "\n" << r.Err;
     }
     // 513 bytes and 1 MB + 1: a 512-byte copier header, then the image.
     for (std::size_t size : {std::size_t{513}, std::size_t{1048577}}) {
-        const TResult r = Run("--frames 2 " + Q(MakeFile("odd.sms", size)));
+        const THeadlessRun r = Run("--frames 2 " + Q(MakeFile("odd.sms", size)));
         EXPECT_EQ(r.Status, 0) << size << "\n" << r.Err;
     }
 }
@@ -121,7 +107,7 @@ TEST_F(BadInputTest, BiosDumpsThatCannotBeUsed) {
         {(dir / "none.bin").string(), "cannot be used: No such file or directory."},
     };
     for (const auto& c : cases) {
-        const TResult r = Run("--frames 1 --bios " + Q(c.path));
+        const THeadlessRun r = Run("--frames 1 --bios " + Q(c.path));
         EXPECT_EQ(r.Status, 1) << c.path << "\n" << r.Err;
         EXPECT_NE(r.Err.find("The BIOS file " + c.path + " " + c.message), std::string::npos) << r.Err;
     }
@@ -145,7 +131,7 @@ TEST_F(BadInputTest, InputScriptErrorsGiveFileLineAndReason) {
         {(dir / "none.input").string(), ": cannot be read: No such file or directory"},
     };
     for (const auto& c : cases) {
-        const TResult r = Run("--frames 1 --input " + Q(c.path) + " " + Q(Rom("handover")));
+        const THeadlessRun r = Run("--frames 1 --input " + Q(c.path) + " " + Q(Rom("handover")));
         EXPECT_EQ(r.Status, 2) << c.path << "\n" << r.Err;
         EXPECT_NE(r.Err.find(c.path + c.message), std::string::npos) << r.Err;
     }
@@ -164,7 +150,7 @@ TEST_F(BadInputTest, BatteryFileProblemsAreReportedAndTheOldFileSurvives) {
     // Unreadable: a warning at the start, the save refused at the end.
     std::ofstream(file, std::ios::binary) << previous;
     fs::permissions(file, fs::perms::none);
-    TResult r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom), Unprivileged());
+    THeadlessRun r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom), Unprivileged());
     EXPECT_EQ(r.Status, 1) << r.Err;
     EXPECT_NE(r.Err.find("warning: Cannot read the battery RAM file \"" + file + "\": Permission denied."),
               std::string::npos)

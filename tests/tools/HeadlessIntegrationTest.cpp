@@ -12,8 +12,6 @@
 // same frame. Run with TIRAVEL_UPDATE_GOLDEN=1 to rewrite both after a
 // deliberate change, and look at the PNGs before committing them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -24,6 +22,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "HeadlessRun.h"
 
 namespace fs = std::filesystem;
 
@@ -38,46 +38,7 @@ constexpr uint8_t kPass = 0x0C, kFail = 0x03, kCellOne = 0x0F, kCellZero = 0x15;
 constexpr uint8_t kRomPalette[16] = {0x00, 0x3F, 0x15, 0x0F, 0x0C, 0x03, 0x30, 0x3C,
                                      0x33, 0x07, 0x04, 0x10, 0x22, 0x2A, 0x06, 0x37};
 
-struct TResult {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-fs::path Scratch() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("tiravel_integration_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
-// Removes the scratch folder when the test program ends.
-struct TScratchCleanup : ::testing::Environment {
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(Scratch(), ec);
-    }
-};
-[[maybe_unused]] ::testing::Environment* const kScratchCleanup =
-    ::testing::AddGlobalTestEnvironment(new TScratchCleanup);
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::string Rom(const std::string& name) { return std::string(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
-
-TResult RunConsole(const std::string& args) {
-    const fs::path out = Scratch() / "out.txt", err = Scratch() / "err.txt";
-    const std::string command = std::string("'") + TIRAVEL_HEADLESS + "' " + args + " >'" + out.string() + "' 2>'" +
-                                err.string() + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
-}
 
 // Writes an input script and returns its --input option.
 std::string Input(const std::string& name, const std::string& script) {
@@ -117,7 +78,7 @@ struct TFrame {
 TFrame RunFrame(const std::string& name, const std::string& args) {
     const fs::path bmp = Scratch() / (name + ".bmp");
     fs::remove(bmp);
-    const TResult result = RunConsole(args + " --bmp '" + bmp.string() + "'");
+    const THeadlessRun result = RunHeadless(args + " --bmp '" + bmp.string() + "'");
     EXPECT_EQ(result.Status, 0) << args << "\n" << result.Err;
     TFrame frame{ReadAll(bmp)};
     EXPECT_EQ(frame.Bytes.size(), kBmpSize) << args;
@@ -148,7 +109,7 @@ TEST_P(GoldenScreen, FrameHashMatchesTheGoldenOne) {
     const TGolden& golden = GetParam();
     const fs::path dir = fs::path(TIRAVEL_SOURCE_DIR) / "tests/tools/golden";
     const fs::path png = Scratch() / (std::string(golden.Name) + ".png");
-    const TResult result = RunConsole(golden.Args + " --hash --png '" + png.string() + "'");
+    const THeadlessRun result = RunHeadless(golden.Args + " --hash --png '" + png.string() + "'");
     ASSERT_EQ(result.Status, 0) << result.Err;
     const std::string actual = HashLine(result.Out, "frame");
     ASSERT_EQ(actual.size(), 16u) << result.Out;
@@ -227,8 +188,8 @@ TEST(Bios, HandsOverToTheCartridgeWhoseOwnScreenAppears) {
 }
 
 TEST(Bios, BothRegionsShowTheirOwnSplash) {
-    const TResult american = RunConsole("--frames 40 --hash");
-    const TResult japanese = RunConsole("--frames 40 --hash --bios-type japanese");
+    const THeadlessRun american = RunHeadless("--frames 40 --hash");
+    const THeadlessRun japanese = RunHeadless("--frames 40 --hash --bios-type japanese");
     ASSERT_EQ(american.Status, 0);
     ASSERT_EQ(japanese.Status, 0);
     EXPECT_NE(HashLine(american.Out, "frame"), HashLine(japanese.Out, "frame"));
@@ -245,7 +206,7 @@ TEST(Bios, BothRegionsShowTheirOwnSplash) {
 
 TEST(Bios, SplashSoundsAChimeAndEndsSilent) {
     const fs::path wav = Scratch() / "chime.wav";
-    ASSERT_EQ(RunConsole("--frames 130 --wav '" + wav.string() + "'").Status, 0);
+    ASSERT_EQ(RunHeadless("--frames 130 --wav '" + wav.string() + "'").Status, 0);
     const std::vector<uint8_t> samples = WavSamples(wav);
     ASSERT_EQ(samples.size(), 130u * 735u);
     EXPECT_GT(Loud(samples, 5, 50), 1000) << "no chime during the splash";
@@ -415,7 +376,7 @@ TEST(Cartridge, FrameskipKeepsGameSpeed) {
 
 TEST(Cartridge, ToneOfKnownPeriodHasTheExpectedPitch) {
     const fs::path wav = Scratch() / "tone.wav";
-    ASSERT_EQ(RunConsole("--frames 300 --wav '" + wav.string() + "' '" + Rom("tone") + "'").Status, 0);
+    ASSERT_EQ(RunHeadless("--frames 300 --wav '" + wav.string() + "' '" + Rom("tone") + "'").Status, 0);
     uint32_t rate = 0;
     const std::vector<uint8_t> samples = WavSamples(ReadAll(wav), rate);
     ASSERT_EQ(rate, 44100u);

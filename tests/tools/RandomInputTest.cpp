@@ -2,8 +2,6 @@
 // (random presses of both pads, Pause and Reset, the same for the same seed)
 // and --memory (the resident size after frame 1000 and at the end).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,47 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include "HeadlessRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TResult {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-fs::path Scratch() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("tiravel_random_input_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
-struct TScratchCleanup : ::testing::Environment {
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(Scratch(), ec);
-    }
-};
-[[maybe_unused]] ::testing::Environment* const kScratchCleanup =
-    ::testing::AddGlobalTestEnvironment(new TScratchCleanup);
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-TResult RunConsole(const std::string& args) {
-    const fs::path out = Scratch() / "out.txt", err = Scratch() / "err.txt";
-    const std::string command = std::string("'") + TIRAVEL_HEADLESS + "' " + args + " >'" + out.string() + "' 2>'" +
-                                err.string() + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
-}
 
 std::string Demo() { return std::string(" '") + TIRAVEL_DEMO_ROM + "'"; }
 
@@ -85,11 +47,11 @@ int PauseCount(const std::string& bmp) {
 
 TEST(RandomInput, SameSeedRepeatsTheRunAnotherSeedChangesIt) {
     const std::string args = " --frames 3000 --hash" + Demo();
-    const TResult first = RunConsole("--random-input 11" + args);
-    const TResult again = RunConsole("--random-input 11" + args);
-    const TResult other = RunConsole("--random-input 12" + args);
-    const TResult still = RunConsole(args);
-    for (const TResult* r : {&first, &again, &other, &still}) ASSERT_EQ(r->Status, 0) << r->Err;
+    const THeadlessRun first = RunHeadless("--random-input 11" + args);
+    const THeadlessRun again = RunHeadless("--random-input 11" + args);
+    const THeadlessRun other = RunHeadless("--random-input 12" + args);
+    const THeadlessRun still = RunHeadless(args);
+    for (const THeadlessRun* r : {&first, &again, &other, &still}) ASSERT_EQ(r->Status, 0) << r->Err;
     ASSERT_NE(After(first.Out, "frame "), "");
     EXPECT_EQ(first.Out, again.Out);
     EXPECT_NE(first.Out, other.Out);
@@ -100,7 +62,7 @@ TEST(RandomInput, PressesPauseNowAndThen) {
     // About once a minute of console time: 20,000 frames (5.5 minutes) see a
     // handful of presses, each one NMI.
     const fs::path bmp = Scratch() / "pause.bmp";
-    const TResult result = RunConsole("--random-input 3 --frames 20000 --bmp '" + bmp.string() + "' '" +
+    const THeadlessRun result = RunHeadless("--random-input 3 --frames 20000 --bmp '" + bmp.string() + "' '" +
                                       TIRAVEL_TEST_ROM_DIR + "/pause.sms'");
     ASSERT_EQ(result.Status, 0) << result.Err;
     const int count = PauseCount(ReadAll(bmp));
@@ -115,7 +77,7 @@ TEST(RandomInput, MemoryReportsTheResidentSizeAfterFrame1000AndAtTheEnd) {
     };
     for (const TCase c : {TCase{"1500", "resident after frame 1000: "}, TCase{"10", "resident after frame 10: "}}) {
         SCOPED_TRACE(c.Frames);
-        const TResult result = RunConsole(std::string("--memory --random-input 5 --frames ") + c.Frames + Demo());
+        const THeadlessRun result = RunHeadless(std::string("--memory --random-input 5 --frames ") + c.Frames + Demo());
         ASSERT_EQ(result.Status, 0) << result.Err;
         const std::string first = After(result.Out, c.FirstKey), last = After(result.Out, "resident at the end: ");
         ASSERT_NE(first, "") << result.Out;
@@ -143,7 +105,7 @@ TEST(RandomInput, BadOptionsAreUsageErrors) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Args);
-        const TResult result = RunConsole(c.Args);
+        const THeadlessRun result = RunHeadless(c.Args);
         EXPECT_EQ(result.Status, 2);
         EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
     }
