@@ -5,7 +5,9 @@
 // register, and passes the VDP's interrupt line to the CPU's run loop.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct T_VDP_CORE;
 struct T_PSG_CORE;
@@ -25,6 +27,16 @@ void Interconnect_WritePort(T_INTERCONNECT_CORE& bus, uint8_t port, uint8_t valu
 uint8_t Interconnect_GetInterruptLine(const T_INTERCONNECT_CORE& bus);
 uint8_t Interconnect_GetMemoryControl(const T_INTERCONNECT_CORE& bus);
 void Interconnect_PressReset(T_INTERCONNECT_CORE& bus);
+
+// Saved states. The bus's part is INTERCONNECT_STATE_SIZE bytes: port A,
+// port B (with the reset button's bit and the TH output levels) and the
+// memory control register. Any byte is a value these registers can hold, so
+// validation checks only the length.
+constexpr std::size_t INTERCONNECT_STATE_SIZE = 3;
+void Interconnect_SaveState(const T_INTERCONNECT_CORE& bus, uint8_t* out /* INTERCONNECT_STATE_SIZE bytes */);
+bool Interconnect_ValidateState(const T_INTERCONNECT_CORE& bus, const uint8_t* data, std::size_t size,
+                                std::string& reason);
+void Interconnect_LoadState(T_INTERCONNECT_CORE& bus, const uint8_t* data /* validated */);
 
 // Controller bits, called once per frame per button by the input step.
 void Interconnect_PressP1Up(T_INTERCONNECT_CORE& bus);

@@ -28,6 +28,8 @@ constexpr std::size_t Z80_MAX_ROM_BANKS = Z80_ROM_SIZE / Z80_BANK_SIZE;  // 64
 constexpr std::size_t Z80_RAM_SIZE = 8192;
 constexpr std::size_t Z80_CART_RAM_SIZE = 32768;
 constexpr std::size_t Z80_BIOS_SIZE = 8192;
+// Run-loop calls for which a taken NMI locks out the next one.
+constexpr int32_t Z80_NMI_LOCK_CALLS = 5000;
 
 // Zero-filled on creation (no constructor; about 1.1 MB, so allocate it on
 // the heap with value-initialisation); Z80_Reset gives the start values.
@@ -64,6 +66,11 @@ struct T_Z80_CPU_CORE {
     uint8_t LastOpcode;     // 0xFB (EI) holds off interrupt acceptance
     uint8_t CartRamDirty;
     T_INTERCONNECT_CORE* Bus;  // not owned
+    // The loaded cartridge's identity: its image size in bytes (0 = no
+    // cartridge) and the FNV-1a 64-bit hash of those bytes, set by
+    // Z80_LoadRom and Z80_ClearRom. A saved state names the cartridge by them.
+    uint32_t RomSize;
+    uint64_t RomHash;
 };
 
 // The eight flags unpacked, one byte each (0 or 1), in bit order of F.
@@ -105,6 +112,20 @@ bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
 // Returns false when a needed write failed; then *error (if given) says why,
 // naming the file, and the previous file is left intact.
 bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error = nullptr);
+
+// Saved states. The CPU's part of a state is Z80_STATE_SIZE bytes: the
+// registers, the interrupt state, the paging registers, system RAM and
+// cartridge RAM, each field little-endian at a fixed width. The ROM area is
+// not part of it: it is the cartridge, named by RomSize and RomHash.
+// Z80_ValidateState checks a saved part against this CPU (bank numbers must
+// fit the loaded image) without changing anything; Z80_LoadState then
+// applies a validated part.
+constexpr std::size_t Z80_STATE_SIZE = 39 + Z80_RAM_SIZE + Z80_CART_RAM_SIZE;
+void Z80_SaveState(const T_Z80_CPU_CORE& cpu, uint8_t* out /* Z80_STATE_SIZE bytes */);
+bool Z80_ValidateState(const T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, std::string& reason);
+void Z80_LoadState(T_Z80_CPU_CORE& cpu, const uint8_t* data /* validated, Z80_STATE_SIZE bytes */);
+// FNV-1a 64-bit over a cartridge image, as kept in RomHash.
+uint64_t Z80_HashImage(const uint8_t* data, std::size_t size);
 
 // Flags.
 void Z80_UnpackFlags(const T_Z80_CPU_CORE& cpu, T_Z80_FLAG_SET& flags);

@@ -167,6 +167,14 @@ void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path) {
     const std::size_t banks = size / Z80_BANK_SIZE;
     cpu.RomBankCount = static_cast<uint8_t>(banks == 0 ? 1 : banks);
     cpu.CartRamDirty = 0;
+    cpu.RomSize = static_cast<uint32_t>(size);
+    cpu.RomHash = Z80_HashImage(cpu.Rom, size);
+}
+
+uint64_t Z80_HashImage(const uint8_t* data, std::size_t size) {
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 0x100000001b3ULL;
+    return hash;
 }
 
 namespace {

@@ -81,4 +81,10 @@ void Z80_WriteMemory(T_Z80_CPU_CORE& cpu, uint16_t address, uint8_t value) {
 
 void Z80_SetBiosType(T_Z80_CPU_CORE& cpu, uint8_t type) { cpu.BiosType = type; }
 
-void Z80_ClearRom(T_Z80_CPU_CORE& cpu) { std::memset(cpu.Rom, 0, sizeof cpu.Rom); }
+// No cartridge: a blank area with the identity of an empty image. The bank
+// count stays as it was (the paging of a blank area reads zeros either way).
+void Z80_ClearRom(T_Z80_CPU_CORE& cpu) {
+    std::memset(cpu.Rom, 0, sizeof cpu.Rom);
+    cpu.RomSize = 0;
+    cpu.RomHash = Z80_HashImage(cpu.Rom, 0);
+}

@@ -7,7 +7,7 @@
 namespace {
 
 constexpr uint32_t kAcceptCycles = 13;
-constexpr int32_t kNmiLockCalls = 5000;
+constexpr int32_t kNmiLockCalls = Z80_NMI_LOCK_CALLS;
 constexpr uint8_t kOpcodeEI = 0xFB;
 
 inline void PushPC(T_Z80_CPU_CORE& cpu) {

@@ -2,6 +2,7 @@
 #include "SMS.h"
 
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
 
 #include "BiosFiles.h"
@@ -73,6 +74,7 @@ void TSMS::InitMachine() {
 void TSMS::LoadRom(const std::string& path) {
     if (CoresCreated != 1) throw std::logic_error("LoadRom before InitMachine");
     Z80_LoadRom(*Cpu, path);
+    RomFileName = std::filesystem::path(path).filename().string();
     Ready = 1;
 }
 

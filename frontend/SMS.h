@@ -117,6 +117,9 @@ public:
     uint8_t Stopped = 0;
     uint8_t Ready = 0;
     std::string RamPath;
+    // The loaded cartridge's file name without its folder, for the messages
+    // of saved states ("" until a ROM is loaded).
+    std::string RomFileName;
     uint8_t FullScreen = 0;
     uint8_t VideoModePending = 0;
     uint8_t ShowVdpStatus = 0;

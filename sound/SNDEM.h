@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 constexpr std::size_t PSG_SAMPLE_BUFFER_SIZE = 1470;
 
@@ -84,6 +85,17 @@ void PSG_WritePort(T_PSG_CORE& psg, uint8_t value);
 int32_t PSG_StepChannel(T_PSG_CORE& psg, uint32_t channel);
 void PSG_RenderFrame(T_PSG_CORE& psg, T_PSG_SAMPLE_BLOCK& block);
 void PSG_GetStatus(const T_PSG_CORE& psg, T_PSG_STATUS_INFO& info);
+
+// Saved states. The PSG's part is PSG_STATE_SIZE bytes: each channel's
+// registers, counter (with its fold count) and output, the noise shift
+// register and the latch. The channel and mixer switches are the user's,
+// and the clock, rate and parity constants belong to the machine's set-up;
+// neither is part of it. PSG_ValidateState checks every value without
+// changing anything; PSG_LoadState applies a validated part.
+constexpr std::size_t PSG_STATE_SIZE = 3 * 13 + 14 + 2;
+void PSG_SaveState(const T_PSG_CORE& psg, uint8_t* out /* PSG_STATE_SIZE bytes */);
+bool PSG_ValidateState(const T_PSG_CORE& psg, const uint8_t* data, std::size_t size, std::string& reason);
+void PSG_LoadState(T_PSG_CORE& psg, const uint8_t* data /* validated, PSG_STATE_SIZE bytes */);
 
 void PSG_SetMixerEnabled(T_PSG_CORE& psg, uint8_t on);
 void PSG_SetTone1Enabled(T_PSG_CORE& psg, uint8_t on);

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 constexpr std::size_t VDP_REGISTER_COUNT = 11;
 constexpr std::size_t VDP_VRAM_SIZE = 16384;
@@ -79,6 +80,18 @@ void VDP_PutPixel(T_VDP_CORE& vdp, uint8_t value, uint32_t x, uint8_t blankAware
 void VDP_PutSpritePixel(T_VDP_CORE& vdp, uint8_t index, uint32_t x, uint32_t line);
 void VDP_MarkPriority(T_VDP_CORE& vdp, uint32_t x);
 void VDP_ClearLine(T_VDP_CORE& vdp, uint32_t line);
+
+// Saved states. The VDP's part is VDP_STATE_SIZE bytes: registers, address
+// and code latches, read-ahead byte, interrupt flags and counters, VRAM, CRAM
+// and the frame image's pixels (so a loaded state shows its picture before
+// the next frame is drawn). The layer switches are the user's and are not
+// part of it. VDP_ValidateState checks every value without changing
+// anything; VDP_LoadState applies a validated part.
+constexpr std::size_t VDP_FRAME_PIXEL_COUNT = VDP_SCREEN_WIDTH * VDP_SCREEN_HEIGHT;
+constexpr std::size_t VDP_STATE_SIZE = VDP_REGISTER_COUNT + 14 + VDP_VRAM_SIZE + VDP_CRAM_SIZE + VDP_FRAME_PIXEL_COUNT;
+void VDP_SaveState(const T_VDP_CORE& vdp, uint8_t* out /* VDP_STATE_SIZE bytes */);
+bool VDP_ValidateState(const T_VDP_CORE& vdp, const uint8_t* data, std::size_t size, std::string& reason);
+void VDP_LoadState(T_VDP_CORE& vdp, const uint8_t* data /* validated, VDP_STATE_SIZE bytes */);
 
 // Frame image export and overlay read-out.
 void VDP_ExportFrame(const T_VDP_CORE& vdp, uint8_t* destination /* VDP_FRAME_IMAGE_SIZE bytes */);

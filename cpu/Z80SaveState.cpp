@@ -1,0 +1,142 @@
+// Z80EM: the CPU's part of a saved state.
+//
+// Every field is written little-endian at a fixed width, in the order below,
+// so that a state does not depend on the compiler's layout of the object:
+//
+//   A F B C D E H L, then the alternate set in the same order   16 x u8
+//   I R                                                          2 x u8
+//   SP PC IX IY                                                  4 x u16
+//   PageSlot0 PageSlot1 PageSlot2 RamControl                     4 x u8
+//   Halted InterruptMode IFF1 IFF2 NmiActive                     5 x u8
+//   NmiLockCounter                                               u16
+//   LastOpcode CartRamDirty                                      2 x u8
+//   Ram (8192 bytes), CartRam (32768 bytes)
+#include <cstring>
+
+#include "Z80EM.h"
+
+namespace {
+
+struct TWriter {
+    uint8_t* p;
+    void U8(uint8_t v) { *p++ = v; }
+    void U16(uint16_t v) {
+        p[0] = uint8_t(v);
+        p[1] = uint8_t(v >> 8);
+        p += 2;
+    }
+    void Bytes(const uint8_t* src, std::size_t n) {
+        std::memcpy(p, src, n);
+        p += n;
+    }
+};
+
+struct TReader {
+    const uint8_t* p;
+    uint8_t U8() { return *p++; }
+    uint16_t U16() {
+        const uint16_t v = uint16_t(p[0] | (p[1] << 8));
+        p += 2;
+        return v;
+    }
+    void Bytes(uint8_t* dst, std::size_t n) {
+        std::memcpy(dst, p, n);
+        p += n;
+    }
+};
+
+// Offsets of the checked fields within the part.
+constexpr std::size_t kPagingOffset = 26;
+constexpr std::size_t kInterruptOffset = 30;
+
+}  // namespace
+
+void Z80_SaveState(const T_Z80_CPU_CORE& cpu, uint8_t* out) {
+    TWriter w{out};
+    for (uint8_t v : {cpu.A, cpu.F, cpu.B, cpu.C, cpu.D, cpu.E, cpu.H, cpu.L}) w.U8(v);
+    for (uint8_t v : {cpu.AltA, cpu.AltF, cpu.AltB, cpu.AltC, cpu.AltD, cpu.AltE, cpu.AltH, cpu.AltL}) w.U8(v);
+    w.U8(cpu.I);
+    w.U8(cpu.R);
+    for (uint16_t v : {cpu.SP, cpu.PC, cpu.IX, cpu.IY}) w.U16(v);
+    for (uint8_t v : {cpu.PageSlot0, cpu.PageSlot1, cpu.PageSlot2, cpu.RamControl}) w.U8(v);
+    w.U8(cpu.Halted);
+    w.U8(static_cast<uint8_t>(cpu.InterruptMode));
+    w.U8(cpu.IFF1);
+    w.U8(cpu.IFF2);
+    w.U8(cpu.NmiActive);
+    w.U16(static_cast<uint16_t>(cpu.NmiLockCounter));
+    w.U8(cpu.LastOpcode);
+    w.U8(cpu.CartRamDirty);
+    w.Bytes(cpu.Ram, sizeof cpu.Ram);
+    w.Bytes(cpu.CartRam, sizeof cpu.CartRam);
+}
+
+bool Z80_ValidateState(const T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, std::string& reason) {
+    if (size != Z80_STATE_SIZE) {
+        reason = "the CPU section is " + std::to_string(size) + " bytes long, not " + std::to_string(Z80_STATE_SIZE);
+        return false;
+    }
+    // Bank numbers are reduced to the image's banks when the program writes
+    // them, so a larger one never occurs. Without a cartridge the area is
+    // blank and any bank of it reads the same.
+    const unsigned banks = cpu.RomSize == 0 ? Z80_MAX_ROM_BANKS : (cpu.RomBankCount ? cpu.RomBankCount : 1);
+    for (int slot = 0; slot < 3; ++slot) {
+        const uint8_t bank = data[kPagingOffset + slot];
+        if (bank >= banks) {
+            reason = "paging register " + std::to_string(slot) + " selects bank " + std::to_string(bank) +
+                     ", but the cartridge has " + std::to_string(banks) + (banks == 1 ? " bank" : " banks");
+            return false;
+        }
+    }
+    TReader r{data + kInterruptOffset};
+    const uint8_t halted = r.U8(), mode = r.U8(), iff1 = r.U8(), iff2 = r.U8(), nmi = r.U8();
+    const uint16_t lock = r.U16();
+    r.U8();  // LastOpcode: any byte
+    const uint8_t dirty = r.U8();
+    struct TFlag {
+        const char* name;
+        uint8_t value;
+        uint8_t max;
+    };
+    const TFlag flags[] = {{"the CPU's halt flag", halted, 1},
+                           {"the interrupt mode", mode, 2},
+                           {"interrupt flip-flop 1", iff1, 1},
+                           {"interrupt flip-flop 2", iff2, 1},
+                           {"the NMI flag", nmi, 1},
+                           {"the cartridge RAM's used flag", dirty, 1}};
+    for (const TFlag& f : flags) {
+        if (f.value > f.max) {
+            reason = std::string(f.name) + " is " + std::to_string(f.value) + ", above " + std::to_string(f.max);
+            return false;
+        }
+    }
+    if (lock > Z80_NMI_LOCK_CALLS) {
+        reason = "the NMI lock-out counter is " + std::to_string(lock) + ", above " + std::to_string(Z80_NMI_LOCK_CALLS);
+        return false;
+    }
+    return true;
+}
+
+void Z80_LoadState(T_Z80_CPU_CORE& cpu, const uint8_t* data) {
+    TReader r{data};
+    for (uint8_t* v : {&cpu.A, &cpu.F, &cpu.B, &cpu.C, &cpu.D, &cpu.E, &cpu.H, &cpu.L}) *v = r.U8();
+    for (uint8_t* v : {&cpu.AltA, &cpu.AltF, &cpu.AltB, &cpu.AltC, &cpu.AltD, &cpu.AltE, &cpu.AltH, &cpu.AltL})
+        *v = r.U8();
+    cpu.I = r.U8();
+    cpu.R = r.U8();
+    for (uint16_t* v : {&cpu.SP, &cpu.PC, &cpu.IX, &cpu.IY}) *v = r.U16();
+    for (uint8_t* v : {&cpu.PageSlot0, &cpu.PageSlot1, &cpu.PageSlot2, &cpu.RamControl}) *v = r.U8();
+    cpu.Halted = r.U8();
+    cpu.InterruptMode = r.U8();
+    cpu.IFF1 = r.U8();
+    cpu.IFF2 = r.U8();
+    cpu.NmiActive = r.U8();
+    cpu.NmiLockCounter = r.U16();
+    cpu.LastOpcode = r.U8();
+    // The battery file is written at the stop when the cartridge RAM was used
+    // in this session or in the one the state comes from: either way what the
+    // game now holds may differ from the file.
+    cpu.CartRamDirty = uint8_t(cpu.CartRamDirty | r.U8());
+    r.Bytes(cpu.Ram, sizeof cpu.Ram);
+    r.Bytes(cpu.CartRam, sizeof cpu.CartRam);
+}
