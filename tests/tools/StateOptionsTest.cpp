@@ -3,50 +3,31 @@
 // sound of one run of N + M frames; a state that cannot be used ends the run
 // with status 1 and a message naming the file.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
+
+#include "HeadlessRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TResult {
-    int Status = -1;
-    std::string Out, Err;
-};
 
 class StateOptionsTest : public ::testing::Test {
 protected:
     fs::path dir;
 
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("tiravel-stateopts-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = Scratch() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    static std::string ReadAll(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    TResult Run(const std::string& args) {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        const std::string command = "timeout 60 '" + std::string(TIRAVEL_HEADLESS) + "' " + args + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "' </dev/null";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
-    }
+    THeadlessRun Run(const std::string& args) { return RunHeadless(args, "timeout 60 ", dir); }
     static std::string Q(const std::string& path) { return "'" + path + "'"; }
     static std::string Rom(const std::string& name) {
         return name == "demo" ? std::string(TIRAVEL_DEMO_ROM) : std::string(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms";
@@ -82,11 +63,11 @@ TEST_F(StateOptionsTest, ASavedRunGoesOnFromItsLastFrame) {
         const std::string rom = c.Rom[0] ? Q(Rom(c.Rom)) : "";
         const std::string state = (dir / "run.st1").string(), wav = (dir / "whole.wav").string();
         const std::string extra = std::string(c.Extra) + " ";
-        TResult r = Run(extra + "--frames " + std::to_string(c.Before) + " --save-state " + Q(state) + " " + rom);
+        THeadlessRun r = Run(extra + "--frames " + std::to_string(c.Before) + " --save-state " + Q(state) + " " + rom);
         ASSERT_EQ(r.Status, 0) << r.Err;
         r = Run(extra + "--load-state " + Q(state) + " --frames " + std::to_string(c.After) + " --hash " + rom);
         ASSERT_EQ(r.Status, 0) << r.Err;
-        const TResult whole =
+        const THeadlessRun whole =
             Run(extra + "--frames " + std::to_string(c.Before + c.After) + " --hash --wav " + Q(wav) + " " + rom);
         ASSERT_EQ(whole.Status, 0) << whole.Err;
         EXPECT_EQ(r.Out.substr(0, r.Out.find('\n') + 1), whole.Out.substr(0, whole.Out.find('\n') + 1)) << "picture";
@@ -111,7 +92,7 @@ TEST_F(StateOptionsTest, AStateThatCannotBeUsedEndsTheRunWithStatus1) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Args);
-        const TResult r = Run("--frames 5 " + c.Args);
+        const THeadlessRun r = Run("--frames 5 " + c.Args);
         EXPECT_EQ(r.Status, 1);
         EXPECT_EQ(r.Err.rfind("tiravel-headless: ", 0), 0u) << r.Err;
         EXPECT_NE(r.Err.find(c.Message), std::string::npos) << r.Err;
