@@ -15,10 +15,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <csignal>
 #include <exception>
@@ -31,6 +34,7 @@
 
 namespace {
 
+// The window's outer size, with its frame as the window system reports it.
 constexpr int kWindowWidth = 522;
 constexpr int kWindowHeight = 440;
 
@@ -83,8 +87,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     QuitApplication = [] { QCoreApplication::quit(); };
 
     BuildMenus();
-    resize(kWindowWidth, kWindowHeight);
-    CentreOnScreen();
+    FitOuterSize();
     DXDraw1->setFocus();
     FormCreate();
 }
@@ -275,8 +278,46 @@ void TMainForm::CentreOnScreen() {
     move(frame.topLeft());
 }
 
+// The frame the window system draws around the window; none before the
+// window is shown, none without a window manager.
+QMargins TMainForm::FrameMargins() const {
+    const QWindow* handle = windowHandle();
+    return handle != nullptr ? handle->frameMargins() : QMargins();
+}
+
+// Sizes the window so that its frame measures 522 x 440: the client area is
+// what is left inside the frame known now.
+void TMainForm::FitOuterSize() {
+    fittedFrame_ = FrameMargins();
+    fitOuterSize_ = true;
+    resize(QSize(kWindowWidth, kWindowHeight).shrunkBy(fittedFrame_));
+    CentreOnScreen();
+}
+
+// A window manager adds its frame after the window was mapped (it reparents
+// and moves the window), and a change of flags brings a new native window:
+// the client area is fitted again to the frame now reported.
+void TMainForm::RefitWhenTheFrameChanged() {
+    if (fitOuterSize_ && !isFullScreen() && FrameMargins() != fittedFrame_) FitOuterSize();
+}
+
+void TMainForm::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    RefitWhenTheFrameChanged();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // Resized by the player or the window manager: that size stays.
+    if (fitOuterSize_ && FrameMargins() == fittedFrame_ &&
+        size() != QSize(kWindowWidth, kWindowHeight).shrunkBy(fittedFrame_))
+        fitOuterSize_ = false;
+    RefitWhenTheFrameChanged();
+}
+
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    RefitWhenTheFrameChanged();
     if (startRom_.isEmpty()) return;
     const QString path = startRom_;
     startRom_.clear();
@@ -469,8 +510,7 @@ void TMainForm::ShowWindowed() {
     if (isFullScreen()) showNormal();
     MainMenu1->show();
     Check("mJanela");
-    resize(kWindowWidth, kWindowHeight);
-    CentreOnScreen();
+    FitOuterSize();
     if (visible) show();
 }
 
@@ -484,6 +524,8 @@ void TMainForm::mJanelaClick() {
 void TMainForm::mCheiaClick() {
     SMS->StopEmulation();
     const bool visible = isVisible();
+    // Full screen takes the screen's size; windowed fits the frame again.
+    fitOuterSize_ = false;
     if (!(windowFlags() & Qt::FramelessWindowHint)) setWindowFlag(Qt::FramelessWindowHint, true);
     // Full screen has no menu bar; Escape brings the window back.
     MainMenu1->hide();

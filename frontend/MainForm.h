@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QHash>
+#include <QMargins>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -127,6 +128,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -139,6 +142,9 @@ private:
     void BindKeys();
     void EnableStartedMenus();
     void CentreOnScreen();
+    QMargins FrameMargins() const;
+    void FitOuterSize();
+    void RefitWhenTheFrameChanged();
     void ShowWindowed();
     void ShowMessage(const QString& text);
     void ReportLater(const std::string& message);
@@ -150,6 +156,11 @@ private:
     QStringList itemOrder_;
     QString startRom_;
     std::vector<std::string> pendingMessages_;
+    // The windowed size is the outer one, frame included; the frame is known
+    // only once the window system has decorated the window, so the client
+    // size follows it until the window is resized otherwise.
+    bool fitOuterSize_ = false;
+    QMargins fittedFrame_;
     bool exited_ = false;
     bool quitSignalsCaught_ = false;
 };

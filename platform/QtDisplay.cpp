@@ -24,12 +24,15 @@ void TDisplayControl::ShowPicture(const QImage& picture) {
     const bool sameSize = picture.size() == picture_.size();
     picture_ = picture;
     ++flips_;
-    // Only the picture changes from frame to frame; the bars around it stay
-    // in the back buffer and are neither refilled nor sent again.
+    // Painted at once, not queued: the frame must be on the screen before
+    // the pacing wait that follows the flip, or every picture would appear a
+    // frame after its turn. Only the picture changes from frame to frame; the
+    // bars around it stay in the back buffer and are neither refilled nor
+    // sent again.
     if (sameSize)
-        update(PictureRect());
+        repaint(PictureRect());
     else
-        update();
+        repaint();
 }
 
 void TDisplayControl::SetKeepAspect(bool keep) {

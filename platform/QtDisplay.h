@@ -20,7 +20,7 @@ class TDisplayControl : public QWidget {
 public:
     explicit TDisplayControl(QWidget* parent = nullptr);
 
-    // The picture shown; the control repaints itself.
+    // The picture shown; the control paints it before returning (when visible).
     void ShowPicture(const QImage& picture);
     const QImage& Picture() const { return picture_; }
     // Keep the aspect ratio with black bars (full screen) or stretch.

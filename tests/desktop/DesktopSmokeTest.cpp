@@ -6,94 +6,18 @@
 // saved.
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
-#include <thread>
-#include <vector>
 
-// Xlib last: its macros (Status, None, Bool) clash with Qt's names.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "XSession.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using namespace xsession;
 
 namespace {
-
-// Starts a program with extra environment entries; returns its pid.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int keepFd = -1) {
-    const pid_t pid = fork();
-    if (pid != 0) return pid;
-    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    if (keepFd < 0) {
-        const int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, STDOUT_FILENO);
-    }
-    execvp(args[0], args.data());
-    _exit(127);
-}
-
-// Waits for a child up to `limit`; its wait status, or -1 on timeout.
-int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return status;
-        std::this_thread::sleep_for(20ms);
-    }
-    return -1;
-}
-
-std::string WindowName(Display* display, Window window) {
-    char* name = nullptr;
-    std::string result;
-    if (XFetchName(display, window, &name) && name != nullptr) result = name;
-    if (name != nullptr) XFree(name);
-    return result;
-}
-
-// The top-level window with the given caption, searched depth first.
-Window FindWindow(Display* display, Window root, const std::string& caption) {
-    if (WindowName(display, root) == caption) {
-        XWindowAttributes attributes;
-        if (XGetWindowAttributes(display, root, &attributes) && attributes.map_state == IsViewable) return root;
-    }
-    Window parent, *children = nullptr;
-    unsigned count = 0;
-    Window found = 0;
-    if (XQueryTree(display, root, &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count && found == 0; ++i) found = FindWindow(display, children[i], caption);
-        if (children != nullptr) XFree(children);
-    }
-    return found;
-}
-
-QImage Screenshot(Display* display, Window window) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes)) return {};
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
-    if (image == nullptr) return {};
-    QImage shot(attributes.width, attributes.height, QImage::Format_RGB32);
-    for (int y = 0; y < attributes.height; ++y)
-        for (int x = 0; x < attributes.width; ++x)
-            shot.setPixel(x, y, static_cast<QRgb>(XGetPixel(image, x, y)) | 0xFF000000u);
-    XDestroyImage(image);
-    return shot;
-}
 
 struct DesktopSmokeTest : ::testing::Test {
     pid_t server = 0;
@@ -106,25 +30,11 @@ struct DesktopSmokeTest : ::testing::Test {
         fs::create_directories(dir);
         fs::permissions(dir, fs::perms::owner_all);  // also the program's runtime folder
         // Xvfb picks a free display and writes its number to the pipe.
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        server = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten",
-                        "tcp"},
-                       {}, fds[1]);
-        close(fds[1]);
-        pollfd ready{fds[0], POLLIN, 0};
-        ASSERT_GT(poll(&ready, 1, 20000), 0) << "Xvfb did not start (package xvfb)";
-        char buffer[16] = {};
-        const ssize_t n = read(fds[0], buffer, sizeof buffer - 1);
-        close(fds[0]);
-        ASSERT_GT(n, 0);
-        displayName = ":" + std::string(buffer, strcspn(buffer, "\n"));
+        server = StartXvfb(displayName);
+        ASSERT_FALSE(displayName.empty()) << "Xvfb did not start (package xvfb)";
     }
     void TearDown() override {
-        if (server > 0) {
-            kill(server, SIGTERM);
-            WaitFor(server, 5000ms);
-        }
+        Stop(server);
         fs::remove_all(dir);
     }
 };
@@ -142,12 +52,14 @@ TEST_F(DesktopSmokeTest, TheProgramShowsTheCartridgeAndClosesCleanly) {
     const pid_t program = Spawn({TIRAVEL_EXE, TIRAVEL_ROM_DIR "/battery.sms"},
                                 {"DISPLAY=" + displayName, "QT_QPA_PLATFORM=xcb", "SDL_AUDIODRIVER=dummy",
                                  "XDG_DATA_HOME=" + (dir / "data").string(), "XDG_RUNTIME_DIR=" + dir.string()});
-    Window window = 0;
-    for (int i = 0; i < 200 && window == 0; ++i) {
-        std::this_thread::sleep_for(50ms);
-        window = FindWindow(display, DefaultRootWindow(display), "Tiravel");
-    }
+    const Window window = AwaitWindow(display, "Tiravel");
     ASSERT_NE(window, 0u) << "no window captioned Tiravel";
+    // No window manager, no frame: the window itself has the outer size.
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    EXPECT_EQ(TopLevel(display, window), window);
+    EXPECT_EQ(attributes.width, 522);
+    EXPECT_EQ(attributes.height, 440);
     std::this_thread::sleep_for(2s);
 
     // The lower half of the window is picture only: it must hold the
@@ -192,6 +104,61 @@ TEST_F(DesktopSmokeTest, TheProgramShowsTheCartridgeAndClosesCleanly) {
     ASSERT_NE(status, -1) << "the program did not end after its window was closed";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     EXPECT_TRUE(fs::exists(ramFile)) << "closing the window saves the battery RAM";
+    XCloseDisplay(display);
+}
+
+// Under a window manager the frame it draws is part of the window's outer
+// size: the frame, borders included, measures 522 x 440. twm is small and
+// frames every window with a title bar and a border.
+TEST_F(DesktopSmokeTest, UnderAWindowManagerTheFrameMeasures522By440) {
+    if (system("command -v twm >/dev/null 2>&1") != 0) GTEST_SKIP() << "twm is not installed (package twm)";
+    Display* display = XOpenDisplay(displayName.c_str());
+    ASSERT_NE(display, nullptr) << displayName;
+    // New windows are placed at once rather than by the user's click; the
+    // server's built-in font serves every caption (Xvfb has no other fonts
+    // unless a font package is installed).
+    const fs::path rc = dir / "twmrc";
+    {
+        FILE* file = fopen(rc.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        for (const char* font : {"Title", "Resize", "Menu", "Icon", "IconManager"})
+            fprintf(file, "%sFont \"fixed\"\n", font);
+        fputs("RandomPlacement\nBorderWidth 2\n", file);
+        fclose(file);
+    }
+    const pid_t manager = Spawn({"twm", "-f", rc.string()}, {"DISPLAY=" + displayName, "LC_ALL=C"});
+    std::this_thread::sleep_for(500ms);
+    const pid_t program = Spawn({TIRAVEL_EXE, TIRAVEL_ROM_DIR "/speed.sms"},
+                                {"DISPLAY=" + displayName, "QT_QPA_PLATFORM=xcb", "SDL_AUDIODRIVER=dummy",
+                                 "XDG_DATA_HOME=" + (dir / "data").string(), "XDG_RUNTIME_DIR=" + dir.string()});
+    const Window window = AwaitWindow(display, "Tiravel");
+    ASSERT_NE(window, 0u) << "no window captioned Tiravel";
+
+    // The frame appears after the window was mapped, and the program fits
+    // its client area to it then.
+    int outerWidth = 0, outerHeight = 0, clientWidth = 0, clientHeight = 0;
+    Window frame = window;
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(50ms);
+        frame = TopLevel(display, window);
+        XWindowAttributes outer, client;
+        if (frame == window || !XGetWindowAttributes(display, frame, &outer) ||
+            !XGetWindowAttributes(display, window, &client))
+            continue;
+        outerWidth = outer.width + 2 * outer.border_width;
+        outerHeight = outer.height + 2 * outer.border_width;
+        clientWidth = client.width;
+        clientHeight = client.height;
+        if (outerWidth == 522 && outerHeight == 440) break;
+    }
+    EXPECT_NE(frame, window) << "the window manager framed the window";
+    EXPECT_EQ(outerWidth, 522);
+    EXPECT_EQ(outerHeight, 440);
+    EXPECT_LT(clientHeight, 440 - 10) << "the title bar is taken from the client area";
+    EXPECT_LT(clientWidth, 522);
+
+    Stop(program);
+    Stop(manager);
     XCloseDisplay(display);
 }
 

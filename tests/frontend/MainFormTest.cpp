@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -199,6 +200,8 @@ void Walk(const QList<QAction*>& actions, int depth, std::vector<TShownItem>& ou
 
 TEST_F(MainFormTest, WindowHasItsTitleSizeAndDisplayControl) {
     EXPECT_EQ(Form().windowTitle(), "Tiravel");
+    // Before it is shown the window has no frame yet: all of it is client.
+    EXPECT_EQ(Form().frameGeometry().size(), QSize(522, 440));
     EXPECT_EQ(Form().size(), QSize(522, 440));
     ASSERT_NE(Form().DXDraw1, nullptr);
     EXPECT_EQ(Form().DXDraw1->objectName(), "DXDraw1");
@@ -208,6 +211,36 @@ TEST_F(MainFormTest, WindowHasItsTitleSizeAndDisplayControl) {
     EXPECT_EQ(Machine().Input2, &Form().Joystick2);
     EXPECT_EQ(Form().Timers.OpenPeriods(), 1);
     EXPECT_EQ(Machine().CoresCreated, 0);
+}
+
+// The window's outer size, frame included, is 522 x 440 once the window
+// system has framed it; the client area is what the frame leaves.
+TEST_F(MainFormTest, TheFramedWindowMeasures522By440Outside) {
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    ASSERT_TRUE(WaitFor([&] { return Form().frameGeometry().size() == QSize(522, 440); }, 3000))
+        << "outer " << Form().frameGeometry().width() << " x " << Form().frameGeometry().height();
+    const QMargins frame = Form().windowHandle()->frameMargins();
+    EXPECT_FALSE(frame.isNull()) << "the offscreen platform draws a frame";
+    EXPECT_EQ(Form().size(), QSize(522, 440).shrunkBy(frame));
+
+    // Full screen and back: the windowed size is the outer one again.
+    Form().mBiosClick();
+    Form().mVideoClick();
+    Form().mCheiaClick();
+    ASSERT_TRUE(RunFrames(2));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_Escape);
+    ASSERT_TRUE(RunFrames(2));
+    EXPECT_TRUE(WaitFor([&] { return Form().frameGeometry().size() == QSize(522, 440); }, 3000))
+        << "outer " << Form().frameGeometry().width() << " x " << Form().frameGeometry().height();
+    EXPECT_EQ(Form().size(), QSize(522, 440).shrunkBy(Form().windowHandle()->frameMargins()));
+
+    // A size the player gives the window stays.
+    Form().resize(700, 500);
+    ASSERT_TRUE(WaitFor([&] { return Form().size() == QSize(700, 500); }, 3000));
+    Form().move(Form().pos() + QPoint(5, 5));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Form().size(), QSize(700, 500));
 }
 
 // What the menu bar really shows, walked from the bar, against the table.
@@ -519,7 +552,7 @@ TEST_F(MainFormTest, FullScreenIsFramelessWithoutMenuBarAndEscapeComesBack) {
     EXPECT_FALSE(Item("mCheia")->isChecked());
     EXPECT_FALSE(Form().windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(Form().MainMenu1->isVisible());
-    EXPECT_EQ(Form().size(), QSize(522, 440));
+    EXPECT_TRUE(WaitFor([&] { return Form().frameGeometry().size() == QSize(522, 440); }, 3000));
     EXPECT_EQ(Machine().Stopped, 0);
     ASSERT_TRUE(RunFrames(2));
     EXPECT_FALSE(Form().Display->FullScreenOption());

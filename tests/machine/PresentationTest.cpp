@@ -1,9 +1,13 @@
 // The per-frame presentation on the real cores with fake host facilities:
 // the sound ring's latency and resynchronisation, the pacing loop against a
-// fake clock, and the pads and Pause written into the console.
+// fake clock, the pads and Pause written into the console, and the texts of
+// the two status overlays.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "ManualDispatcher.h"
@@ -238,6 +242,128 @@ TEST_F(PresentationTest, HeldPauseRaisesOneNmiPerLockOut) {
     machine.Cpu->NmiLockCounter = 0;
     machine.PresentFrame();
     EXPECT_EQ(machine.Cpu->NmiActive, 0);
+}
+
+// A display that draws nothing and keeps each text with its place.
+struct TRecordingDisplay final : TDisplay, TCanvas {
+    std::map<std::pair<int, int>, std::string> Texts;  // (x, y) -> text
+    int Flips = 0;
+    bool LoadSurface(const uint8_t*, uint32_t) override { return true; }
+    TCanvas& Canvas() override { return *this; }
+    void ReleaseCanvas() override {}
+    void Flip() override { ++Flips; }
+    void SetFullScreenOption(bool) override {}
+    void Initialize() override {}
+    void SetFont(const std::string&, int, bool) override {}
+    void SetFontColor(TColor) override {}
+    void SetBrushColor(TColor) override {}
+    void SetPenColor(TColor) override {}
+    void Rectangle(int, int, int, int) override {}
+    void TextOut(int x, int y, const std::string& text) override { Texts[{x, y}] = text; }
+    std::string At(int x, int y) const {
+        const auto found = Texts.find({x, y});
+        return found != Texts.end() ? found->second : std::string();
+    }
+    // The text lines drawn at x, top to bottom.
+    std::vector<std::string> Column(int x) const {
+        std::vector<std::string> lines;
+        for (const auto& [at, text] : Texts)
+            if (at.first == x) lines.push_back(std::to_string(at.second) + " " + text);
+        return lines;
+    }
+};
+
+struct OverlayTextTest : PresentationTest {
+    TRecordingDisplay display;
+    void SetUp() override {
+        PresentationTest::SetUp();
+        machine.Display = &display;
+    }
+    void WriteVdpRegister(uint8_t reg, uint8_t value) {
+        VDP_WriteControl(*machine.Vdp, value);
+        VDP_WriteControl(*machine.Vdp, static_cast<uint8_t>(0x80 | reg));
+    }
+};
+
+TEST_F(OverlayTextTest, PsgStatusShowsTheRegistersAndTheQueuedBytes) {
+    machine.SetPsgOverlay(1);
+    // Periods 0x1AB, 0x0FE and 0x3FF (latch with the low four bits, then
+    // the high six), noise control 5, attenuations 3, 7, 12 and 1.
+    for (uint8_t value : {0x8B, 0x1A, 0xAE, 0x0F, 0xCF, 0x3F, 0xE5, 0x93, 0xB7, 0xDC, 0xF1})
+        PSG_WritePort(*machine.Psg, value);
+    machine.PresentFrame();
+    // After a rewind the first frame queues one block.
+    EXPECT_EQ(display.Column(13), (std::vector<std::string>{
+                                      "50   PSG STATUS  - V.U. ",
+                                      "60 Atenua TONE1: 3",
+                                      "70 Freque TONE1: 427",
+                                      "80 Atenua TONE2: 7",
+                                      "90 Freque TONE2: 254",
+                                      "100 Atenua TONE3: 12",
+                                      "110 Freque TONE3: 1023",
+                                      "120 Atenua NOISE: 1",
+                                      "130 Freque NOISE: 5",
+                                      "140 Delta EMU/EX: 735",
+                                  }));
+    EXPECT_TRUE(display.Column(153).empty()) << "the VDP box is hidden";
+    EXPECT_EQ(display.Flips, 1);
+
+    // The last line follows the queue frame by frame.
+    machine.PresentFrame();
+    EXPECT_EQ(display.At(13, 140), "Delta EMU/EX: 1470");
+}
+
+TEST_F(OverlayTextTest, VdpStatusShowsTheRegistersBits) {
+    machine.SetVdpOverlay(1);
+    WriteVdpRegister(0, 0x10);                // line interrupt on
+    WriteVdpRegister(1, 0x40 | 0x20 | 0x02);  // display, frame interrupt, 8x16 sprites
+    WriteVdpRegister(8, 201);
+    WriteVdpRegister(9, 37);
+    WriteVdpRegister(10, 150);
+    machine.MeasuredFps = 60;
+    machine.PresentFrame();
+    EXPECT_EQ(display.Column(153), (std::vector<std::string>{
+                                       "50      VDP STATUS   ",
+                                       "60 Sprites 8x16: 1",
+                                       "70 Line INT    : 1",
+                                       "80 Frame INT   : 1",
+                                       "90 INT Counter : 150",
+                                       "100 Horiz Scroll: 201",
+                                       "110 Verti Scroll: 37",
+                                       "120 Video Active: 1",
+                                       "130 Frames p/ Sc: 60",
+                                   }));
+    EXPECT_TRUE(display.Column(13).empty()) << "the PSG box is hidden";
+
+    WriteVdpRegister(0, 0x00);
+    WriteVdpRegister(1, 0x00);
+    machine.PresentFrame();
+    EXPECT_EQ(display.At(153, 60), "Sprites 8x16: 0");
+    EXPECT_EQ(display.At(153, 70), "Line INT    : 0");
+    EXPECT_EQ(display.At(153, 80), "Frame INT   : 0");
+    EXPECT_EQ(display.At(153, 120), "Video Active: 0");
+}
+
+TEST_F(OverlayTextTest, FramesPerSecondAreTheCountedOnesDividedByTheFramesEachDrawnOneStandsFor) {
+    struct TCase {
+        uint32_t Counted;
+        uint8_t Frameskip;
+        const char* Shown;
+    };
+    const TCase cases[] = {
+        {240, 3, "Frames p/ Sc: 60"},  // 75% frameskip: one frame in four drawn
+        {120, 1, "Frames p/ Sc: 60"},  // 50%
+        {60, 0, "Frames p/ Sc: 60"},
+        {59, 3, "Frames p/ Sc: 14"},  // whole frames: the division drops the rest
+        {0, 1, "Frames p/ Sc: 0"},
+    };
+    machine.SetVdpOverlay(1);
+    for (const TCase& c : cases) {
+        machine.MeasuredFps = c.Counted;
+        machine.SetFrameskip(c.Frameskip);
+        machine.PresentFrame();
+        EXPECT_EQ(display.At(153, 130), c.Shown) << c.Counted << " counted at frameskip " << int(c.Frameskip);
+    }
 }
 
 }  // namespace

@@ -158,6 +158,79 @@ TEST(QtDisplayWindowTest, TheWindowsBackBufferGetsTheScaledPicture) {
         }
 }
 
+// A control that counts its paints and keeps the picture of the last one.
+class TCountingControl final : public TDisplayControl {
+public:
+    int Paints = 0;
+    QImage LastPainted;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        TDisplayControl::paintEvent(event);
+        ++Paints;
+        LastPainted = Picture();
+    }
+};
+
+// A clock of 1000 ticks a frame whose every wait notes what the control had
+// painted by then.
+struct TWaitWatch final : TTimers {
+    explicit TWaitWatch(const TCountingControl& control) : Control(control) {}
+    void timeBeginPeriod(uint32_t) override {}
+    void timeEndPeriod(uint32_t) override {}
+    uint32_t timeGetTime() override { return static_cast<uint32_t>(Ticks / 60); }
+    int64_t QueryPerformanceCounter() override { return Ticks; }
+    int64_t QueryPerformanceFrequency() override { return 60000; }
+    void Sleep(uint32_t) override {
+        Waits.push_back({Control.Paints, Control.LastPainted == Control.Picture()});
+        Ticks += 100;
+    }
+    const TCountingControl& Control;
+    int64_t Ticks = 1;
+    struct TWait {
+        int Paints;
+        bool LatestPicture;
+    };
+    std::vector<TWait> Waits;
+};
+
+TEST(QtDisplayFlipTest, EachFrameIsPaintedBeforeThePacingWaitBegins) {
+    TCountingControl control;
+    control.resize(512, 384);
+    control.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&control));
+    TQtDisplay display(control);
+    TManualDispatcher dispatcher;
+    TWaitWatch timers(control);
+    TVirtualSoundBuffer sound;
+    TSMS machine{dispatcher, timers, sound};
+    machine.ClearCoresCreated();
+    machine.InitMachine();
+    machine.Display = &display;
+    machine.PerfFrequency = 60000;
+    const int paintsBefore = control.Paints;
+
+    // Flip itself paints: no event loop runs in between.
+    display.Flip();
+    EXPECT_EQ(control.Paints, paintsBefore + 1);
+
+    // Three frames, the last two with the overlay and so a new picture:
+    // the wait of each frame starts with that frame on the screen.
+    machine.RunFrame();
+    machine.PresentFrame();  // the first frame does not wait
+    for (int frame = 0; frame < 2; ++frame) {
+        machine.SetVdpOverlay(1);
+        machine.MeasuredFps = 60 + frame;
+        machine.RunFrame();
+        timers.Waits.clear();
+        machine.PresentFrame();
+        ASSERT_FALSE(timers.Waits.empty()) << "frame " << frame << " waits";
+        EXPECT_EQ(timers.Waits.front().Paints, paintsBefore + 3 + frame) << "frame " << frame;
+        EXPECT_TRUE(timers.Waits.front().LatestPicture) << "frame " << frame << " painted its own picture";
+    }
+    dispatcher.Close();
+}
+
 TEST_F(QtDisplayTest, ARefusedFullScreenIsReportedAndStaysWindowed) {
     display.RefuseFullScreen = true;
     display.SetFullScreenOption(true);

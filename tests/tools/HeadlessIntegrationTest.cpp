@@ -374,6 +374,21 @@ TEST(Cartridge, FrameskipKeepsGameSpeed) {
     EXPECT_EQ(counts[2], counts[0]);
 }
 
+TEST(Cartridge, LatencyCartridgeAnswersButtonOneWithinAFrame) {
+    // Every run ends on frame 200 with the same frame count shown, so the
+    // pictures differ only by the backdrop, white while button 1 is held.
+    auto hash = [](const std::string& name, const std::string& script) {
+        const TResult result = RunConsole("--frames 200 --hash" + Input(name, script) + " '" + Rom("latency") + "'");
+        EXPECT_EQ(result.Status, 0) << result.Err;
+        return HashLine(result.Out, "frame");
+    };
+    const std::string released = hash("none", "");
+    ASSERT_FALSE(released.empty());
+    EXPECT_NE(hash("held", "197 press p1.b1\n"), released) << "pressed two frames before the last";
+    EXPECT_EQ(hash("let_go", "150 press p1.b1\n180 release p1.b1\n"), released) << "released again";
+    EXPECT_EQ(hash("button2", "150 press p1.b2\n"), released) << "only button 1 answers";
+}
+
 TEST(Cartridge, ToneOfKnownPeriodHasTheExpectedPitch) {
     const fs::path wav = Scratch() / "tone.wav";
     ASSERT_EQ(RunHeadless("--frames 300 --wav '" + wav.string() + "' '" + Rom("tone") + "'").Status, 0);
