@@ -15,6 +15,7 @@
 #include "BiosFiles.h"
 #include "ImageFiles.h"
 #include "SMS.h"
+#include "SaveState.h"
 #include "ScriptedInput.h"
 
 #ifndef TIRAVEL_VERSION
@@ -44,6 +45,8 @@ const char kUsage[] =
     "  --bmp FILE            write the last frame image exactly as exported (BMP)\n"
     "  --wav FILE            write the sound, 8-bit mono at 44100 Hz\n"
     "  --ram-dir DIR         load and save the cartridge's battery RAM in DIR\n"
+    "  --load-state FILE     load a saved state before the first frame\n"
+    "  --save-state FILE     save the state after the last frame\n"
     "  --hash                print hashes of the last frame's pixels and of the sound\n"
     "  --speed               print frames per second and the multiple of real time\n"
     "  --memory              print the resident memory size after frame 1000 and at the end\n"
@@ -58,6 +61,7 @@ struct TOptions {
     std::string BiosFile;
     uint8_t Frameskip = 0;
     std::string InputFile, PngFile, BmpFile, WavFile, RamDir, Rom;
+    std::string LoadStateFile, SaveStateFile;
     bool Hash = false;
     bool Speed = false;
     bool Memory = false;
@@ -155,13 +159,15 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
                 return UsageError("--frameskip must be 0, 1 or 3, not '" + text + "'");
             options.Frameskip = static_cast<uint8_t>(text[0] - '0');
         } else if (arg == "--bios" || arg == "--input" || arg == "--png" || arg == "--bmp" || arg == "--wav" ||
-                   arg == "--ram-dir") {
-            std::string* target = arg == "--bios"    ? &options.BiosFile
-                                  : arg == "--input" ? &options.InputFile
-                                  : arg == "--png"   ? &options.PngFile
-                                  : arg == "--bmp"   ? &options.BmpFile
-                                  : arg == "--wav"   ? &options.WavFile
-                                                     : &options.RamDir;
+                   arg == "--ram-dir" || arg == "--load-state" || arg == "--save-state") {
+            std::string* target = arg == "--bios"         ? &options.BiosFile
+                                  : arg == "--input"      ? &options.InputFile
+                                  : arg == "--png"        ? &options.PngFile
+                                  : arg == "--bmp"        ? &options.BmpFile
+                                  : arg == "--wav"        ? &options.WavFile
+                                  : arg == "--load-state" ? &options.LoadStateFile
+                                  : arg == "--save-state" ? &options.SaveStateFile
+                                                          : &options.RamDir;
             if (!takeValue(*target)) return UsageError(arg + " needs a " + (arg == "--ram-dir" ? "folder" : "file"));
         } else if (arg == "--") {
             for (++i; i < args.size(); ++i) {
@@ -311,6 +317,12 @@ int Run(const TOptions& options) {
         }
     }
     machine.SetFrameskip(options.Frameskip);
+    // After the battery file: the state's cartridge RAM is the one the game
+    // continues with.
+    if (!options.LoadStateFile.empty()) {
+        std::string error;
+        if (!SMS_ReadStateFile(machine, options.LoadStateFile, error)) return Failure(error);
+    }
 
     TWavWriter wav;
     if (!options.WavFile.empty()) {
@@ -364,6 +376,8 @@ int Run(const TOptions& options) {
     // The machine was never resumed, so it is still "stopped": the end of the
     // run saves the battery RAM directly (only if the game used it).
     if (!ramPath.empty() && !Z80_SaveBatteryRam(*machine.Cpu, ramPath, &error)) status = Failure(error);
+    if (!options.SaveStateFile.empty() && !SMS_WriteStateFile(machine, options.SaveStateFile, error))
+        status = Failure(error);
 
     if (options.Hash) {
         const uint64_t frameHash =
