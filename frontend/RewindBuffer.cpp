@@ -1,105 +1,119 @@
 // TRewindBuffer: the differences between consecutive states and their blocks.
 //
 // An encoded difference is a series of runs, each two lengths in bytes
-// (LEB128: 7 bits a byte, low bits first) followed by data: `skip` bytes
-// where the two states agree, then `keep` bytes of the XOR of the two. The
-// runs cover the older state's length exactly. The fast part compares whole
-// 8-byte words; bytes past the last whole word both states have form a final
-// run of kept bytes.
+// (32 bits, little-endian) followed by data: `skip` bytes where the two
+// states agree, then `keep` bytes of the XOR of the two. The runs cover the
+// older state's length exactly; the last run keeps the bytes past the last
+// whole 32-byte chunk both states have (it may keep none).
+//
+// The states are compared and XORed 32 bytes at a time, in one pass: the
+// cost of keeping a state is close to that of reading the two states once.
 #include "RewindBuffer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
-inline uint64_t Word(const uint8_t* p) {
-    uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
+constexpr size_t kChunk = 32;
+constexpr size_t kRunHeader = 8;
+
+inline void PutU32(uint8_t* p, size_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-inline uint8_t* PutLength(uint8_t* out, size_t value) {
-    while (value >= 0x80) {
-        *out++ = static_cast<uint8_t>(value | 0x80);
-        value >>= 7;
-    }
-    *out++ = static_cast<uint8_t>(value);
-    return out;
+inline size_t GetU32(const uint8_t* p) {
+    return size_t(p[0]) | size_t(p[1]) << 8 | size_t(p[2]) << 16 | size_t(p[3]) << 24;
 }
 
-inline const uint8_t* GetLength(const uint8_t* in, const uint8_t* end, size_t& value) {
-    value = 0;
-    for (unsigned shift = 0; in < end && shift < 64; shift += 7) {
-        const uint8_t byte = *in++;
-        value |= static_cast<size_t>(byte & 0x7F) << shift;
-        if ((byte & 0x80) == 0) break;
+// The XOR of one 32-byte chunk of `a` and `b` into `out`; true if all zero.
+inline bool XorChunk(const uint8_t* a, const uint8_t* b, uint8_t* out) {
+#if defined(__SSE2__)
+    const __m128i x0 = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
+    const __m128i x1 = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16)),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), x0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), x1);
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(x0, x1), _mm_setzero_si128())) == 0xFFFF;
+#else
+    uint64_t any = 0;
+    for (size_t k = 0; k < kChunk; k += 8) {
+        uint64_t wa, wb;
+        std::memcpy(&wa, a + k, 8);
+        std::memcpy(&wb, b + k, 8);
+        const uint64_t x = wa ^ wb;
+        std::memcpy(out + k, &x, 8);
+        any |= x;
     }
-    return in;
+    return any == 0;
+#endif
+}
+
+inline void XorInto(uint8_t* state, const uint8_t* data, size_t size) {
+    size_t j = 0;
+    for (; j + 8 <= size; j += 8) {
+        uint64_t s, d;
+        std::memcpy(&s, state + j, 8);
+        std::memcpy(&d, data + j, 8);
+        s ^= d;
+        std::memcpy(state + j, &s, 8);
+    }
+    for (; j < size; ++j) state[j] ^= data[j];
 }
 
 }  // namespace
 
 TRewindBuffer::TRewindBuffer(size_t maxStates, size_t maxBytes)
     : maxStates_(std::max<size_t>(maxStates, 1)), maxBytes_(maxBytes) {
-    entries_.resize(maxStates_ - 1 > 0 ? maxStates_ - 1 : 1);
+    entries_.resize(maxStates_ > 1 ? maxStates_ - 1 : 1);
 }
 
 TRewindBuffer::~TRewindBuffer() = default;
 
 size_t TRewindBuffer::WorstCaseEncoding(size_t size) {
-    // Every run but the last keeps at least one word and is followed by at
-    // least one skipped word, so there are at most size / 16 + 2 runs of two
-    // lengths, none above `size`; the kept bytes never exceed `size`.
-    size_t lengthBytes = 1;
-    for (size_t v = size; v >= 0x80; v >>= 7) ++lengthBytes;
-    return size + (size / 16 + 3) * 2 * lengthBytes;
+    // Every run but the last keeps at least one chunk and is followed by at
+    // least one skipped chunk, so there are at most size / 64 + 2 runs; the
+    // kept bytes never exceed `size`. One more chunk covers the scratch
+    // chunk the encoder writes past a kept run before it knows it ends.
+    return size + (size / (2 * kChunk) + 2) * kRunHeader + kChunk;
 }
 
 size_t TRewindBuffer::EncodeDifference(const uint8_t* older, size_t olderSize, const uint8_t* newer, size_t newerSize,
                                        uint8_t* out) {
     uint8_t* const start = out;
-    const size_t words = std::min(olderSize, newerSize) / 8;
+    const size_t chunks = std::min(olderSize, newerSize) / kChunk;
     size_t i = 0;
-    while (i < words) {
-        const size_t skipFrom = i;
-        // Four words at a time while they all agree, then word by word.
-        while (i + 4 <= words) {
-            const uint8_t* a = older + i * 8;
-            const uint8_t* b = newer + i * 8;
-            const uint64_t x = (Word(a) ^ Word(b)) | (Word(a + 8) ^ Word(b + 8)) | (Word(a + 16) ^ Word(b + 16)) |
-                               (Word(a + 24) ^ Word(b + 24));
-            if (x != 0) break;
-            i += 4;
-        }
-        while (i < words && Word(older + i * 8) == Word(newer + i * 8)) ++i;
-        if (i == words) {
-            // Agreement up to the last word: the tail (if any) closes the run below.
-            out = PutLength(out, (i - skipFrom) * 8);
-            const size_t tail = olderSize - i * 8;
-            out = PutLength(out, tail);
-            for (size_t j = i * 8; j < olderSize; ++j) *out++ = older[j] ^ (j < newerSize ? newer[j] : 0);
-            return static_cast<size_t>(out - start);
-        }
+    size_t skipFrom = 0;
+    while (i < chunks) {
+        // The XOR lands where a kept run's data would go; an all-zero chunk
+        // is skipped and the next one overwrites it.
+        uint8_t* data = out + kRunHeader;
+        while (i < chunks && XorChunk(older + i * kChunk, newer + i * kChunk, data)) ++i;
+        if (i == chunks) break;
         const size_t keepFrom = i;
-        while (i < words && Word(older + i * 8) != Word(newer + i * 8)) ++i;
-        out = PutLength(out, (keepFrom - skipFrom) * 8);
-        // The run's last word keeps the tail with it when it reaches the end.
-        const size_t keepEnd = i == words ? olderSize : i * 8;
-        out = PutLength(out, keepEnd - keepFrom * 8);
-        for (size_t w = keepFrom; w < i; ++w) {
-            const uint64_t x = Word(older + w * 8) ^ Word(newer + w * 8);
-            std::memcpy(out, &x, sizeof x);
-            out += 8;
-        }
-        for (size_t j = i * 8; j < keepEnd; ++j) *out++ = older[j] ^ (j < newerSize ? newer[j] : 0);
-        if (i == words) return static_cast<size_t>(out - start);
+        do {
+            data += kChunk;
+            ++i;
+        } while (i < chunks && !XorChunk(older + i * kChunk, newer + i * kChunk, data));
+        PutU32(out, (keepFrom - skipFrom) * kChunk);
+        PutU32(out + 4, (i - keepFrom) * kChunk);
+        out = data;
+        // The chunk that ended the run was equal: it starts the next skip.
+        skipFrom = i;
+        if (i < chunks) ++i;
     }
-    // No whole word in common (a state shorter than 8 bytes, or none at all).
-    out = PutLength(out, 0);
-    out = PutLength(out, olderSize);
-    for (size_t j = 0; j < olderSize; ++j) *out++ = older[j] ^ (j < newerSize ? newer[j] : 0);
+    // The last run: the agreement up to the last whole chunk, then the rest.
+    const size_t tailFrom = chunks * kChunk;
+    PutU32(out, tailFrom - skipFrom * kChunk);
+    PutU32(out + 4, olderSize - tailFrom);
+    out += kRunHeader;
+    for (size_t j = tailFrom; j < olderSize; ++j) *out++ = older[j] ^ (j < newerSize ? newer[j] : 0);
     return static_cast<size_t>(out - start);
 }
 
@@ -107,18 +121,13 @@ void TRewindBuffer::ApplyDifference(const uint8_t* encoded, size_t encodedSize, 
     const uint8_t* in = encoded;
     const uint8_t* const end = encoded + encodedSize;
     size_t at = 0;
-    while (in < end && at < size) {
-        size_t skip = 0, keep = 0;
-        in = GetLength(in, end, skip);
-        in = GetLength(in, end, keep);
+    while (end - in >= static_cast<std::ptrdiff_t>(kRunHeader) && at < size) {
+        const size_t skip = GetU32(in);
+        size_t keep = GetU32(in + 4);
+        in += kRunHeader;
         at += std::min(skip, size - at);
         keep = std::min({keep, size - at, static_cast<size_t>(end - in)});
-        size_t j = 0;
-        for (; j + 8 <= keep; j += 8) {
-            const uint64_t x = Word(state + at + j) ^ Word(in + j);
-            std::memcpy(state + at + j, &x, sizeof x);
-        }
-        for (; j < keep; ++j) state[at + j] ^= in[j];
+        XorInto(state + at, in, keep);
         at += keep;
         in += keep;
     }
