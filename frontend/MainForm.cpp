@@ -666,11 +666,7 @@ void TMainForm::ShowPictureMessage(const std::string& text) {
     messageTimer_.start(static_cast<int>(TSMS::MessageMs) + 100);
 }
 
-void TMainForm::ForgetHistory() {
-    History.Clear();
-    rewinding_ = false;
-    SMS->SoundMuted = 0;
-}
+void TMainForm::ForgetHistory() { Rewind.Clear(*SMS); }
 
 // The hand-over of every frame, after its sound and before its picture.
 void TMainForm::FrameDone(TSMS& machine) {
@@ -678,28 +674,10 @@ void TMainForm::FrameDone(TSMS& machine) {
         RunStateCommand(std::exchange(pendingState_, TStateCommand::None));
         return;
     }
-    const bool rewindOn = Item("mRebobinar")->isChecked();
-    const bool held = rewindOn && Keyboard->Foreground() && Keyboard->KeyDown(VK::Back);
-    if (held && History.States() > 0) {
-        // One stored frame back per frame shown; at the oldest it stays there.
-        rewinding_ = true;
-        machine.SoundMuted = 1;
-        History.StepBack();
-        std::string error;
-        if (!SMS_LoadState(machine, History.Newest().data(), History.Newest().size(), error)) {
-            ForgetHistory();
-            ReportLater(error);
-        }
-        return;
-    }
-    if (rewinding_) {
-        rewinding_ = false;
-        machine.SoundMuted = 0;
-    }
-    if (rewindOn) {
-        SMS_SaveState(machine, History.NextState());
-        History.Push();
-    }
+    // Unchecked, no history is kept; held Backspace does nothing.
+    if (!Item("mRebobinar")->isChecked()) return;
+    const bool held = Keyboard->Foreground() && Keyboard->KeyDown(VK::Back);
+    if (std::string error; !Rewind.Frame(machine, held, error)) ReportLater(error);
 }
 
 void TMainForm::Sobre1Click() {

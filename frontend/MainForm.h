@@ -22,7 +22,7 @@
 #include "InputDevice.h"
 #include "QtDisplay.h"
 #include "QtInput.h"
-#include "RewindBuffer.h"
+#include "Rewind.h"
 #include "SMS.h"
 #include "SdlJoystick.h"
 #include "SdlSoundBuffer.h"
@@ -85,9 +85,9 @@ public:
 
     // The last seconds of the running game, one state per frame, while
     // "State" > "Rewind" is checked; held Backspace walks back through it.
-    TRewindBuffer History;
+    TRewind Rewind;
     // True while the game runs backwards.
-    bool Rewinding() const { return rewinding_; }
+    bool Rewinding() const { return Rewind.Rewinding(); }
     // The ROM name: the file name after the last '/', minus its last four
     // characters (the extension and its dot, whatever they are).
     static QString RomName(const QString& romPath);
@@ -188,7 +188,6 @@ private:
     QString romPath_;  // the cartridge running now ("" for none)
     int slot_ = 1;
     TStateCommand pendingState_ = TStateCommand::None;
-    bool rewinding_ = false;
     QTimer messageTimer_;
     std::vector<std::string> pendingMessages_;
     bool exited_ = false;

@@ -2,9 +2,8 @@
 //
 // An encoded difference is a series of runs, each two lengths in bytes
 // (32 bits, little-endian) followed by data: `skip` bytes where the two
-// states agree, then `keep` bytes of the XOR of the two. The runs cover the
-// older state's length exactly; the last run keeps the bytes past the last
-// whole 32-byte chunk both states have (it may keep none).
+// states agree (or that are not kept), then `keep` bytes of the XOR of the
+// two. The runs cover the older state's length; the last keeps nothing.
 //
 // The states are compared and XORed 32 bytes at a time, in one pass: the
 // cost of keeping a state is close to that of reading the two states once.
@@ -77,44 +76,83 @@ TRewindBuffer::TRewindBuffer(size_t maxStates, size_t maxBytes)
 TRewindBuffer::~TRewindBuffer() = default;
 
 size_t TRewindBuffer::WorstCaseEncoding(size_t size) {
-    // Every run but the last keeps at least one chunk and is followed by at
-    // least one skipped chunk, so there are at most size / 64 + 2 runs; the
-    // kept bytes never exceed `size`. One more chunk covers the scratch
-    // chunk the encoder writes past a kept run before it knows it ends.
-    return size + (size / (2 * kChunk) + 2) * kRunHeader + kChunk;
+    // Every run but the last of a stretch keeps at least one chunk and is
+    // followed by at least one skipped chunk, so there are at most size / 64
+    // runs, plus a run for each stretch's tail and the last; the kept bytes
+    // never exceed `size`. One more chunk covers the scratch chunk the
+    // encoder writes past a kept run before it knows the run ends.
+    return size + (size / (2 * kChunk) + 6) * kRunHeader + kChunk;
 }
 
-size_t TRewindBuffer::EncodeDifference(const uint8_t* older, size_t olderSize, const uint8_t* newer, size_t newerSize,
-                                       uint8_t* out) {
-    uint8_t* const start = out;
-    const size_t chunks = std::min(olderSize, newerSize) / kChunk;
-    size_t i = 0;
-    size_t skipFrom = 0;
-    while (i < chunks) {
-        // The XOR lands where a kept run's data would go; an all-zero chunk
-        // is skipped and the next one overwrites it.
-        uint8_t* data = out + kRunHeader;
-        while (i < chunks && XorChunk(older + i * kChunk, newer + i * kChunk, data)) ++i;
-        if (i == chunks) break;
-        const size_t keepFrom = i;
-        do {
-            data += kChunk;
-            ++i;
-        } while (i < chunks && !XorChunk(older + i * kChunk, newer + i * kChunk, data));
-        PutU32(out, (keepFrom - skipFrom) * kChunk);
-        PutU32(out + 4, (i - keepFrom) * kChunk);
-        out = data;
-        // The chunk that ended the run was equal: it starts the next skip.
-        skipFrom = i;
-        if (i < chunks) ++i;
+namespace {
+
+// Writes the runs of one difference: stretches compared chunk by chunk,
+// stretches kept byte by byte, stretches skipped unseen.
+struct TEncoder {
+    uint8_t* Out;
+    size_t Skip = 0;  // bytes agreed since the last kept run
+
+    void Run(size_t keep) {
+        PutU32(Out, Skip);
+        PutU32(Out + 4, keep);
+        Skip = 0;
     }
-    // The last run: the agreement up to the last whole chunk, then the rest.
-    const size_t tailFrom = chunks * kChunk;
-    PutU32(out, tailFrom - skipFrom * kChunk);
-    PutU32(out + 4, olderSize - tailFrom);
-    out += kRunHeader;
-    for (size_t j = tailFrom; j < olderSize; ++j) *out++ = older[j] ^ (j < newerSize ? newer[j] : 0);
-    return static_cast<size_t>(out - start);
+    // [from, to) of two states that both hold it.
+    void Compare(const uint8_t* older, const uint8_t* newer, size_t from, size_t to) {
+        const size_t chunks = (to - from) / kChunk;
+        const uint8_t* a = older + from;
+        const uint8_t* b = newer + from;
+        size_t i = 0;
+        while (i < chunks) {
+            // The XOR lands where a kept run's data would go; an all-zero
+            // chunk is skipped and the next one overwrites it.
+            uint8_t* data = Out + kRunHeader;
+            const size_t skipFrom = i;
+            while (i < chunks && XorChunk(a + i * kChunk, b + i * kChunk, data)) ++i;
+            Skip += (i - skipFrom) * kChunk;
+            if (i == chunks) break;
+            const size_t keepFrom = i;
+            do {
+                data += kChunk;
+                ++i;
+            } while (i < chunks && !XorChunk(a + i * kChunk, b + i * kChunk, data));
+            Run((i - keepFrom) * kChunk);
+            Out = data;
+            // The chunk that ended the run was equal: it starts the next skip.
+            if (i < chunks) {
+                Skip += kChunk;
+                ++i;
+            }
+        }
+        const size_t tail = from + chunks * kChunk;
+        if (tail < to) Keep(older, newer, tail, to, to);
+    }
+    // [from, to) of `older`; `newer` (zero-extended) holds [from, newerEnd).
+    void Keep(const uint8_t* older, const uint8_t* newer, size_t from, size_t to, size_t newerEnd) {
+        Run(to - from);
+        Out += kRunHeader;
+        for (size_t j = from; j < to; ++j) *Out++ = older[j] ^ (j < newerEnd ? newer[j] : 0);
+    }
+};
+
+}  // namespace
+
+size_t TRewindBuffer::EncodeDifference(const uint8_t* older, size_t olderSize, const uint8_t* newer, size_t newerSize,
+                                       uint8_t* out, size_t ignoreFrom, size_t ignoreSize) {
+    TEncoder encoder{out};
+    const size_t common = std::min(olderSize, newerSize);
+    if (ignoreSize != 0 && ignoreFrom <= common && ignoreSize <= common - ignoreFrom) {
+        encoder.Compare(older, newer, 0, ignoreFrom);
+        encoder.Skip += ignoreSize;
+        encoder.Compare(older, newer, ignoreFrom + ignoreSize, common);
+    } else {
+        encoder.Compare(older, newer, 0, common);
+    }
+    // The older state's bytes past the newer one's end, and the last run.
+    if (common < olderSize) encoder.Keep(older, newer, common, olderSize, newerSize);
+    encoder.Run(0);
+    encoder.Out += kRunHeader;
+    return static_cast<size_t>(encoder.Out - out);
 }
 
 void TRewindBuffer::ApplyDifference(const uint8_t* encoded, size_t encodedSize, uint8_t* state, size_t size) {
@@ -157,7 +195,8 @@ void TRewindBuffer::Push() {
     entry.Block = block;
     entry.Offset = block->Used;
     entry.OlderSize = head_.size();
-    entry.Size = EncodeDifference(head_.data(), head_.size(), next_.data(), next_.size(), block->Data.get() + block->Used);
+    entry.Size = EncodeDifference(head_.data(), head_.size(), next_.data(), next_.size(), block->Data.get() + block->Used,
+                                  ignoreFrom_, ignoreSize_);
     block->Used += entry.Size;
     block->Entries += 1;
     entries_[(firstEntry_ + entryCount_) % entries_.size()] = entry;

@@ -43,8 +43,19 @@ public:
     // and nothing changes, when fewer than two states are held.
     bool StepBack();
 
-    // The newest state (empty when none is held).
+    // The newest state (empty when none is held). The caller may write the
+    // ignored bytes (below) of the newest state before using it.
     const std::vector<uint8_t>& Newest() const { return head_; }
+    std::vector<uint8_t>& Newest() { return head_; }
+
+    // Bytes of every state that the older states do not keep: a state that
+    // StepBack makes the newest holds there what the state it replaced held.
+    // For a part of the state that the caller can rebuild (a machine state's
+    // picture is drawn again by running the frame). Set before the first Push.
+    void SetIgnoredRange(size_t offset, size_t size) {
+        ignoreFrom_ = offset;
+        ignoreSize_ = size;
+    }
     size_t States() const { return states_; }
     size_t MaxStates() const { return maxStates_; }
     // Bytes the buffer holds on to: its blocks and the two whole states.
@@ -58,10 +69,11 @@ public:
     // The longest encoding of the difference of a state of `size` bytes.
     static size_t WorstCaseEncoding(size_t size);
     // The difference that turns `newer` (zero-extended if shorter) back
-    // into `older`, encoded into `out` (room for WorstCaseEncoding of
-    // olderSize); returns the encoded length.
+    // into `older`, except for the ignored range (if both states hold it),
+    // encoded into `out` (room for WorstCaseEncoding of olderSize); returns
+    // the encoded length.
     static size_t EncodeDifference(const uint8_t* older, size_t olderSize, const uint8_t* newer, size_t newerSize,
-                                   uint8_t* out);
+                                   uint8_t* out, size_t ignoreFrom = 0, size_t ignoreSize = 0);
     // Applies an encoded difference to `state`, which holds the newer
     // state already resized to the older one's length.
     static void ApplyDifference(const uint8_t* encoded, size_t encodedSize, uint8_t* state, size_t size);
@@ -100,4 +112,6 @@ private:
     std::vector<std::unique_ptr<TBlock>> spare_;
     size_t blockBytes_ = 0;  // capacity of all blocks, active and spare
     size_t storedBytes_ = 0;
+    size_t ignoreFrom_ = 0;
+    size_t ignoreSize_ = 0;
 };

@@ -3,8 +3,8 @@
 // on the demo and the test cartridges.
 //
 // Each iteration runs one frame (262 lines, the export and the frame's sound)
-// and then keeps its state as the window does: SMS_SaveState into the
-// history's next state and Push. The iteration time reported is the
+// and then keeps its state as the window does (TRewind::Frame going forward:
+// the state saved, its difference to the last one kept without the picture). The iteration time reported is the
 // history's part alone (manual time); the counters give both parts:
 //   frame_us    emulation of one frame
 //   history_us  saving the state and keeping its difference
@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "RewindBuffer.h"
+#include "Rewind.h"
 #include "SMS.h"
 #include "SaveState.h"
 
@@ -54,7 +54,8 @@ void RunWithHistory(benchmark::State& state, const std::string& rom) {
     machine.InitMachine();
     machine.LoadRom(rom);
     T_PSG_SAMPLE_BLOCK block{};
-    TRewindBuffer history;
+    TRewind rewind;
+    std::string error;
     int frame = 0;
     auto emulate = [&] {
         WritePads(machine, frame++);
@@ -66,10 +67,9 @@ void RunWithHistory(benchmark::State& state, const std::string& rom) {
     for (int i = 0; i < 150; ++i) emulate();
     for (size_t i = 0; i < TRewindBuffer::kDefaultStates; ++i) {
         emulate();
-        SMS_SaveState(machine, history.NextState());
-        history.Push();
+        rewind.Frame(machine, false, error);
     }
-    double frameSeconds = 0, historySeconds = 0, saveSeconds = 0;
+    double frameSeconds = 0, historySeconds = 0;
     // Per-iteration times for the medians: on a shared machine a frame now
     // and then loses its time slice, which moves the means but not these.
     std::vector<double> frames, histories;
@@ -79,11 +79,8 @@ void RunWithHistory(benchmark::State& state, const std::string& rom) {
         const auto t0 = TClock::now();
         emulate();
         const auto t1 = TClock::now();
-        SMS_SaveState(machine, history.NextState());
-        const auto tSaved = TClock::now();
-        history.Push();
+        rewind.Frame(machine, false, error);
         const auto t2 = TClock::now();
-        saveSeconds += std::chrono::duration<double>(tSaved - t1).count();
         const double h = std::chrono::duration<double>(t2 - t1).count();
         frameSeconds += std::chrono::duration<double>(t1 - t0).count();
         historySeconds += h;
@@ -103,8 +100,8 @@ void RunWithHistory(benchmark::State& state, const std::string& rom) {
     const double n = static_cast<double>(state.iterations());
     state.counters["frame_us"] = frameSeconds / n * 1e6;
     state.counters["history_us"] = historySeconds / n * 1e6;
-    state.counters["save_us"] = saveSeconds / n * 1e6;
     state.counters["share_pct"] = frameSeconds > 0 ? 100.0 * historySeconds / frameSeconds : 0.0;
+    const TRewindBuffer& history = rewind.History();
     state.counters["memory_MB"] = static_cast<double>(history.MemoryBytes()) / (1 << 20);
     state.counters["stored_MB"] = static_cast<double>(history.StoredBytes()) / (1 << 20);
     state.counters["state_kB"] = static_cast<double>(history.Newest().size()) / 1024;

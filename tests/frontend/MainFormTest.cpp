@@ -765,7 +765,7 @@ TEST_F(StateMenuTest, HeldBackspaceRewindsTheGameSilently) {
     ShowActive();
     ASSERT_TRUE(StartCounting());
     ASSERT_TRUE(RunFrames(100));
-    EXPECT_GE(Form().History.States(), 100u);
+    EXPECT_GE(Form().Rewind.History().States(), 100u);
     const uint16_t before = lastCount_;
     QTest::keyPress(Form().DXDraw1, Qt::Key_Backspace);
     ASSERT_TRUE(RunFrames(30));
@@ -773,41 +773,41 @@ TEST_F(StateMenuTest, HeldBackspaceRewindsTheGameSilently) {
     EXPECT_EQ(Machine().SoundMuted, 1);
     EXPECT_LT(lastCount_, before - 20);
     const uint16_t back = lastCount_;
-    const size_t held = Form().History.States();
+    const size_t held = Form().Rewind.History().States();
     QTest::keyRelease(Form().DXDraw1, Qt::Key_Backspace);
     ASSERT_TRUE(RunFrames(10));
     EXPECT_FALSE(Form().Rewinding());
     EXPECT_EQ(Machine().SoundMuted, 0);
     EXPECT_GT(lastCount_, back);
-    EXPECT_GT(Form().History.States(), held);
+    EXPECT_GT(Form().Rewind.History().States(), held);
 }
 
 TEST_F(StateMenuTest, UncheckedRewindKeepsNoHistory) {
     ASSERT_TRUE(Open(Rom("speed")));
     ASSERT_TRUE(RunFrames(10));
-    EXPECT_GT(Form().History.States(), 0u);
+    EXPECT_GT(Form().Rewind.History().States(), 0u);
     Form().mEstadoClick();
     Item("mRebobinar")->trigger();
     EXPECT_FALSE(Item("mRebobinar")->isChecked());
-    EXPECT_EQ(Form().History.States(), 0u);
-    EXPECT_EQ(Form().History.MemoryBytes(), 0u);
+    EXPECT_EQ(Form().Rewind.History().States(), 0u);
+    EXPECT_EQ(Form().Rewind.History().MemoryBytes(), 0u);
     Form().DXDraw1Click();
     ASSERT_TRUE(RunFrames(10));
-    EXPECT_EQ(Form().History.States(), 0u);
+    EXPECT_EQ(Form().Rewind.History().States(), 0u);
     Form().mEstadoClick();
     Item("mRebobinar")->trigger();
     Form().DXDraw1Click();
     ASSERT_TRUE(RunFrames(10));
-    EXPECT_GT(Form().History.States(), 0u);
+    EXPECT_GT(Form().Rewind.History().States(), 0u);
 }
 
 // A new cartridge starts a new history.
 TEST_F(StateMenuTest, OpeningAGameForgetsTheHistory) {
     ASSERT_TRUE(Open(Rom("speed")));
     ASSERT_TRUE(RunFrames(20));
-    ASSERT_GE(Form().History.States(), 20u);
+    ASSERT_GE(Form().Rewind.History().States(), 20u);
     ASSERT_TRUE(Open(Rom("handover")));
-    EXPECT_LT(Form().History.States(), 5u);
+    EXPECT_LT(Form().Rewind.History().States(), 5u);
 }
 
 TEST(AboutBoxTest, ShowsTheProgramNameVersionAndNotice) {
