@@ -3,6 +3,7 @@
 // and the two limits (states and bytes) that make it forget the oldest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -33,10 +34,10 @@ TBytes Evolve(const TBytes& state, uint32_t step) {
     return next;
 }
 
-TBytes Restore(const TBytes& older, const TBytes& newer) {
+TBytes Restore(const TBytes& older, const TBytes& newer, size_t ignoreFrom = 0, size_t ignoreSize = 0) {
     TBytes encoded(TRewindBuffer::WorstCaseEncoding(older.size()));
-    const size_t size =
-        TRewindBuffer::EncodeDifference(older.data(), older.size(), newer.data(), newer.size(), encoded.data());
+    const size_t size = TRewindBuffer::EncodeDifference(older.data(), older.size(), newer.data(), newer.size(),
+                                                        encoded.data(), ignoreFrom, ignoreSize);
     EXPECT_LE(size, encoded.size());
     TBytes state = newer;
     state.resize(older.size(), 0);
@@ -75,6 +76,14 @@ TEST(RewindBufferTest, DifferenceRestoresTheOlderStateWhateverTheyHold) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         EXPECT_EQ(Restore(c.Older, c.Newer), c.Older);
+        // With a stretch not kept (at an odd place, where both states hold
+        // it): the rest restored, the stretch as the newer state has it.
+        const size_t common = std::min(c.Older.size(), c.Newer.size());
+        const size_t from = common / 3 + 1, size = common / 4;
+        if (size == 0) continue;
+        TBytes want = c.Older;
+        std::copy(c.Newer.begin() + from, c.Newer.begin() + from + size, want.begin() + from);
+        EXPECT_EQ(Restore(c.Older, c.Newer, from, size), want);
     }
 }
 
