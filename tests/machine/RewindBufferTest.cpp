@@ -50,7 +50,7 @@ TBytes Restore(const TBytes& older, const TBytes& newer, size_t ignoreFrom = 0, 
 TEST(RewindBufferTest, DifferenceRestoresTheOlderStateWhateverTheyHold) {
     const TBytes base = Pattern(4099, 1);
     TBytes sameButTail = base;
-    sameButTail.back() ^= 0xFF;
+    sameButTail[4098] ^= 0xFF;
     TBytes firstByte = base;
     firstByte[0] ^= 1;
     TBytes alternate = base;  // every other word differs: the most runs
