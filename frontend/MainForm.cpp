@@ -666,7 +666,12 @@ void TMainForm::ShowPictureMessage(const std::string& text) {
     messageTimer_.start(static_cast<int>(TSMS::MessageMs) + 100);
 }
 
-void TMainForm::ForgetHistory() { Rewind.Clear(*SMS); }
+// A new start: the history and a key's command still waiting belong to the
+// game that was running.
+void TMainForm::ForgetHistory() {
+    Rewind.Clear(*SMS);
+    pendingState_ = TStateCommand::None;
+}
 
 // The hand-over of every frame, after its sound and before its picture.
 void TMainForm::FrameDone(TSMS& machine) {

@@ -760,6 +760,23 @@ TEST_F(StateMenuTest, KeysSaveLoadAndChooseTheSlotWhileTheGameRuns) {
     ASSERT_TRUE(WaitFor([&] { return Machine().ShownMessage() == "No state in slot 1"; }));
 }
 
+// Full screen hides the menu bar; the window still holds the two keys.
+TEST_F(StateMenuTest, KeysWorkInFullScreenWithoutTheMenuBar) {
+    ShowActive();
+    ASSERT_TRUE(StartCounting());
+    Form().mVideoClick();
+    Form().mCheiaClick();
+    ASSERT_FALSE(Form().MainMenu1->isVisible());
+    Form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F5);
+    ASSERT_TRUE(WaitFor([&] { return Machine().ShownMessage() == "State 1 saved"; }));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F7);
+    ASSERT_TRUE(WaitFor([&] { return Machine().ShownMessage() == "State 1 loaded"; }));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_Escape);
+    EXPECT_TRUE(Item("mJanela")->isChecked());
+}
+
 // Held Backspace runs the game backwards, silently; released, it goes on.
 TEST_F(StateMenuTest, HeldBackspaceRewindsTheGameSilently) {
     ShowActive();
