@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 #include <csignal>
 #include <exception>
 
@@ -31,6 +32,7 @@
 
 #include "AboutBox.h"
 #include "BiosFiles.h"
+#include "SaveState.h"
 
 namespace {
 
@@ -221,6 +223,35 @@ void TMainForm::BuildMenus() {
     AddItem(psgStatus, "mPSGSOff", "Hide", &TMainForm::mPSGSOffClick);
     Group({"mPSGSOn", "mPSGSOff"}, "mPSGSOff");
 
+    QMenu* state = AddMenu(MainMenu1, nullptr, "mEstado", "State");
+    state->menuAction()->setEnabled(false);
+    connect(state, &QMenu::aboutToShow, this, [this] { mEstadoClick(); });
+    QAction* save = AddItem(state, "mSalvar", "Save State", &TMainForm::mSalvarClick);
+    QAction* load = AddItem(state, "mCarregar", "Load State", &TMainForm::mCarregarClick);
+    // The keys work while the machine runs and in full screen, where the
+    // menu bar is hidden: the window holds the two items too.
+    save->setShortcut(QKeySequence(Qt::Key_F5));
+    load->setShortcut(QKeySequence(Qt::Key_F7));
+    addAction(save);
+    addAction(load);
+    save->setEnabled(false);
+    load->setEnabled(false);
+    QMenu* slotMenu = AddMenu(nullptr, state, "mSlot", "Slot");
+    AddItem(slotMenu, "mSlot1", "Slot 1", &TMainForm::mSlotClick<1>);
+    AddItem(slotMenu, "mSlot2", "Slot 2", &TMainForm::mSlotClick<2>);
+    AddItem(slotMenu, "mSlot3", "Slot 3", &TMainForm::mSlotClick<3>);
+    AddItem(slotMenu, "mSlot4", "Slot 4", &TMainForm::mSlotClick<4>);
+    AddItem(slotMenu, "mSlot5", "Slot 5", &TMainForm::mSlotClick<5>);
+    AddItem(slotMenu, "mSlot6", "Slot 6", &TMainForm::mSlotClick<6>);
+    AddItem(slotMenu, "mSlot7", "Slot 7", &TMainForm::mSlotClick<7>);
+    AddItem(slotMenu, "mSlot8", "Slot 8", &TMainForm::mSlotClick<8>);
+    AddItem(slotMenu, "mSlot9", "Slot 9", &TMainForm::mSlotClick<9>);
+    Group({"mSlot1", "mSlot2", "mSlot3", "mSlot4", "mSlot5", "mSlot6", "mSlot7", "mSlot8", "mSlot9"}, "mSlot1");
+    AddSeparator(state, "N6");
+    QAction* rewind = AddItem(state, "mRebobinar", "Rewind", &TMainForm::mRebobinarClick);
+    rewind->setCheckable(true);
+    rewind->setChecked(true);
+
     QMenu* help = AddMenu(MainMenu1, nullptr, "Ajuda1", "Help");
     connect(help, &QMenu::aboutToShow, this, [this] { Ajuda1Click(); });
     AddItem(help, "Sobre1", "About", &TMainForm::Sobre1Click);
@@ -250,6 +281,12 @@ void TMainForm::FormCreate() {
     SMS->OnRepaintRequest = [control = DXDraw1] {
         QMetaObject::invokeMethod(control, "update", Qt::QueuedConnection);
     };
+    SMS->OnFrameDone = [this](TSMS& machine) { FrameDone(machine); };
+    // A message on a stopped machine's picture goes away with a repaint.
+    messageTimer_.setSingleShot(true);
+    connect(&messageTimer_, &QTimer::timeout, this, [this] {
+        if (MachineParked()) SMS->RepaintPicture();
+    });
 }
 
 void TMainForm::BindKeys() {
@@ -381,13 +418,31 @@ void TMainForm::EnableStartedMenus() {
     Item("mVideo")->setEnabled(true);
     Item("mReinicio")->setEnabled(true);
     Item("mReiniCon")->setEnabled(true);
+    Item("mEstado")->setEnabled(true);
 }
 
-QString TMainForm::RamFolder(const QString& exeDir) {
-    if (QFileInfo(exeDir).isDir() && QFileInfo(exeDir).isWritable()) return exeDir + "/RAMs";
+// The cartridge whose states the state commands save and load; none for
+// the BIOS alone, whose machine has no ROM name to file a state under.
+void TMainForm::SetCartridge(const QString& romPath) {
+    romPath_ = romPath;
+    Item("mSalvar")->setEnabled(!romPath.isEmpty());
+    Item("mCarregar")->setEnabled(!romPath.isEmpty());
+}
+
+QString TMainForm::DataFolder(const QString& exeDir, const char* name) {
+    if (QFileInfo(exeDir).isDir() && QFileInfo(exeDir).isWritable()) return exeDir + "/" + name;
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
     if (data.isEmpty()) data = QDir::homePath() + "/.local/share";
-    return data + "/tiravel/RAMs";
+    return data + "/tiravel/" + name;
+}
+
+QString TMainForm::RamFolder(const QString& exeDir) { return DataFolder(exeDir, "RAMs"); }
+
+QString TMainForm::StateFolder(const QString& exeDir) { return DataFolder(exeDir, "States"); }
+
+QString TMainForm::StateFile(int slot) const {
+    if (romPath_.isEmpty()) return QString();
+    return StateFolder(ExecutableDirectory) + "/" + RomName(romPath_) + ".st" + QString::number(slot);
 }
 
 QString TMainForm::RomName(const QString& romPath) {
@@ -411,12 +466,15 @@ bool TMainForm::OpenRomFile(const QString& path) {
     SMS->StopEmulation();
     SMS->InitMachine();
     SMS->StopEmulation();
+    ForgetHistory();
+    SetCartridge(QString());
     try {
         SMS->LoadRom(FileName(path));
     } catch (const std::exception& error) {
         ShowMessage(QString::fromLocal8Bit(error.what()));
         return false;
     }
+    SetCartridge(path);
     SMS->SetRamPath(FileName(RamFolder(ExecutableDirectory) + "/" + RomName(path) + ".RAM"));
     SMS->SetPriority(TThreadPriority::BelowNormal);
     if (std::string error; !Z80_LoadBatteryRam(*SMS->Cpu, SMS->RamPath, &error)) ReportLater(error);
@@ -429,6 +487,7 @@ void TMainForm::mReinicioClick() { Interconnect_PressReset(*SMS->Interconnect); 
 
 void TMainForm::mReiniConClick() {
     DXSound1.Stop();
+    ForgetHistory();
     SMS->InitMachine();
     SMS->MarkReady();
     SMS->SetPriority(TThreadPriority::BelowNormal);
@@ -439,6 +498,8 @@ void TMainForm::mReiniConClick() {
 void TMainForm::mBiosClick() {
     SMS->InitMachine();
     SMS->StopEmulation();
+    ForgetHistory();
+    SetCartridge(QString());
     SMS->MarkReady();
     Z80_ClearRom(*SMS->Cpu);
     SMS->SetPriority(TThreadPriority::BelowNormal);
@@ -447,6 +508,7 @@ void TMainForm::mBiosClick() {
 }
 
 void TMainForm::mBIOSBrClick() {
+    ForgetHistory();
     SMS->InitMachine();
     Z80_SetBiosType(*SMS->Cpu, 1);
     Check("mBIOSBr");
@@ -454,6 +516,7 @@ void TMainForm::mBIOSBrClick() {
 }
 
 void TMainForm::mBIOSJapClick() {
+    ForgetHistory();
     SMS->InitMachine();
     Z80_SetBiosType(*SMS->Cpu, 0);
     Check("mBIOSJap");
@@ -541,6 +604,13 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // F6 and F8 step through the slots, wrapping from 9 to 1 and back.
+    if ((event->key() == Qt::Key_F6 || event->key() == Qt::Key_F8) && SMS->CoresCreated == 1) {
+        const int step = event->key() == Qt::Key_F6 ? 8 : 1;
+        SelectSlot((slot_ - 1 + step) % 9 + 1);
+        event->accept();
+        return;
+    }
     QMainWindow::keyPressEvent(event);
 }
 
@@ -560,6 +630,102 @@ void TMainForm::mRuidoOffClick() { PSG_SetNoiseEnabled(*SMS->Psg, 0); }
 void TMainForm::mPSGSOnClick() { SMS->SetPsgOverlay(1); }
 void TMainForm::mPSGSOffClick() { SMS->SetPsgOverlay(0); }
 void TMainForm::Ajuda1Click() { SMS->StopEmulation(); }
+
+// ---------------------------------------------------------------- states
+
+void TMainForm::mEstadoClick() {
+    SMS->StopEmulation();
+    // A key pressed just before the menu opened is served now.
+    if (pendingState_ != TStateCommand::None) RequestState(std::exchange(pendingState_, TStateCommand::None));
+}
+
+void TMainForm::mSalvarClick() { RequestState(TStateCommand::Save); }
+
+void TMainForm::mCarregarClick() { RequestState(TStateCommand::Load); }
+
+void TMainForm::mRebobinarClick() {
+    // Unchecked, no history is kept and its memory is given back.
+    if (!Item("mRebobinar")->isChecked()) ForgetHistory();
+}
+
+void TMainForm::SelectSlot(int slot) {
+    slot_ = std::clamp(slot, 1, 9);
+    Check(("mSlot" + std::to_string(slot_)).c_str());
+    ShowPictureMessage("Slot " + std::to_string(slot_));
+}
+
+bool TMainForm::MachineParked() const { return SMS->CoresCreated != 1 || SMS->Stopped == 1; }
+
+void TMainForm::RequestState(TStateCommand command) {
+    if (SMS->CoresCreated != 1 || romPath_.isEmpty()) return;
+    // A running machine is touched only in its hand-over.
+    if (MachineParked()) {
+        RunStateCommand(command);
+    } else {
+        pendingState_ = command;
+    }
+}
+
+void TMainForm::RunStateCommand(TStateCommand command) {
+    if (command == TStateCommand::Save) SaveStateFile();
+    if (command == TStateCommand::Load) LoadStateFile();
+}
+
+void TMainForm::SaveStateFile() {
+    const QString path = StateFile(slot_);
+    QDir().mkpath(QFileInfo(path).path());
+    std::string error;
+    if (!SMS_WriteStateFile(*SMS, FileName(path), error)) {
+        ReportLater(error);
+        return;
+    }
+    ShowPictureMessage("State " + std::to_string(slot_) + " saved");
+}
+
+void TMainForm::LoadStateFile() {
+    const QString path = StateFile(slot_);
+    const QFileInfo file(path);
+    if (!file.exists() && !file.isSymLink()) {
+        ShowPictureMessage("No state in slot " + std::to_string(slot_));
+        return;
+    }
+    std::string error;
+    if (!SMS_ReadStateFile(*SMS, FileName(path), error)) {
+        ReportLater(error);
+        return;
+    }
+    // The machine may have been waiting for its BIOS type or for a start:
+    // a loaded state is a game in progress that a click resumes.
+    SMS->MarkReady();
+    ShowPictureMessage("State " + std::to_string(slot_) + " loaded");
+}
+
+void TMainForm::ShowPictureMessage(const std::string& text) {
+    SMS->ShowMessage(text);
+    // Running, the next frames draw it; stopped, the picture is drawn again
+    // now and once more when the message has gone.
+    if (MachineParked()) SMS->RepaintPicture();
+    messageTimer_.start(static_cast<int>(TSMS::MessageMs) + 100);
+}
+
+// A new start: the history and a key's command still waiting belong to the
+// game that was running.
+void TMainForm::ForgetHistory() {
+    Rewind.Clear(*SMS);
+    pendingState_ = TStateCommand::None;
+}
+
+// The hand-over of every frame, after its sound and before its picture.
+void TMainForm::FrameDone(TSMS& machine) {
+    if (pendingState_ != TStateCommand::None) {
+        RunStateCommand(std::exchange(pendingState_, TStateCommand::None));
+        return;
+    }
+    // Unchecked, no history is kept; held Backspace does nothing.
+    if (!Item("mRebobinar")->isChecked()) return;
+    const bool held = Keyboard->Foreground() && Keyboard->KeyDown(VK::Back);
+    if (std::string error; !Rewind.Frame(machine, held, error)) ReportLater(error);
+}
 
 void TMainForm::Sobre1Click() {
     if (AboutBox != nullptr) {

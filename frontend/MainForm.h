@@ -18,9 +18,12 @@
 #include <string>
 #include <vector>
 
+#include <QTimer>
+
 #include "InputDevice.h"
 #include "QtDisplay.h"
 #include "QtInput.h"
+#include "Rewind.h"
 #include "SMS.h"
 #include "SdlJoystick.h"
 #include "SdlSoundBuffer.h"
@@ -72,6 +75,20 @@ public:
     // The folder of the battery files for a program in `exeDir`: its RAMs
     // folder, or $XDG_DATA_HOME/tiravel/RAMs when `exeDir` is not writable.
     static QString RamFolder(const QString& exeDir);
+    // The folder of the state files, by the same rule: States beside the
+    // program, or $XDG_DATA_HOME/tiravel/States.
+    static QString StateFolder(const QString& exeDir);
+    // The state file of `slot` (1 to 9) for the cartridge running now,
+    // States/<ROM name>.st<slot>; "" when no cartridge runs.
+    QString StateFile(int slot) const;
+    // The slot the state commands use (1 to 9).
+    int Slot() const { return slot_; }
+
+    // The last seconds of the running game, one state per frame, while
+    // "State" > "Rewind" is checked; held Backspace walks back through it.
+    TRewind Rewind;
+    // True while the game runs backwards.
+    bool Rewinding() const { return Rewind.Rewinding(); }
     // The ROM name: the file name after the last '/', minus its last four
     // characters (the extension and its dot, whatever they are).
     static QString RomName(const QString& romPath);
@@ -121,6 +138,12 @@ public:
     void mRuidoOffClick();
     void mPSGSOnClick();
     void mPSGSOffClick();
+    void mEstadoClick();
+    void mSalvarClick();
+    void mCarregarClick();
+    template <int N>
+    void mSlotClick() { SelectSlot(N); }
+    void mRebobinarClick();
     void Ajuda1Click();
     void Sobre1Click();
     void DXDraw1Click();
@@ -150,11 +173,28 @@ private:
     void ReportLater(const std::string& message);
     void ShowPendingMessages();
     void MachineError(const std::string& message);
-
+    static QString DataFolder(const QString& exeDir, const char* name);
+    // The state commands run only where the machine thread is parked: at
+    // once while the machine is stopped, otherwise at the next hand-over.
+    enum class TStateCommand { None, Save, Load };
+    void RequestState(TStateCommand command);
+    void RunStateCommand(TStateCommand command);
+    void SaveStateFile();
+    void LoadStateFile();
+    void SelectSlot(int slot);
+    void ShowPictureMessage(const std::string& text);
+    bool MachineParked() const;
+    void FrameDone(TSMS& machine);
+    void ForgetHistory();
+    void SetCartridge(const QString& romPath);
     QHash<QString, QAction*> items_;
     QHash<QString, QMenu*> menus_;
     QStringList itemOrder_;
     QString startRom_;
+    QString romPath_;  // the cartridge running now ("" for none)
+    int slot_ = 1;
+    TStateCommand pendingState_ = TStateCommand::None;
+    QTimer messageTimer_;
     std::vector<std::string> pendingMessages_;
     // The windowed size is the outer one, frame included; the frame is known
     // only once the window system has decorated the window, so the client

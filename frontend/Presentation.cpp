@@ -2,9 +2,10 @@
 // main thread while the machine thread waits. In order: the two pads into
 // the controller ports (and Pause into the NMI), the frame's sound into the
 // looping ring with its latency kept near 5000 bytes, the display mode, the
-// picture with the two status overlays, the flip, and the pacing to 60
-// frames per second.
+// picture with the two status overlays and a short message, the flip, and
+// the pacing to 60 frames per second.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "SMS.h"
@@ -61,6 +62,7 @@ void SMS_WritePads(T_INTERCONNECT_CORE& bus, const bool held[SMS_PAD_INPUTS]) {
 void TSMS::PresentFrame() {
     PresentInput();
     PresentSound();
+    if (OnFrameDone) OnFrameDone(*this);
     PresentPicture();
     PaceFrame();
     if (OnPresentFrame) OnPresentFrame(*this);
@@ -87,6 +89,8 @@ void TSMS::PresentInput() {
 void TSMS::PresentSound() {
     T_PSG_SAMPLE_BLOCK block;
     PSG_RenderFrame(*Psg, block);
+    // 128 is the unsigned samples' silent level.
+    if (SoundMuted == 1) std::memset(block.Samples, 128, sizeof block.Samples);
 
     // WritePos is always a multiple of the block size and the ring holds
     // exactly 8 blocks, so the first region is the whole block; the second is
@@ -118,6 +122,18 @@ void TSMS::PresentPicture() {
     // The stream was rewound by the frame loop; decoding reads it to the end.
     Display->LoadSurface(FrameStream.Data + FrameStream.Position, FrameStream.Size - FrameStream.Position);
     FrameStream.Position = FrameStream.Size;
+    DrawPicture();
+}
+
+void TSMS::RepaintPicture() {
+    if (Display == nullptr || FrameStream.Size == 0) return;
+    Display->LoadSurface(FrameStream.Data, FrameStream.Size);
+    FrameStream.Position = FrameStream.Size;
+    DrawPicture();
+}
+
+// The overlays, the message and the flip, on the surface just loaded.
+void TSMS::DrawPicture() {
     if (ShowPsgStatus == 1) {
         DrawPsgStatus(Display->Canvas());
         Display->ReleaseCanvas();
@@ -126,7 +142,31 @@ void TSMS::PresentPicture() {
         DrawVdpStatus(Display->Canvas());
         Display->ReleaseCanvas();
     }
+    if (const std::string text = ShownMessage(); !text.empty()) {
+        DrawMessage(Display->Canvas(), text);
+        Display->ReleaseCanvas();
+    }
     Display->Flip();
+}
+
+void TSMS::ShowMessage(const std::string& text) {
+    Message = text;
+    MessageStart = Timers.timeGetTime();
+}
+
+std::string TSMS::ShownMessage() {
+    // Unsigned difference: the millisecond timer wraps every 49.7 days.
+    if (!Message.empty() && Timers.timeGetTime() - MessageStart >= MessageMs) Message.clear();
+    return Message;
+}
+
+// One line in the overlays' font on a black box at the bottom left, clear
+// of the two overlays and of most games' status bars at the top.
+void TSMS::DrawMessage(TCanvas& canvas, const std::string& text) {
+    StartOverlay(canvas);
+    const int width = 6 + 5 * static_cast<int>(text.size());
+    canvas.Rectangle(8, 172, 8 + width, 186);
+    canvas.TextOut(11, 174, text);
 }
 
 void TSMS::DrawPsgStatus(TCanvas& canvas) {

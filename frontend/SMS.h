@@ -77,6 +77,17 @@ public:
     // since the loop began publishes the count at once, later calls publish
     // once at least 1000 ms have passed, and each asks for a repaint.
     void MeasureFrameRate();
+    // Presents the frame image in FrameStream again, with its overlays and
+    // the message, without input, sound or pacing: main thread, while the
+    // machine is stopped (a loaded state's picture, a message appearing or
+    // going away).
+    void RepaintPicture();
+    // A short message drawn on the picture, after the overlays, for about
+    // two seconds from now ("" removes it at once).
+    void ShowMessage(const std::string& text);
+    // The message's text while it is still shown, "" once it has gone.
+    std::string ShownMessage();
+    static constexpr uint32_t MessageMs = 2000;
 
     // Hooks the front end provides, set before the first ResumeEmulation.
     // OnPresentFrame and OnError run on the main thread; OnRepaintRequest
@@ -84,6 +95,11 @@ public:
     std::function<void(TSMS&)> OnPresentFrame;
     std::function<void()> OnRepaintRequest;
     std::function<void(const std::string&)> OnError;
+    // Main thread, inside the hand-over after the frame's sound was queued
+    // and before its picture is drawn, while the machine waits: the one
+    // place where the front end may read or replace the running machine's
+    // state (a save, a load, a step of the rewind).
+    std::function<void(TSMS&)> OnFrameDone;
     // The last error reported through OnError ("" = none).
     std::string LastError;
     // Folders searched for BIOS dumps at the first InitMachine (none: the
@@ -124,6 +140,11 @@ public:
     uint8_t VideoModePending = 0;
     uint8_t ShowVdpStatus = 0;
     uint8_t ShowPsgStatus = 0;
+    // While set, each hand-over queues silence instead of the frame's sound
+    // (the rewind plays no sound). Main thread only.
+    uint8_t SoundMuted = 0;
+    std::string Message;
+    uint32_t MessageStart = 0;  // timeGetTime when it appeared
     std::atomic<uint8_t> Frameskip{0};  // written by the main thread while the machine runs
     int32_t SkipCounter = 0;
     std::unique_ptr<T_VDP_CORE> Vdp;
@@ -140,6 +161,8 @@ private:
     void PresentPicture();
     void DrawPsgStatus(TCanvas& canvas);
     void DrawVdpStatus(TCanvas& canvas);
+    void DrawMessage(TCanvas& canvas, const std::string& text);
+    void DrawPicture();
     void PaceFrame();
     void Report(const std::string& message);
     void StopAfterFault();

@@ -4,7 +4,8 @@
 // `/usr/bin/time -v` in an X server of the size to measure (scripts/bench-desktop
 // does both): CPU seconds over wall seconds is the share of one core.
 //
-//   desktop_load ROM [SECONDS]
+//   desktop_load ROM [SECONDS [no-rewind]]   (no-rewind: "State" > "Rewind" off)
+#include <QAction>
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
@@ -16,7 +17,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: desktop_load ROM [SECONDS]\n");
+        std::fprintf(stderr, "usage: desktop_load ROM [SECONDS [no-rewind]]\n");
         return 2;
     }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     form.show();
     if (!form.OpenRomFile(QString::fromLocal8Bit(argv[1]))) return 1;
     form.mVDPSOnClick();
+    if (argc > 3 && std::string(argv[3]) == "no-rewind") form.Item("mRebobinar")->trigger();
     form.mCheiaClick();
 
     // The overlay's figure, sampled once a second after the first two.

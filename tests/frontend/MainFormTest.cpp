@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QMenu>
@@ -127,6 +129,7 @@ struct TMenuEntry {
     int Depth;            // 0 = menu bar
     bool Checked;
     bool Disabled;
+    const char* Shortcut = "";
 };
 
 const TMenuEntry kMenuTree[] = {
@@ -180,6 +183,21 @@ const TMenuEntry kMenuTree[] = {
     {"mPSGS", "PSG Status", 1, false, false},
     {"mPSGSOn", "Show", 2, false, false},
     {"mPSGSOff", "Hide", 2, true, false},
+    {"mEstado", "State", 0, false, true},
+    {"mSalvar", "Save State", 1, false, true, "F5"},
+    {"mCarregar", "Load State", 1, false, true, "F7"},
+    {"mSlot", "Slot", 1, false, false},
+    {"mSlot1", "Slot 1", 2, true, false},
+    {"mSlot2", "Slot 2", 2, false, false},
+    {"mSlot3", "Slot 3", 2, false, false},
+    {"mSlot4", "Slot 4", 2, false, false},
+    {"mSlot5", "Slot 5", 2, false, false},
+    {"mSlot6", "Slot 6", 2, false, false},
+    {"mSlot7", "Slot 7", 2, false, false},
+    {"mSlot8", "Slot 8", 2, false, false},
+    {"mSlot9", "Slot 9", 2, false, false},
+    {"N6", "-", 1, false, false},
+    {"mRebobinar", "Rewind", 1, true, false},
     {"Ajuda1", "Help", 0, false, false},
     {"Sobre1", "About", 1, false, false},
 };
@@ -260,7 +278,7 @@ TEST_F(MainFormTest, MenuTreeHasTheNamesCaptionsOrderAndInitialStates) {
         } else {
             EXPECT_EQ(action->text(), want.Caption);
             EXPECT_FALSE(action->text().contains('&'));
-            EXPECT_TRUE(action->shortcut().isEmpty());
+            EXPECT_EQ(action->shortcut().toString(), want.Shortcut);
         }
         EXPECT_EQ(action->isChecked(), want.Checked);
         EXPECT_EQ(!action->isEnabled(), want.Disabled);
@@ -370,7 +388,7 @@ TEST_F(MainFormTest, FirstStartEnablesTheDisabledMenusForGood) {
 // Opening a top-level menu pauses the machine; a click on the picture resumes it.
 TEST_F(MainFormTest, OpeningAMenuPausesAndAClickOnThePictureResumes) {
     Form().mBiosClick();
-    for (const char* name : {"mArquivo", "mVideo", "mSom", "Ajuda1"}) {
+    for (const char* name : {"mArquivo", "mVideo", "mSom", "mEstado", "Ajuda1"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Machine().Stopped, 0);
         emit Form().Menu(name)->aboutToShow();
@@ -606,6 +624,240 @@ TEST_F(MainFormTest, OpenDialogMatchesRomFilesInAnyLetterCase) {
     shown.sort();
     EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms"}));
     dialog.reject();
+}
+
+// ---------------------------------------------------------------- states
+
+namespace {
+
+// The speed cartridge counts frame interrupts in cartridge RAM and shows the
+// count, so its picture and its RAM change every frame.
+uint16_t FrameCount(const TSMS& machine) { return uint16_t(machine.Cpu->CartRam[0] | machine.Cpu->CartRam[1] << 8); }
+
+QByteArray Frame(const TSMS& machine) {
+    return QByteArray(reinterpret_cast<const char*>(machine.FrameStream.Data), int(machine.FrameStream.Size));
+}
+
+// The shown picture above the message box at the bottom.
+QImage PictureAboveTheMessage(const TMainForm& form) { return form.Display->Surface().copy(0, 0, 256, 160); }
+
+}  // namespace
+
+class StateMenuTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        form_->SMS->OnPresentFrame = [this](TSMS& machine) {
+            ++frames_;
+            lastCount_ = FrameCount(machine);
+        };
+    }
+    QString StateFile(int slot) { return dir_.path() + "/States/speed.st" + QString::number(slot); }
+    void ShowActive() {
+        Form().show();
+        Form().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+    }
+    // Starts the speed cartridge and runs it past the BIOS, until it counts.
+    bool StartCounting() {
+        if (!Open(Rom("speed"))) return false;
+        Machine().TargetFps = 0;
+        return WaitFor([&] { return lastCount_ >= 10; });
+    }
+    uint16_t lastCount_ = 0;
+};
+
+TEST_F(StateMenuTest, StateFilesFollowTheBatteryFilesFolderRule) {
+    EXPECT_EQ(TMainForm::StateFolder(dir_.path()), dir_.path() + "/States");
+    EXPECT_EQ(TMainForm::StateFolder(dir_.path() + "/no-such-folder"), dir_.path() + "/xdg/tiravel/States");
+    EXPECT_EQ(Form().StateFile(1), "");
+    ASSERT_TRUE(Open(Rom("speed")));
+    EXPECT_EQ(Form().StateFile(3), StateFile(3));
+    EXPECT_TRUE(Item("mEstado")->isEnabled());
+    EXPECT_TRUE(Item("mSalvar")->isEnabled());
+    // The BIOS alone has no ROM name to file a state under.
+    Form().mArquivoClick();
+    Form().mBiosClick();
+    EXPECT_EQ(Form().StateFile(3), "");
+    EXPECT_FALSE(Item("mSalvar")->isEnabled());
+    EXPECT_FALSE(Item("mCarregar")->isEnabled());
+}
+
+// From the menu, with the machine stopped: the state goes to the slot's file,
+// and loading it brings back the machine, its cartridge RAM and its picture,
+// which the stopped window shows at once.
+TEST_F(StateMenuTest, MenuSavesAndLoadsWhileTheMachineIsStopped) {
+    ASSERT_TRUE(StartCounting());
+    Form().mEstadoClick();
+    ASSERT_EQ(Machine().Stopped, 1);
+    const uint16_t savedCount = FrameCount(Machine());
+    const QByteArray savedFrame = Frame(Machine());
+    uint64_t flips = Form().DXDraw1->Flips();
+    Item("mSalvar")->trigger();
+    EXPECT_TRUE(QFileInfo(StateFile(1)).isFile());
+    EXPECT_EQ(Machine().ShownMessage(), "State 1 saved");
+    EXPECT_GT(Form().DXDraw1->Flips(), flips);  // the message is on the stopped picture
+    const QImage savedPicture = PictureAboveTheMessage(Form());
+
+    Form().DXDraw1Click();
+    ASSERT_TRUE(RunFrames(30));
+    Form().mEstadoClick();
+    ASSERT_NE(FrameCount(Machine()), savedCount);
+    ASSERT_NE(PictureAboveTheMessage(Form()), savedPicture);
+
+    flips = Form().DXDraw1->Flips();
+    Item("mCarregar")->trigger();
+    EXPECT_EQ(Machine().ShownMessage(), "State 1 loaded");
+    EXPECT_EQ(FrameCount(Machine()), savedCount);
+    EXPECT_EQ(Frame(Machine()), savedFrame);
+    EXPECT_GT(Form().DXDraw1->Flips(), flips);
+    EXPECT_EQ(PictureAboveTheMessage(Form()), savedPicture);
+    EXPECT_EQ(Machine().Stopped, 1);
+
+    // The loaded game runs on from its count, and Exit saves that battery RAM.
+    Form().DXDraw1Click();
+    ASSERT_TRUE(RunFrames(5));
+    EXPECT_GT(lastCount_, savedCount);
+    EXPECT_LT(lastCount_, savedCount + 25);
+    Form().mSairClick();
+    const QByteArray battery = ReadAll(dir_.path() + "/RAMs/speed.RAM");
+    ASSERT_EQ(battery.size(), 32768);
+    EXPECT_LT(uint16_t(uint8_t(battery[0]) | uint8_t(battery[1]) << 8), savedCount + 25);
+}
+
+TEST_F(StateMenuTest, AnEmptySlotIsNamedOnThePictureWithoutABox) {
+    ASSERT_TRUE(StartCounting());
+    Form().mEstadoClick();
+    TMessageCatcher catcher;
+    Item("mSlot4")->trigger();
+    EXPECT_EQ(Form().Slot(), 4);
+    EXPECT_TRUE(Item("mSlot4")->isChecked());
+    EXPECT_FALSE(Item("mSlot1")->isChecked());
+    const uint16_t count = FrameCount(Machine());
+    Item("mCarregar")->trigger();
+    EXPECT_EQ(Machine().ShownMessage(), "No state in slot 4");
+    EXPECT_EQ(FrameCount(Machine()), count);
+    QTest::qWait(30);
+    EXPECT_TRUE(catcher.Texts.isEmpty()) << catcher.Texts.join("\n").toStdString();
+}
+
+// A file that is no state is refused in a box naming it; the machine is as it was.
+TEST_F(StateMenuTest, ARefusedStateIsShownInABoxNamingTheFile) {
+    ASSERT_TRUE(StartCounting());
+    Form().mEstadoClick();
+    QDir().mkpath(dir_.path() + "/States");
+    QFile file(StateFile(1));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a state at all");
+    file.close();
+    const uint16_t count = FrameCount(Machine());
+    const QByteArray frame = Frame(Machine());
+    TMessageCatcher catcher;
+    Item("mCarregar")->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !catcher.Texts.isEmpty(); }, 5000));
+    EXPECT_TRUE(catcher.Texts[0].contains(StateFile(1))) << catcher.Texts[0].toStdString();
+    EXPECT_EQ(FrameCount(Machine()), count);
+    EXPECT_EQ(Frame(Machine()), frame);
+    EXPECT_NE(Machine().ShownMessage(), "State 1 loaded");
+}
+
+// The keys work while the game runs: the command waits for the next frame's
+// hand-over, where the machine is parked.
+TEST_F(StateMenuTest, KeysSaveLoadAndChooseTheSlotWhileTheGameRuns) {
+    ShowActive();
+    ASSERT_TRUE(StartCounting());
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F8);
+    EXPECT_EQ(Form().Slot(), 2);
+    EXPECT_TRUE(Item("mSlot2")->isChecked());
+    EXPECT_EQ(Machine().ShownMessage(), "Slot 2");
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F5);
+    ASSERT_TRUE(WaitFor([&] { return Machine().ShownMessage() == "State 2 saved"; }));
+    EXPECT_TRUE(QFileInfo(StateFile(2)).isFile());
+    EXPECT_EQ(Machine().Stopped, 0);
+    const uint16_t savedAround = lastCount_;
+
+    ASSERT_TRUE(RunFrames(40));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F7);
+    ASSERT_TRUE(WaitFor([&] { return Machine().ShownMessage() == "State 2 loaded"; }));
+    ASSERT_TRUE(RunFrames(1));
+    EXPECT_LT(lastCount_, savedAround + 10);
+
+    // F6 goes down and wraps from 1 to 9; F8 wraps from 9 to 1.
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F6);
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F6);
+    EXPECT_EQ(Form().Slot(), 9);
+    EXPECT_TRUE(Item("mSlot9")->isChecked());
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F8);
+    EXPECT_EQ(Form().Slot(), 1);
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F7);
+    ASSERT_TRUE(WaitFor([&] { return Machine().ShownMessage() == "No state in slot 1"; }));
+}
+
+// Full screen hides the menu bar; the window still holds the two keys.
+TEST_F(StateMenuTest, KeysWorkInFullScreenWithoutTheMenuBar) {
+    ShowActive();
+    ASSERT_TRUE(StartCounting());
+    Form().mVideoClick();
+    Form().mCheiaClick();
+    ASSERT_FALSE(Form().MainMenu1->isVisible());
+    Form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F5);
+    ASSERT_TRUE(WaitFor([&] { return Machine().ShownMessage() == "State 1 saved"; }));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F7);
+    ASSERT_TRUE(WaitFor([&] { return Machine().ShownMessage() == "State 1 loaded"; }));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_Escape);
+    EXPECT_TRUE(Item("mJanela")->isChecked());
+}
+
+// Held Backspace runs the game backwards, silently; released, it goes on.
+TEST_F(StateMenuTest, HeldBackspaceRewindsTheGameSilently) {
+    ShowActive();
+    ASSERT_TRUE(StartCounting());
+    ASSERT_TRUE(RunFrames(100));
+    EXPECT_GE(Form().Rewind.History().States(), 100u);
+    const uint16_t before = lastCount_;
+    QTest::keyPress(Form().DXDraw1, Qt::Key_Backspace);
+    ASSERT_TRUE(RunFrames(30));
+    EXPECT_TRUE(Form().Rewinding());
+    EXPECT_EQ(Machine().SoundMuted, 1);
+    EXPECT_LT(lastCount_, before - 20);
+    const uint16_t back = lastCount_;
+    const size_t held = Form().Rewind.History().States();
+    QTest::keyRelease(Form().DXDraw1, Qt::Key_Backspace);
+    ASSERT_TRUE(RunFrames(10));
+    EXPECT_FALSE(Form().Rewinding());
+    EXPECT_EQ(Machine().SoundMuted, 0);
+    EXPECT_GT(lastCount_, back);
+    EXPECT_GT(Form().Rewind.History().States(), held);
+}
+
+TEST_F(StateMenuTest, UncheckedRewindKeepsNoHistory) {
+    ASSERT_TRUE(Open(Rom("speed")));
+    ASSERT_TRUE(RunFrames(10));
+    EXPECT_GT(Form().Rewind.History().States(), 0u);
+    Form().mEstadoClick();
+    Item("mRebobinar")->trigger();
+    EXPECT_FALSE(Item("mRebobinar")->isChecked());
+    EXPECT_EQ(Form().Rewind.History().States(), 0u);
+    EXPECT_EQ(Form().Rewind.History().MemoryBytes(), 0u);
+    Form().DXDraw1Click();
+    ASSERT_TRUE(RunFrames(10));
+    EXPECT_EQ(Form().Rewind.History().States(), 0u);
+    Form().mEstadoClick();
+    Item("mRebobinar")->trigger();
+    Form().DXDraw1Click();
+    ASSERT_TRUE(RunFrames(10));
+    EXPECT_GT(Form().Rewind.History().States(), 0u);
+}
+
+// A new cartridge starts a new history.
+TEST_F(StateMenuTest, OpeningAGameForgetsTheHistory) {
+    ASSERT_TRUE(Open(Rom("speed")));
+    ASSERT_TRUE(RunFrames(20));
+    ASSERT_GE(Form().Rewind.History().States(), 20u);
+    ASSERT_TRUE(Open(Rom("handover")));
+    EXPECT_LT(Form().Rewind.History().States(), 5u);
 }
 
 TEST(AboutBoxTest, ShowsTheProgramNameVersionAndNotice) {

@@ -1,8 +1,8 @@
 // The main window under a long run of random menu commands and picture
 // clicks while the machine runs: stop and resume, the resets, BIOS runs and
 // BIOS types, frameskip, layers, overlays, sound channels, full screen and
-// back, the About box and the open-ROM flow with files that load and files
-// that do not. Nothing may hang or crash, and at the end a resumed machine
+// back, the About box, the open-ROM flow with files that load and files
+// that do not, and the state commands, their keys and the rewind. Nothing may hang or crash, and at the end a resumed machine
 // still puts new pictures on the display.
 //
 // TIRAVEL_RANDOM_COMMANDS sets the number of commands (200 by default) and
@@ -10,6 +10,7 @@
 // same sequence can be run again.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -206,6 +207,16 @@ TEST(RandomCommands, WindowSurvivesRandomMenuCommandsAndClicks) {
         {"Windowed", 1, handler(&M::mJanelaClick)},
         {"Escape key", 1, [&f] { QTest::keyClick(&f, Qt::Key_Escape); }},
         {"About", 1, handler(&M::Sobre1Click)},
+        {"State menu", 2, handler(&M::mEstadoClick)},
+        {"Save State", 2, handler(&M::mSalvarClick)},
+        {"Load State", 2, handler(&M::mCarregarClick)},
+        {"Slot 2", 1, handler(&M::mSlotClick<2>)},
+        {"F5 key", 1, [&f] { QTest::keyClick(f.DXDraw1, Qt::Key_F5); }},
+        {"F7 key", 1, [&f] { QTest::keyClick(f.DXDraw1, Qt::Key_F7); }},
+        {"F8 key", 1, [&f] { QTest::keyClick(f.DXDraw1, Qt::Key_F8); }},
+        {"Backspace press", 2, [&f] { QTest::keyPress(f.DXDraw1, Qt::Key_Backspace); }},
+        {"Backspace release", 2, [&f] { QTest::keyRelease(f.DXDraw1, Qt::Key_Backspace); }},
+        {"Rewind switch", 1, [&f] { f.Item("mRebobinar")->trigger(); }},
     };
     std::vector<int> weights;
     for (const TCommand& command : commands) weights.push_back(command.Weight);
