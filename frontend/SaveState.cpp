@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "SMS.h"
 
@@ -76,10 +77,11 @@ const TSection kSections[] = {
      [](TSMS& s, const uint8_t* d) { Interconnect_LoadState(*s.Interconnect, d); }},
 };
 
-std::string CartridgeName(const TSMS& sms) {
-    if (sms.Cpu->RomSize == 0) return std::string();
-    const std::string& name = sms.RomFileName;
-    return name.size() <= kMaxNameLength ? name : name.substr(0, kMaxNameLength);
+// A view, not a copy: the rewind history saves a state every frame, and a
+// copy of a long name would allocate each time.
+std::string_view CartridgeName(const TSMS& sms) {
+    if (sms.Cpu->RomSize == 0) return {};
+    return std::string_view(sms.RomFileName).substr(0, kMaxNameLength);
 }
 
 // A name read from a file is shown with control characters replaced.
@@ -90,11 +92,11 @@ std::string Printable(const uint8_t* data, std::size_t size) {
     return text;
 }
 
-std::string Describe(const std::string& name, uint32_t size, uint64_t hash) {
+std::string Describe(std::string_view name, uint32_t size, uint64_t hash) {
     if (size == 0) return "no cartridge (the BIOS alone)";
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return "the cartridge \"" + (name.empty() ? std::string("(unnamed)") : name) + "\" (" + std::to_string(size) +
+    return "the cartridge \"" + (name.empty() ? std::string("(unnamed)") : std::string(name)) + "\" (" + std::to_string(size) +
            " bytes, hash " + hex + ")";
 }
 
@@ -103,7 +105,7 @@ const char* BiosName(uint8_t type) { return type == 0 ? "Japanese" : "American /
 }  // namespace
 
 void SMS_SaveState(const TSMS& sms, std::vector<uint8_t>& out) {
-    const std::string name = CartridgeName(sms);
+    const std::string_view name = CartridgeName(sms);
     std::size_t total = kFixedHeaderSize + name.size();
     for (const TSection& s : kSections) total += kSectionHeaderSize + s.Size;
     // Every byte is written below, so the vector is only sized, never cleared:
