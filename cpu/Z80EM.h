@@ -112,6 +112,14 @@ bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
 // Returns false when a needed write failed; then *error (if given) says why,
 // naming the file, and the previous file is left intact.
 bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error = nullptr);
+// Replaces the file at `path` with `size` bytes without ever leaving half a
+// file under its name: they go to a temporary file NAME.tmp-XXXXXX beside it,
+// flushed and then renamed over it. A path that is a symbolic link is written
+// through: the link's target is replaced and the link stays. The folder is
+// created when missing, and temporaries of the same name older than a minute
+// (left by a crash) are removed. On failure returns false with the reason in
+// plain words in `reason`; the old file is untouched.
+bool Z80_ReplaceFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& reason);
 
 // Saved states. The CPU's part of a state is Z80_STATE_SIZE bytes: the
 // registers, the interrupt state, the paging registers, system RAM and

@@ -237,32 +237,15 @@ bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
     return true;
 }
 
-bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
-    if (cpu.CartRamDirty != 1) return true;
-    auto fail = [&](const std::string& reason) {
-        if (error) *error = "Cannot save the battery RAM to " + Quote(path) + ": " + reason + ".";
-        return false;
-    };
-    if (path.empty()) return fail("no file name was given");
-
+bool Z80_ReplaceFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& reason) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (ec) return fail("the folder " + Quote(folder.string()) + " cannot be created (" + ec.message() + ")");
-
-    // An existing save that this program cannot read whole (its permissions,
-    // it is not a plain file, a read fails part-way) was not loaded either:
-    // replacing it would throw away a save the player still has. It is left
-    // alone, and said so. It is read as the load reads it, to its first
-    // 32768 bytes.
-    {
-        std::vector<uint8_t> existing(sizeof cpu.CartRam);
-        std::size_t done = 0;
-        std::string reason;
-        if (ReadBatteryFile(path, existing.data(), existing.size(), done, reason) == TBatteryRead::Failed)
-            return fail("the existing file cannot be read (" + reason + "), so it is left as it is");
+    if (ec) {
+        reason = "the folder " + Quote(folder.string()) + " cannot be created (" + ec.message() + ")";
+        return false;
     }
     // The temporary file goes beside the file it replaces: beside a link's
     // target, not beside the link, so that the rename stays within one file
@@ -275,12 +258,13 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         const int err = errno;
-        return fail("the folder " + Quote(fileFolder.string()) + " cannot be written (" + std::strerror(err) + ")");
+        reason = "the folder " + Quote(fileFolder.string()) + " cannot be written (" + std::strerror(err) + ")";
+        return false;
     }
     std::size_t done = 0;
     int err = 0;
-    while (done < sizeof cpu.CartRam) {
-        const ssize_t n = ::write(fd, cpu.CartRam + done, sizeof cpu.CartRam - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             err = n < 0 ? errno : ENOSPC;
@@ -294,7 +278,8 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
     if (err == 0 && ::rename(temp.c_str(), file.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(temp.c_str());
-        return fail(std::strerror(err));
+        reason = std::strerror(err);
+        return false;
     }
     // Make the rename itself durable; a failure here loses nothing already saved.
     const int dir = ::open(fileFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -303,4 +288,28 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
         ::close(dir);
     }
     return true;
+}
+
+bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
+    if (cpu.CartRamDirty != 1) return true;
+    auto fail = [&](const std::string& reason) {
+        if (error) *error = "Cannot save the battery RAM to " + Quote(path) + ": " + reason + ".";
+        return false;
+    };
+    if (path.empty()) return fail("no file name was given");
+
+    // An existing save that this program cannot read whole (its permissions,
+    // it is not a plain file, a read fails part-way) was not loaded either:
+    // replacing it would throw away a save the player still has. It is left
+    // alone, and said so. It is read as the load reads it, to its first
+    // 32768 bytes.
+    {
+        std::vector<uint8_t> existing(sizeof cpu.CartRam);
+        std::size_t done = 0;
+        std::string reason;
+        if (ReadBatteryFile(path, existing.data(), existing.size(), done, reason) == TBatteryRead::Failed)
+            return fail("the existing file cannot be read (" + reason + "), so it is left as it is");
+    }
+    std::string reason;
+    return Z80_ReplaceFile(path, cpu.CartRam, sizeof cpu.CartRam, reason) || fail(reason);
 }

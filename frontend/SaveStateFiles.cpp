@@ -1,16 +1,14 @@
 // Saved-state files. Reading never blocks (a FIFO or a device in place of a
 // state is refused at once) and never reads more than a state can be;
-// writing goes through a temporary file in the same folder that replaces the
-// old state only after a complete, flushed write, so a crash or a full disk
-// never leaves half a state under the slot's name.
+// writing goes through the CPU core's file replacement, as the battery save
+// does, so a crash or a full disk never leaves half a state under the slot's
+// name.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,32 +18,6 @@
 namespace {
 
 std::string Quote(const std::string& path) { return "\"" + path + "\""; }
-
-// Temporary files are "<name>.tmp-" and mkstemp's six characters; one left
-// by a crash is removed by the next save of the same file once it is older
-// than a save could take.
-constexpr const char kTempInfix[] = ".tmp-";
-constexpr std::size_t kTempRandomLength = 6;
-
-void RemoveStaleTempFiles(const std::filesystem::path& folder, const std::string& name) {
-    namespace fs = std::filesystem;
-    const std::string prefix = name + kTempInfix;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) return;
-    const auto now = fs::file_time_type::clock::now();
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) return;
-        const std::string entry = it->path().filename().string();
-        if (entry.size() != prefix.size() + kTempRandomLength || entry.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::error_code entryEc;
-        if (!it->is_regular_file(entryEc) || it->is_symlink(entryEc)) continue;
-        const auto written = fs::last_write_time(it->path(), entryEc);
-        if (entryEc || now - written < std::chrono::minutes(1)) continue;
-        fs::remove(it->path(), entryEc);
-    }
-}
 
 }  // namespace
 
@@ -59,45 +31,8 @@ bool SMS_WriteStateFile(const TSMS& sms, const std::string& path, std::string& e
     std::vector<uint8_t> state;
     SMS_SaveState(sms, state);
 
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) return fail("the folder " + Quote(folder.string()) + " cannot be created (" + ec.message() + ")");
-    RemoveStaleTempFiles(folder, target.filename().string());
-
-    std::string temp = (folder / (target.filename().string() + kTempInfix + "XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        const int err = errno;
-        return fail("the folder " + Quote(folder.string()) + " cannot be written (" + std::strerror(err) + ")");
-    }
-    std::size_t done = 0;
-    int err = 0;
-    while (done < state.size()) {
-        const ssize_t n = ::write(fd, state.data() + done, state.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            err = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (err == 0 && ::fchmod(fd, 0644) != 0) err = errno;
-    if (err == 0 && ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return fail(std::strerror(err));
-    }
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    std::string reason;
+    return Z80_ReplaceFile(path, state.data(), state.size(), reason) || fail(reason);
 }
 
 bool SMS_ReadStateFile(TSMS& sms, const std::string& path, std::string& error) {
