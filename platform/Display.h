@@ -1,7 +1,7 @@
 // The display: a drawing surface loaded from the frame image (a BMP file),
 // a canvas to draw the status overlays on it, Flip to show it, and a
 // full-screen option applied by re-initialising. The desktop implements it
-// on a Qt widget (QtDisplay.h).
+// on a Qt widget (desktop/QtDisplay.h).
 #pragma once
 
 #include <cstdint>

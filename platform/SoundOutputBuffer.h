@@ -5,7 +5,7 @@
 //
 // TRingSoundBuffer holds the ring and the cursor for every implementation:
 // TVirtualSoundBuffer is moved by whoever pulls from it (a test, the headless
-// runner); TSdlSoundBuffer (SdlSoundBuffer.h) is pulled by an SDL audio device.
+// runner); TSdlSoundBuffer (desktop/SdlSoundBuffer.h) is pulled by an SDL audio device.
 #pragma once
 
 #include <cstdint>
