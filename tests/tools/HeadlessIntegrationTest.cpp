@@ -378,7 +378,7 @@ TEST(Cartridge, LatencyCartridgeAnswersButtonOneWithinAFrame) {
     // Every run ends on frame 200 with the same frame count shown, so the
     // pictures differ only by the backdrop, white while button 1 is held.
     auto hash = [](const std::string& name, const std::string& script) {
-        const TResult result = RunConsole("--frames 200 --hash" + Input(name, script) + " '" + Rom("latency") + "'");
+        const THeadlessRun result = RunHeadless("--frames 200 --hash" + Input(name, script) + " '" + Rom("latency") + "'");
         EXPECT_EQ(result.Status, 0) << result.Err;
         return HashLine(result.Out, "frame");
     };
