@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QImage>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -193,6 +195,30 @@ TEST(LibretroCore, EveryFrameMatchesTheRunner) {
         c.Options["tiravel_reset"] = "button";  // the script's reset is the console's button
         ASSERT_TRUE(host.Load(c.Rom, c.Options)) << host.LogText();
         ExpectSameFrames(Lines(run.Out), RunInHost(host, 600), what);
+    }
+}
+
+// The picture is the frame image in true colour, top row first: checked
+// against the runner's bitmap of the same frame, read by Qt's decoder.
+TEST(LibretroCore, ThePictureIsTheRunnersBitmapInTrueColour) {
+    TLibretroHost& host = Host();
+    const std::string bmp = (Scratch() / "frame.bmp").string();
+    for (const std::string& rom : {std::string(TIRAVEL_DEMO_ROM), Rom("bench_render")}) {
+        SCOPED_TRACE(rom);
+        ASSERT_EQ(RunHeadless("--frames 600 --input '" + ScriptFile() + "' --bmp '" + bmp + "' '" + rom + "'").Status,
+                  0);
+        const QImage expected = QImage(QString::fromStdString(bmp)).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(expected.width(), 256);
+        ASSERT_EQ(expected.height(), 192);
+        ASSERT_TRUE(host.Load(rom, {{"tiravel_reset", "button"}}));
+        RunInHost(host, 600);
+        ASSERT_EQ(host.Width, 256u);
+        ASSERT_EQ(host.Height, 192u);
+        int wrong = 0;
+        for (int y = 0; y < 192; ++y)
+            for (int x = 0; x < 256; ++x)
+                wrong += host.Picture[static_cast<std::size_t>(y) * 256 + x] != (expected.pixel(x, y) & 0xFFFFFFu);
+        EXPECT_EQ(wrong, 0);
     }
 }
 
@@ -407,7 +433,10 @@ TEST(LibretroCore, ResetRunsTheBiosAgainOrPressesTheButton) {
     // picture after the reset still shows the game.
     host.SetOption("tiravel_bios_type", "japanese");
     host.RunFrame();
+    auto* cartRam = static_cast<uint8_t*>(host.get_memory_data(RETRO_MEMORY_SAVE_RAM));
+    cartRam[12345] = 0xA5;  // battery-backed: a reset keeps it
     host.reset();
+    EXPECT_EQ(static_cast<uint8_t*>(host.get_memory_data(RETRO_MEMORY_SAVE_RAM))[12345], 0xA5);
     const auto afterReset = frames(40);
     EXPECT_NE(afterReset[0], fromStartJapanese[0]);
     EXPECT_EQ(std::vector<uint64_t>(afterReset.begin() + 1, afterReset.end()),
