@@ -156,6 +156,14 @@ TEST(LibretroCore, DescribesItselfToTheFrontEnd) {
     EXPECT_EQ(host.OptionDefaults["tiravel_bios_type"], "american");
     EXPECT_EQ(host.OptionDefaults["tiravel_frameskip"], "0");
     EXPECT_EQ(host.OptionDefaults["tiravel_reset"], "console");
+    // A front end without the V2 interface gets the same options.
+    const auto defaults = host.OptionDefaults;
+    host.OptionsVersion = 1;
+    host.Reannounce();
+    EXPECT_EQ(host.OptionValues, options);
+    EXPECT_EQ(host.OptionDefaults, defaults);
+    host.OptionsVersion = 2;
+    host.Reannounce();
 
     EXPECT_EQ(host.get_memory_size(RETRO_MEMORY_SAVE_RAM), 32768u);
     EXPECT_EQ(host.get_memory_size(RETRO_MEMORY_SYSTEM_RAM), 8192u);

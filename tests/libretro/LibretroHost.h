@@ -123,6 +123,13 @@ public:
         return load_game(&info);
     }
 
+    // Hands the core the environment again (after OptionsVersion changed).
+    void Reannounce() {
+        OptionValues.clear();
+        OptionDefaults.clear();
+        set_environment(&Environment);
+    }
+
     void SetOption(const std::string& key, const std::string& value) {
         Options[key] = value;
         OptionsUpdated = true;
