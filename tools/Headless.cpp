@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BiosFiles.h"
+#include "FramePicture.h"
 #include "ImageFiles.h"
 #include "SMS.h"
 #include "SaveState.h"
@@ -48,6 +49,7 @@ const char kUsage[] =
     "  --load-state FILE     load a saved state before the first frame\n"
     "  --save-state FILE     save the state after the last frame\n"
     "  --hash                print hashes of the last frame's pixels and of the sound\n"
+    "  --hash-every-frame    print each frame's picture (XRGB8888) and sound hashes\n"
     "  --speed               print frames per second and the multiple of real time\n"
     "  --memory              print the resident memory size after frame 1000 and at the end\n"
     "  --help                print this help\n"
@@ -63,6 +65,7 @@ struct TOptions {
     std::string InputFile, PngFile, BmpFile, WavFile, RamDir, Rom;
     std::string LoadStateFile, SaveStateFile;
     bool Hash = false;
+    bool HashEveryFrame = false;
     bool Speed = false;
     bool Memory = false;
     bool RandomInput = false;
@@ -127,6 +130,8 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
             return kExitOk;
         } else if (arg == "--hash" && flagOnly()) {
             options.Hash = true;
+        } else if (arg == "--hash-every-frame" && flagOnly()) {
+            options.HashEveryFrame = true;
         } else if (arg == "--speed" && flagOnly()) {
             options.Speed = true;
         } else if (arg == "--memory" && flagOnly()) {
@@ -339,6 +344,7 @@ int Run(const TOptions& options) {
     TRandomInput random(options.RandomSeed);
     const uint32_t memoryFrame = options.Frames < 1000 ? options.Frames : 1000;
     long firstResident = -1;
+    std::vector<uint32_t> picture(options.HashEveryFrame ? SMS_PICTURE_PIXELS : 0);
     for (uint32_t frame = 0; frame < options.Frames; ++frame) {
         if (options.RandomInput) {
             ApplyInput(machine, random.Next());
@@ -351,6 +357,15 @@ int Run(const TOptions& options) {
         const std::size_t samples = static_cast<std::size_t>(machine.SamplesPerFrame);
         if (options.Hash) soundHash = Fnv1a64(block.Samples, samples, soundHash);
         if (!options.WavFile.empty()) wav.Write(block.Samples, samples);
+        if (options.HashEveryFrame) {
+            // The picture as a true-colour front end receives it: its words'
+            // bytes in memory order (little-endian: blue, green, red, 0).
+            SMS_FrameToXrgb8888(machine.FrameStream.Data, picture.data());
+            const uint64_t pictureHash =
+                Fnv1a64(reinterpret_cast<const uint8_t*>(picture.data()), picture.size() * sizeof(uint32_t));
+            std::printf("frame %u %016llx %016llx\n", frame, static_cast<unsigned long long>(pictureHash),
+                        static_cast<unsigned long long>(Fnv1a64(block.Samples, samples)));
+        }
         if (options.Memory && frame + 1 == memoryFrame) firstResident = ResidentKilobytes();
         if (progress && (frame & 63) == 0) {
             const auto now = std::chrono::steady_clock::now();

@@ -1,0 +1,356 @@
+// tiravel_libretro: the machine as a libretro core. The front end calls
+// retro_run once per console frame; each call does what the headless runner
+// does for a frame (the pads into the controller ports, Pause as the CPU's
+// NMI, the 262 lines, the frame's samples) and hands the picture and the
+// sound to the front end. Nothing here knows a toolkit: the machine is the
+// same TSMS the desktop program runs, driven without its thread.
+//
+// Battery RAM belongs to the front end: it reads and writes the cartridge RAM
+// through RETRO_MEMORY_SAVE_RAM (its .srm file), so the core writes no files.
+#include <libretro-common/libretro.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FramePicture.h"
+#include "SMS.h"
+#include "SaveState.h"
+
+#ifndef TIRAVEL_VERSION
+#define TIRAVEL_VERSION "0.0.0"
+#endif
+
+namespace {
+
+// The core runs on the front end's thread: nothing is ever handed over.
+class TDirectDispatcher final : public TMainThreadDispatcher {
+public:
+    void Post(void (*call)(void*), void* context) override { call(context); }
+};
+
+enum class TResetMode { ConsoleReset, ResetButton };
+
+struct TCore {
+    TDirectDispatcher Dispatcher;
+    TSystemTimers Timers;
+    TVirtualSoundBuffer Sound;
+    std::unique_ptr<TSMS> Machine;
+    std::vector<uint8_t> State;       // kept: a save allocates nothing after the first
+    std::vector<uint32_t> Picture = std::vector<uint32_t>(SMS_PICTURE_PIXELS);
+    std::vector<int16_t> Samples;     // interleaved stereo
+    T_PSG_SAMPLE_BLOCK Block{};
+    uint8_t BiosType = 1;             // chosen; applied at the next start
+    uint8_t Frameskip = 0;
+    TResetMode ResetMode = TResetMode::ConsoleReset;
+};
+
+retro_environment_t environ_cb = nullptr;
+retro_video_refresh_t video_cb = nullptr;
+retro_audio_sample_t audio_cb = nullptr;
+retro_audio_sample_batch_t audio_batch_cb = nullptr;
+retro_input_poll_t input_poll_cb = nullptr;
+retro_input_state_t input_state_cb = nullptr;
+retro_log_printf_t log_cb = nullptr;
+
+std::unique_ptr<TCore> core;
+
+void Log(retro_log_level level, const std::string& message) {
+    if (log_cb != nullptr)
+        log_cb(level, "%s\n", message.c_str());
+    else
+        std::fprintf(stderr, "Tiravel: %s\n", message.c_str());
+}
+
+// Core options. Keys and values stay stable: front ends keep them in their
+// option files.
+constexpr const char* kOptionBios = "tiravel_bios_type";
+constexpr const char* kOptionFrameskip = "tiravel_frameskip";
+constexpr const char* kOptionReset = "tiravel_reset";
+
+retro_core_option_v2_category kCategories[] = {{nullptr, nullptr, nullptr}};
+
+retro_core_option_v2_definition kDefinitions[] = {
+    {kOptionBios, "BIOS Type", nullptr,
+     "The console's start-up BIOS: our open image, or the dump tiravel/American.bin or tiravel/Japanese.bin "
+     "in the system folder. Takes effect at the next Console Reset or game start.",
+     nullptr, nullptr,
+     {{"american", "American / Brazilian"}, {"japanese", "Japanese"}, {nullptr, nullptr}},
+     "american"},
+    {kOptionFrameskip, "Frameskip", nullptr,
+     "Frames the machine does not draw after each drawn frame; a skipped frame shows the last picture again.",
+     nullptr, nullptr,
+     {{"0", nullptr}, {"1", nullptr}, {"3", nullptr}, {nullptr, nullptr}},
+     "0"},
+    {kOptionReset, "Reset", nullptr,
+     "What the front end's reset does: \"Console Reset\" runs the BIOS again; \"Reset Button\" presses the "
+     "console's reset button, which the running game reads.",
+     nullptr, nullptr,
+     {{"console", "Console Reset"}, {"button", "Reset Button"}, {nullptr, nullptr}},
+     "console"},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
+};
+
+retro_core_options_v2 kOptions = {kCategories, kDefinitions};
+
+// For front ends without the V2 interface: the same options, default first.
+retro_variable kVariables[] = {
+    {kOptionBios, "BIOS Type; american|japanese"},
+    {kOptionFrameskip, "Frameskip; 0|1|3"},
+    {kOptionReset, "Reset; console|button"},
+    {nullptr, nullptr},
+};
+
+void DeclareOptions() {
+    unsigned version = 0;
+    if (environ_cb(RETRO_ENVIRONMENT_GET_CORE_OPTIONS_VERSION, &version) && version >= 2 &&
+        environ_cb(RETRO_ENVIRONMENT_SET_CORE_OPTIONS_V2, &kOptions))
+        return;
+    environ_cb(RETRO_ENVIRONMENT_SET_VARIABLES, kVariables);
+}
+
+const char* OptionValue(const char* key) {
+    retro_variable variable{key, nullptr};
+    if (environ_cb == nullptr || !environ_cb(RETRO_ENVIRONMENT_GET_VARIABLE, &variable)) return nullptr;
+    return variable.value;
+}
+
+// Reads the options into the core; the frameskip goes to the machine at once.
+void ReadOptions(TCore& c) {
+    if (const char* v = OptionValue(kOptionBios)) c.BiosType = std::strcmp(v, "japanese") == 0 ? 0 : 1;
+    if (const char* v = OptionValue(kOptionFrameskip))
+        c.Frameskip = std::strcmp(v, "1") == 0 ? 1 : std::strcmp(v, "3") == 0 ? 3 : 0;
+    if (const char* v = OptionValue(kOptionReset))
+        c.ResetMode = std::strcmp(v, "button") == 0 ? TResetMode::ResetButton : TResetMode::ConsoleReset;
+    if (c.Machine) c.Machine->SetFrameskip(c.Frameskip);
+}
+
+void DeclareInputs() {
+    static const retro_input_descriptor descriptors[] = {
+#define TIRAVEL_PAD(port)                                                          \
+    {port, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_LEFT, "Left"},           \
+        {port, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_RIGHT, "Right"},     \
+        {port, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_UP, "Up"},           \
+        {port, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_DOWN, "Down"},       \
+        {port, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_B, "Button 1"},      \
+        {port, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_A, "Button 2"}
+        TIRAVEL_PAD(0),
+        {0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START, "Pause"},
+        TIRAVEL_PAD(1),
+#undef TIRAVEL_PAD
+        {0, 0, 0, 0, nullptr},
+    };
+    environ_cb(RETRO_ENVIRONMENT_SET_INPUT_DESCRIPTORS, const_cast<retro_input_descriptor*>(descriptors));
+}
+
+// The machine's start, in the order the headless runner and the window use:
+// the cores, the BIOS images (dumps from <system>/tiravel/), the BIOS type,
+// then the cartridge. False, with the reason in the log, when the ROM cannot
+// be used.
+bool StartMachine(TCore& c, const std::string& romPath) {
+    auto machine = std::make_unique<TSMS>(c.Dispatcher, c.Timers, c.Sound);
+    machine->OnError = [](const std::string& message) { Log(RETRO_LOG_WARN, message); };
+    const char* system = nullptr;
+    if (environ_cb(RETRO_ENVIRONMENT_GET_SYSTEM_DIRECTORY, &system) && system != nullptr && system[0] != '\0')
+        machine->BiosFolders = {std::string(system) + "/tiravel"};
+    machine->ClearCoresCreated();
+    machine->InitMachine();
+    Z80_SetBiosType(*machine->Cpu, c.BiosType);
+    machine->StopEmulation();
+    try {
+        machine->LoadRom(romPath);
+    } catch (const std::exception& error) {
+        Log(RETRO_LOG_ERROR, error.what());
+        return false;
+    }
+    machine->SetFrameskip(c.Frameskip);
+    c.Machine = std::move(machine);
+    return true;
+}
+
+// The pads' twelve lines in the order SMS_WritePads takes them.
+constexpr unsigned kPadButtons[6] = {
+    RETRO_DEVICE_ID_JOYPAD_LEFT, RETRO_DEVICE_ID_JOYPAD_RIGHT, RETRO_DEVICE_ID_JOYPAD_UP,
+    RETRO_DEVICE_ID_JOYPAD_DOWN, RETRO_DEVICE_ID_JOYPAD_B,     RETRO_DEVICE_ID_JOYPAD_A,
+};
+
+}  // namespace
+
+extern "C" {
+
+RETRO_API unsigned retro_api_version(void) { return RETRO_API_VERSION; }
+
+RETRO_API void retro_set_environment(retro_environment_t cb) {
+    environ_cb = cb;
+    retro_log_callback logging{};
+    log_cb = cb(RETRO_ENVIRONMENT_GET_LOG_INTERFACE, &logging) ? logging.log : nullptr;
+    DeclareOptions();
+}
+
+RETRO_API void retro_set_video_refresh(retro_video_refresh_t cb) { video_cb = cb; }
+RETRO_API void retro_set_audio_sample(retro_audio_sample_t cb) { audio_cb = cb; }
+RETRO_API void retro_set_audio_sample_batch(retro_audio_sample_batch_t cb) { audio_batch_cb = cb; }
+RETRO_API void retro_set_input_poll(retro_input_poll_t cb) { input_poll_cb = cb; }
+RETRO_API void retro_set_input_state(retro_input_state_t cb) { input_state_cb = cb; }
+
+RETRO_API void retro_init(void) { core = std::make_unique<TCore>(); }
+
+RETRO_API void retro_deinit(void) { core.reset(); }
+
+RETRO_API void retro_get_system_info(retro_system_info* info) {
+    std::memset(info, 0, sizeof *info);
+    info->library_name = "Tiravel";
+    info->library_version = TIRAVEL_VERSION;
+    info->valid_extensions = "sms|bin";
+    // The ROM is read from its file by the same code as the desktop's, with
+    // the same checks and messages.
+    info->need_fullpath = true;
+    info->block_extract = false;
+}
+
+RETRO_API void retro_get_system_av_info(retro_system_av_info* info) {
+    std::memset(info, 0, sizeof *info);
+    info->geometry.base_width = SMS_PICTURE_WIDTH;
+    info->geometry.base_height = SMS_PICTURE_HEIGHT;
+    info->geometry.max_width = SMS_PICTURE_WIDTH;
+    info->geometry.max_height = SMS_PICTURE_HEIGHT;
+    info->geometry.aspect_ratio = 4.0f / 3.0f;
+    info->timing.fps = 60.0;
+    info->timing.sample_rate = 44100.0;
+}
+
+RETRO_API void retro_set_controller_port_device(unsigned, unsigned) {}
+
+RETRO_API void retro_reset(void) {
+    if (!core || !core->Machine) return;
+    TSMS& machine = *core->Machine;
+    if (core->ResetMode == TResetMode::ResetButton) {
+        Interconnect_PressReset(*machine.Interconnect);
+        return;
+    }
+    // "Console Reset": the chosen BIOS runs again, then the cartridge; the
+    // cartridge RAM stays, as a battery-backed one does.
+    Z80_SetBiosType(*machine.Cpu, core->BiosType);
+    machine.InitMachine();
+    machine.MarkReady();
+}
+
+RETRO_API void retro_run(void) {
+    if (!core || !core->Machine) return;
+    TCore& c = *core;
+    TSMS& machine = *c.Machine;
+    bool updated = false;
+    if (environ_cb(RETRO_ENVIRONMENT_GET_VARIABLE_UPDATE, &updated) && updated) ReadOptions(c);
+
+    input_poll_cb();
+    bool pads[SMS_PAD_INPUTS];
+    for (unsigned port = 0; port < 2; ++port)
+        for (unsigned i = 0; i < 6; ++i)
+            pads[port * 6 + i] = input_state_cb(port, RETRO_DEVICE_JOYPAD, 0, kPadButtons[i]) != 0;
+    SMS_WritePads(*machine.Interconnect, pads);
+    // Pause is wired to the CPU's NMI; held, it is raised every frame and the
+    // CPU's lock-out makes one interrupt of it.
+    if (input_state_cb(0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START) != 0) Z80_RaiseNMI(*machine.Cpu);
+
+    machine.RunFrame();
+
+    SMS_FrameToXrgb8888(machine.FrameStream.Data, c.Picture.data());
+    video_cb(c.Picture.data(), SMS_PICTURE_WIDTH, SMS_PICTURE_HEIGHT, SMS_PICTURE_WIDTH * sizeof(uint32_t));
+
+    // The PSG's 8-bit unsigned mono samples, centred on zero and put in the
+    // high byte, on both channels.
+    PSG_RenderFrame(*machine.Psg, c.Block);
+    const std::size_t frames = static_cast<std::size_t>(machine.SamplesPerFrame);
+    c.Samples.resize(frames * 2);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const auto sample = static_cast<int16_t>((c.Block.Samples[i] - 128) * 256);
+        c.Samples[2 * i] = sample;
+        c.Samples[2 * i + 1] = sample;
+    }
+    for (std::size_t done = 0; done < frames;) {
+        const std::size_t taken = audio_batch_cb(c.Samples.data() + 2 * done, frames - done);
+        if (taken == 0) break;
+        done += taken;
+    }
+}
+
+RETRO_API size_t retro_serialize_size(void) {
+    if (!core || !core->Machine) return 0;
+    SMS_SaveState(*core->Machine, core->State);
+    return core->State.size();
+}
+
+RETRO_API bool retro_serialize(void* data, size_t size) {
+    if (!core || !core->Machine || data == nullptr) return false;
+    SMS_SaveState(*core->Machine, core->State);
+    if (size < core->State.size()) return false;
+    std::memcpy(data, core->State.data(), core->State.size());
+    return true;
+}
+
+RETRO_API bool retro_unserialize(const void* data, size_t size) {
+    if (!core || !core->Machine || data == nullptr) return false;
+    std::string error;
+    if (!SMS_LoadState(*core->Machine, static_cast<const uint8_t*>(data), size, error)) {
+        Log(RETRO_LOG_ERROR, error);
+        return false;
+    }
+    return true;
+}
+
+RETRO_API void retro_cheat_reset(void) {}
+RETRO_API void retro_cheat_set(unsigned, bool, const char*) {}
+
+RETRO_API bool retro_load_game(const retro_game_info* game) {
+    if (!core || game == nullptr || game->path == nullptr) {
+        Log(RETRO_LOG_ERROR, "No cartridge was given.");
+        return false;
+    }
+    retro_pixel_format format = RETRO_PIXEL_FORMAT_XRGB8888;
+    if (!environ_cb(RETRO_ENVIRONMENT_SET_PIXEL_FORMAT, &format)) {
+        Log(RETRO_LOG_ERROR, "The front end cannot show XRGB8888 pictures.");
+        return false;
+    }
+    DeclareInputs();
+    ReadOptions(*core);
+    core->Machine.reset();
+    return StartMachine(*core, game->path);
+}
+
+RETRO_API bool retro_load_game_special(unsigned, const retro_game_info*, size_t) { return false; }
+
+RETRO_API void retro_unload_game(void) {
+    if (core) core->Machine.reset();
+}
+
+RETRO_API unsigned retro_get_region(void) { return RETRO_REGION_NTSC; }
+
+RETRO_API void* retro_get_memory_data(unsigned id) {
+    if (!core || !core->Machine) return nullptr;
+    switch (id) {
+        case RETRO_MEMORY_SAVE_RAM:
+            return core->Machine->Cpu->CartRam;
+        case RETRO_MEMORY_SYSTEM_RAM:
+            return core->Machine->Cpu->Ram;
+        default:
+            return nullptr;
+    }
+}
+
+RETRO_API size_t retro_get_memory_size(unsigned id) {
+    if (!core || !core->Machine) return 0;
+    switch (id) {
+        case RETRO_MEMORY_SAVE_RAM:
+            return Z80_CART_RAM_SIZE;
+        case RETRO_MEMORY_SYSTEM_RAM:
+            return Z80_RAM_SIZE;
+        default:
+            return 0;
+    }
+}
+
+}  // extern "C"
