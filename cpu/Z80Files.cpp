@@ -92,9 +92,20 @@ std::vector<uint8_t> ReadRomFile(const std::string& path) {
         Reject(path, "it is " + std::to_string(st.st_size) +
                          " bytes long, larger than the 1 MB (1048576 bytes) a cartridge can hold");
     }
-    std::vector<uint8_t> data(limit);
+    // The buffer starts at the size the file has now, plus the byte that
+    // shows whether it grew since; only a file that did grow gets the rest of
+    // the limit. (Filling a whole megabyte with zeros for every small file
+    // cost more than the load itself.)
+    std::vector<uint8_t> data(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t size = 0;
-    if (!ReadUpTo(fd, data.data(), limit, size)) {
+    bool read = ReadUpTo(fd, data.data(), data.size(), size);
+    if (read && size == data.size() && size < limit) {
+        data.resize(limit);
+        std::size_t more = 0;
+        read = ReadUpTo(fd, data.data() + size, limit - size, more);
+        size += more;
+    }
+    if (!read) {
         const int err = errno;
         ::close(fd);
         Reject(path, std::strerror(err));

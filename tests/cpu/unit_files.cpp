@@ -186,6 +186,25 @@ TEST_F(FilesTest, NamesAndOddSizesThatAreAccepted) {
     }
 }
 
+TEST_F(FilesTest, FileHoldingMoreThanItsStatedSizeIsReadWhole) {
+    // The loader sizes its buffer from the file's stated size; a file that
+    // holds more (it grew since, or it is a /proc file, which states 0
+    // bytes) is still read to its end. /proc/self/comm holds the program's
+    // name and a newline: too short to be an image, and the message must
+    // count all of it, not the one byte the stated size allows.
+    const std::string path = "/proc/self/comm";
+    const std::size_t held = Contents(path).size();
+    ASSERT_GT(held, 1u);
+    ASSERT_EQ(fs::file_size(path), 0u);
+    try {
+        Z80_LoadRom(*cpu, path);
+        ADD_FAILURE() << path << " was accepted";
+    } catch (const Z80_RomError& e) {
+        EXPECT_NE(std::string(e.what()).find("only " + std::to_string(held) + " bytes long"), std::string::npos)
+            << e.what();
+    }
+}
+
 TEST_F(FilesTest, LoadingClearsCartridgeRamAndWhatTheLastImageLeft) {
     Z80_LoadRom(*cpu, MakeFile("big.sms", 65536, 1));
     cpu->CartRam[0] = cpu->CartRam[Z80_CART_RAM_SIZE - 1] = 0x77;
