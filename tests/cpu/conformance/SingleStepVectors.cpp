@@ -168,7 +168,7 @@ std::vector<Opcode> LoadGroup(const fs::path& path, std::string& error) {
             const std::string prefix = in.Text();
             const unsigned count = in.Word();
             for (unsigned k = 0; k < count; ++k) {
-                char index[8];
+                char index[16];
                 std::snprintf(index, sizeof index, " %04X", k);
                 op.vectors.push_back(ReadVector(in, prefix + index));
             }
