@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BiosFiles.h"
+#include "RomFiles.h"
 #include "ImageFiles.h"
 #include "SMS.h"
 #include "SaveState.h"
@@ -188,12 +189,10 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
     return -1;
 }
 
-// The battery file's name: the ROM file's name without its last four
-// characters (its extension, as a rule) and ".RAM".
+// The battery file's name: the ROM name as the window makes it (the file's
+// name without its extension) and ".RAM".
 std::string BatteryPath(const std::string& ramDir, const std::string& rom) {
-    std::string name = std::filesystem::path(rom).filename().string();
-    if (name.size() > 4) name.resize(name.size() - 4);
-    return (std::filesystem::path(ramDir) / (name + ".RAM")).string();
+    return (std::filesystem::path(ramDir) / (SMS_RomName(rom) + ".RAM")).string();
 }
 
 // One frame's input: the twelve pad lines in the order the bus is written,
