@@ -32,7 +32,8 @@ constexpr int kExitUsage = 2;
 const char kUsage[] =
     "Usage: tiravel-headless [options] [ROM]\n"
     "Runs the console's BIOS and then the cartridge ROM (the BIOS alone without one)\n"
-    "for a number of frames, without a window or a sound card.\n"
+    "for a number of frames, without a window or a sound card. The ROM may be a\n"
+    ".zip, .7z or .gz file holding one .sms or .bin image.\n"
     "\n"
     "Options:\n"
     "  --frames N            frames to run (default 300)\n"
