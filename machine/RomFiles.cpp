@@ -61,15 +61,17 @@ bool IsImageName(const std::string& name) { return EndsWith(name, ".sms") || End
 
 // A member's name as a message shows it: at most 40 characters, control
 // characters as '?', so a hostile name cannot break the message or a terminal.
-std::string Shown(const char* name) {
+std::string Printable(const char* name) {
     std::string shown;
     for (const char* p = name; p != nullptr && *p != '\0' && shown.size() < kNameLength; ++p) {
         const auto c = static_cast<unsigned char>(*p);
         shown += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
     }
     if (name != nullptr && std::char_traits<char>::length(name) > kNameLength) shown += "...";
-    return "\"" + shown + "\"";
+    return shown;
 }
+
+std::string Shown(const char* name) { return "\"" + Printable(name) + "\""; }
 
 std::string List(const std::vector<std::string>& names, std::size_t total) {
     std::string list;
@@ -174,7 +176,7 @@ TArchiveImage SMS_ReadArchiveImage(const std::string& path) {
             passOver(entry);
             continue;
         }
-        image.Entry = entryName;
+        image.Entry = Printable(entryName.c_str());
         const std::string tooLarge =
             "its image " + shown + " is larger than the 1 MB (1048576 bytes) a cartridge can hold";
         if (archive_entry_is_encrypted(entry)) {

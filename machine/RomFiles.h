@@ -21,7 +21,8 @@ bool SMS_IsArchive(const std::string& path);
 // game keeps its saves when it is zipped.
 std::string SMS_RomName(const std::string& path);
 
-// The one cartridge image inside an archive, and its name there.
+// The one cartridge image inside an archive, and its name there as messages
+// show it (at most 40 characters, control characters as '?').
 struct TArchiveImage {
     std::vector<uint8_t> Data;
     std::string Entry;
