@@ -106,6 +106,16 @@ void Z80_ClearRom(T_Z80_CPU_CORE& cpu);
 
 // ROM and battery files.
 void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path);  // throws Z80_RomError
+// Checks and loads an image already in memory, as Z80_LoadRom does a file's
+// bytes (a copier's 512-byte header is dropped); nothing changes when it is
+// refused. `path` is the file the messages name, `entry` (when not empty) the
+// image's own name inside that file, for an image taken out of an archive.
+void Z80_LoadRomImage(T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, const std::string& path,
+                      const std::string& entry = {});  // throws Z80_RomError
+// Opens a ROM file for reading as Z80_LoadRom does: at once, never waiting on
+// a FIFO or a device, and only a regular file. Returns the descriptor (the
+// caller closes it) and the file's size; throws Z80_RomError with the reason.
+int Z80_OpenRomFile(const std::string& path, uint64_t& size);
 // A missing file is no error (no save yet). A file that exists but cannot be
 // read returns false with *error (if given) naming it and the reason.
 bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error = nullptr);

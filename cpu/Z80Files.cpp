@@ -25,8 +25,14 @@ constexpr std::size_t kHeaderSize = 512;
 
 std::string Quote(const std::string& path) { return "\"" + path + "\""; }
 
-[[noreturn]] void Reject(const std::string& path, const std::string& reason) {
-    throw Z80_RomError("Cannot load the ROM file " + Quote(path) + ": " + reason + ".");
+// The file as the messages name it: its path, and where the image is one
+// file inside it (an archive's member), that member's name too.
+std::string Named(const std::string& path, const std::string& entry) {
+    return entry.empty() ? Quote(path) : Quote(path) + " (the image " + Quote(entry) + " inside it)";
+}
+
+[[noreturn]] void Reject(const std::string& path, const std::string& reason, const std::string& entry = {}) {
+    throw Z80_RomError("Cannot load the ROM file " + Named(path, entry) + ": " + reason + ".");
 }
 
 // Opens a file for reading without ever blocking: a FIFO or a device would
@@ -79,24 +85,22 @@ bool ReadUpTo(int fd, uint8_t* data, std::size_t limit, std::size_t& size) {
 
 // Reads a whole regular file; throws with the reason in plain words.
 std::vector<uint8_t> ReadRomFile(const std::string& path) {
-    struct stat st {};
-    std::string reason;
-    const int fd = OpenRegularFile(path, st, reason);
-    if (fd < 0) Reject(path, reason);
+    uint64_t fileSize = 0;
+    const int fd = Z80_OpenRomFile(path, fileSize);
     // Read up to one byte past the largest image (plus header) so that an
     // oversized file is recognised without reading all of it; a file that
     // says it is far larger is refused before any read.
     const std::size_t limit = Z80_ROM_SIZE + kHeaderSize + 1;
-    if (static_cast<uint64_t>(st.st_size) >= limit) {
+    if (fileSize >= limit) {
         ::close(fd);
-        Reject(path, "it is " + std::to_string(st.st_size) +
+        Reject(path, "it is " + std::to_string(fileSize) +
                          " bytes long, larger than the 1 MB (1048576 bytes) a cartridge can hold");
     }
     // The buffer starts at the size the file has now, plus the byte that
     // shows whether it grew since; only a file that did grow gets the rest of
     // the limit. (Filling a whole megabyte with zeros for every small file
     // cost more than the load itself.)
-    std::vector<uint8_t> data(static_cast<std::size_t>(st.st_size) + 1);
+    std::vector<uint8_t> data(static_cast<std::size_t>(fileSize) + 1);
     std::size_t size = 0;
     bool read = ReadUpTo(fd, data.data(), data.size(), size);
     if (read && size == data.size() && size < limit) {
@@ -150,26 +154,39 @@ void RemoveStaleTempFiles(const std::filesystem::path& folder, const std::string
 
 }  // namespace
 
+int Z80_OpenRomFile(const std::string& path, uint64_t& size) {
+    struct stat st {};
+    std::string reason;
+    const int fd = OpenRegularFile(path, st, reason);
+    if (fd < 0) Reject(path, reason);
+    size = static_cast<uint64_t>(st.st_size);
+    return fd;
+}
+
 void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path) {
     const std::vector<uint8_t> file = ReadRomFile(path);
-    std::size_t size = file.size();
-    if (size == 0) Reject(path, "the file is empty");
+    Z80_LoadRomImage(cpu, file.data(), file.size(), path);
+}
+
+void Z80_LoadRomImage(T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, const std::string& path,
+                      const std::string& entry) {
+    if (size == 0) Reject(path, "the file is empty", entry);
 
     // Images are whole kilobytes; a size that is not comes from a copier
     // that put a 512-byte header in front of the image.
     std::size_t start = 0;
     if (size % 1024 != 0) {
         if (size < kHeaderSize)
-            Reject(path, "it is only " + std::to_string(size) +
-                             " bytes long, too short to be a cartridge image");
+            Reject(path, "it is only " + std::to_string(size) + " bytes long, too short to be a cartridge image",
+                   entry);
         start = kHeaderSize;
         size -= kHeaderSize;
-        if (size == 0) Reject(path, "it holds a 512-byte header and no image");
+        if (size == 0) Reject(path, "it holds a 512-byte header and no image", entry);
     }
     if (size > Z80_ROM_SIZE)
-        Reject(path, "the image is larger than the 1 MB (1048576 bytes) a cartridge can hold");
+        Reject(path, "the image is larger than the 1 MB (1048576 bytes) a cartridge can hold", entry);
 
-    std::memcpy(cpu.Rom, file.data() + start, size);
+    std::memcpy(cpu.Rom, data + start, size);
     // Nothing of an earlier, larger game may stay visible in a partial last
     // bank, and a new game starts with blank cartridge RAM unless its own
     // battery file is loaded afterwards.

@@ -32,6 +32,7 @@
 
 #include "AboutBox.h"
 #include "BiosFiles.h"
+#include "RomFiles.h"
 #include "SaveState.h"
 
 namespace {
@@ -41,6 +42,10 @@ constexpr int kWindowWidth = 522;
 constexpr int kWindowHeight = 440;
 
 std::string FileName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The open dialog's filter for every file the machine opens: images and the
+// archives that hold one.
+const QString kCartridgeFilter = QStringLiteral("Master System cartridges (*.sms *.zip *.7z *.gz)");
 
 // The termination signals reach the event loop through a pipe: the handler
 // only writes one byte (safe in a signal handler, on whichever thread the
@@ -75,6 +80,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     // the pattern in any letter case: game.sms, GAME.SMS and Game.Sms alike.
     OpenDialog1 = new QFileDialog(this, QString(), QString(), "Sega Master System ROM File (*.SMS)");
     OpenDialog1->setObjectName("OpenDialog1");
+    // Cartridges kept in archives come first, so that the dialog shows them
+    // along with the plain images; the plain filter stays as the second.
+    OpenDialog1->setNameFilters({kCartridgeFilter, "Sega Master System ROM File (*.SMS)"});
     OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
     OpenDialog1->setFileMode(QFileDialog::ExistingFile);
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
@@ -445,10 +453,7 @@ QString TMainForm::StateFile(int slot) const {
     return StateFolder(ExecutableDirectory) + "/" + RomName(romPath_) + ".st" + QString::number(slot);
 }
 
-QString TMainForm::RomName(const QString& romPath) {
-    const QString name = romPath.mid(romPath.lastIndexOf('/') + 1);
-    return name.left(std::max<qsizetype>(0, name.size() - 4));
-}
+QString TMainForm::RomName(const QString& romPath) { return QFile::decodeName(SMS_RomName(FileName(romPath)).c_str()); }
 
 void TMainForm::mArquivoClick() { SMS->StopEmulation(); }
 

@@ -205,11 +205,12 @@ RETRO_API void retro_get_system_info(retro_system_info* info) {
     std::memset(info, 0, sizeof *info);
     info->library_name = "Tiravel";
     info->library_version = TIRAVEL_VERSION;
-    info->valid_extensions = "sms|bin";
+    info->valid_extensions = "sms|bin|zip|7z|gz";
     // The ROM is read from its file by the same code as the desktop's, with
     // the same checks and messages.
     info->need_fullpath = true;
-    info->block_extract = false;
+    // Archives are opened by the machine itself, as in the desktop program.
+    info->block_extract = true;
 }
 
 RETRO_API void retro_get_system_av_info(retro_system_av_info* info) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "BiosFiles.h"
+#include "RomFiles.h"
 
 TSMS::TSMS(TMainThreadDispatcher& dispatcher, TTimers& timers, TSoundOutputBuffer& soundBuffer)
     : TPlatformThread(dispatcher), Timers(timers), SoundBuffer(soundBuffer) {}
@@ -73,7 +74,12 @@ void TSMS::InitMachine() {
 
 void TSMS::LoadRom(const std::string& path) {
     if (CoresCreated != 1) throw std::logic_error("LoadRom before InitMachine");
-    Z80_LoadRom(*Cpu, path);
+    if (SMS_IsArchive(path)) {
+        const TArchiveImage image = SMS_ReadArchiveImage(path);
+        Z80_LoadRomImage(*Cpu, image.Data.data(), image.Data.size(), path, image.Entry);
+    } else {
+        Z80_LoadRom(*Cpu, path);
+    }
     RomFileName = std::filesystem::path(path).filename().string();
     Ready = 1;
 }

@@ -14,6 +14,7 @@
 
 #include "BiosFiles.h"
 #include "FramePicture.h"
+#include "RomFiles.h"
 #include "ImageFiles.h"
 #include "SMS.h"
 #include "SaveState.h"
@@ -32,7 +33,8 @@ constexpr int kExitUsage = 2;
 const char kUsage[] =
     "Usage: tiravel-headless [options] [ROM]\n"
     "Runs the console's BIOS and then the cartridge ROM (the BIOS alone without one)\n"
-    "for a number of frames, without a window or a sound card.\n"
+    "for a number of frames, without a window or a sound card. The ROM may be a\n"
+    ".zip, .7z or .gz file holding one .sms or .bin image.\n"
     "\n"
     "Options:\n"
     "  --frames N            frames to run (default 300)\n"
@@ -193,12 +195,10 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
     return -1;
 }
 
-// The battery file's name: the ROM file's name without its last four
-// characters (its extension, as a rule) and ".RAM".
+// The battery file's name: the ROM name as the window makes it (the file's
+// name without its extension) and ".RAM".
 std::string BatteryPath(const std::string& ramDir, const std::string& rom) {
-    std::string name = std::filesystem::path(rom).filename().string();
-    if (name.size() > 4) name.resize(name.size() - 4);
-    return (std::filesystem::path(ramDir) / (name + ".RAM")).string();
+    return (std::filesystem::path(ramDir) / (SMS_RomName(rom) + ".RAM")).string();
 }
 
 // One frame's input: the twelve pad lines in the order the bus is written,

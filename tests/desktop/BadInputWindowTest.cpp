@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+#include "ArchiveFiles.h"
 #include "MainForm.h"
 
 namespace fs = std::filesystem;
@@ -197,6 +198,42 @@ TEST_F(BadInputWindowTest, BiosDumpOfTheWrongSizeIsNamedAndTheBuiltInImageRuns) 
     EXPECT_EQ(catcher.Texts[0].toStdString(),
               "The BIOS file " + dump + " is 100 bytes, not 8192. The built-in image is used instead.");
     EXPECT_TRUE(RunFrames(3));
+}
+
+// Archives the window cannot use are refused with the file and the reason,
+// as plain files are; the window stays usable, and a zipped game then runs
+// with its battery file named after the archive.
+TEST_F(BadInputWindowTest, RefusedArchiveShowsFileAndReasonAndAZippedGameRuns) {
+    const std::string image(32768, 0x11);
+    auto archive = [&](const std::string& name, TArchiveFormat format, const std::vector<TArchiveMember>& members) {
+        EXPECT_EQ(WriteTestArchive(dir / name, format, members), "") << name;
+        return (dir / name).string();
+    };
+    std::ofstream(dir / "plain.zip", std::ios::binary) << image;
+    const struct { std::string path; const char* reason; } cases[] = {
+        {(dir / "plain.zip").string(), "it is not a zip archive that can be read"},
+        {archive("two.zip", TArchiveFormat::Zip, {{"a.sms", image}, {"b.sms", image}}),
+         "it holds 2 cartridge images, \"a.sms\", \"b.sms\""},
+        {archive("secret.zip", TArchiveFormat::EncryptedZip, {{"secret.sms", image}}),
+         "its image \"secret.sms\" is encrypted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_TRUE(Open(Rom("handover")));
+        TMessageCatcher catcher;
+        EXPECT_FALSE(Open(QString::fromStdString(c.path)));
+        ASSERT_EQ(catcher.Texts.size(), 1);
+        const QString expected = QString::fromStdString("Cannot load the ROM file \"" + c.path + "\": " + c.reason);
+        EXPECT_TRUE(catcher.Texts[0].startsWith(expected)) << catcher.Texts[0].toStdString();
+        EXPECT_EQ(Machine().Ready, 0);
+    }
+    std::ifstream rom(Rom("battery").toStdString(), std::ios::binary);
+    const std::string battery{std::istreambuf_iterator<char>(rom), {}};
+    const std::string zipped = archive("My Game.zip", TArchiveFormat::Zip, {{"My Game.SMS", battery}});
+    ASSERT_TRUE(Open(QString::fromStdString(zipped)));
+    EXPECT_EQ(Machine().RamPath, (dir / "RAMs" / "My Game.RAM").string());
+    Machine().TargetFps = 0;
+    EXPECT_TRUE(WaitFor([&] { return counted_; }));
 }
 
 }  // namespace

@@ -419,7 +419,8 @@ TEST_F(MainFormTest, OpenRomStartsTheGameWithItsBatteryFileBesideTheProgram) {
 TEST_F(MainFormTest, RomNameLosesItsLastFourCharactersWhateverTheyAre) {
     EXPECT_EQ(TMainForm::RomName("/games/Game.sms"), "Game");
     EXPECT_EQ(TMainForm::RomName("/x/Demo12"), "De");
-    EXPECT_EQ(TMainForm::RomName("/x/abc"), "");
+    // A name that short stays whole: cut, it would leave every such game the one file ".RAM".
+    EXPECT_EQ(TMainForm::RomName("/x/abc"), "abc");
     EXPECT_EQ(TMainForm::RomName("relative.SMS"), "relative");
 
     // The same rule on a real open: a cartridge copied under a name without extension.
@@ -601,10 +602,11 @@ TEST_F(MainFormTest, RefusedFullScreenIsReportedAndTheWindowComesBack) {
 TEST_F(MainFormTest, OpenDialogMatchesRomFilesInAnyLetterCase) {
     QFileDialog& dialog = *Form().OpenDialog1;
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
-    EXPECT_EQ(dialog.nameFilters(), QStringList{"Sega Master System ROM File (*.SMS)"});
+    EXPECT_EQ(dialog.nameFilters(), (QStringList{"Master System cartridges (*.sms *.zip *.7z *.gz)",
+                                                 "Sega Master System ROM File (*.SMS)"}));
     const QString roms = dir_.path() + "/roms";
     QDir().mkpath(roms);
-    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt", "e.smsx"}) {
+    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt", "e.smsx", "f.ZIP", "g.7z", "h.sms.gz"}) {
         QFile file(roms + "/" + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
@@ -622,7 +624,7 @@ TEST_F(MainFormTest, OpenDialogMatchesRomFilesInAnyLetterCase) {
         if (model->flags(index) & Qt::ItemIsEnabled) shown << model->fileName(index);
     }
     shown.sort();
-    EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms"}));
+    EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms", "f.ZIP", "g.7z", "h.sms.gz"}));
     dialog.reject();
 }
 

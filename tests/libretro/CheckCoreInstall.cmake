@@ -13,7 +13,7 @@ foreach(file lib/libretro/tiravel_libretro.so lib/libretro/tiravel_libretro.info
     endif()
 endforeach()
 file(READ ${PREFIX}/lib/libretro/tiravel_libretro.info info)
-foreach(line "corename = \"Tiravel\"" "supported_extensions = \"sms|bin\"" "display_version = \"${VERSION}\""
+foreach(line "corename = \"Tiravel\"" "supported_extensions = \"sms|bin|zip|7z|gz\"" "display_version = \"${VERSION}\""
              "firmware0_path = \"tiravel/American.bin\"" "firmware1_path = \"tiravel/Japanese.bin\"")
     string(FIND "${info}" "${line}" at)
     if(at EQUAL -1)

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveFiles.h"
 #include "HeadlessRun.h"
 #include "LibretroHost.h"
 #include "ScriptedInput.h"
@@ -134,7 +135,7 @@ TEST(LibretroCore, DescribesItselfToTheFrontEnd) {
     host.get_system_info(&info);
     EXPECT_STREQ(info.library_name, "Tiravel");
     EXPECT_STREQ(info.library_version, TIRAVEL_VERSION);
-    EXPECT_STREQ(info.valid_extensions, "sms|bin");
+    EXPECT_STREQ(info.valid_extensions, "sms|bin|zip|7z|gz");
     EXPECT_TRUE(info.need_fullpath);
 
     ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM)) << host.LogText();
@@ -383,6 +384,29 @@ TEST(LibretroCore, RefusedRomsFailTheLoadWithTheDesktopsMessage) {
     ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM));
     host.RunFrame();
     EXPECT_EQ(host.PicturesThisFrame, 1);
+}
+
+// A cartridge in an archive is opened by the machine, as in the desktop
+// program and the runner: the zipped, 7z and gzipped demo run as the plain one.
+TEST(LibretroCore, CartridgesInArchivesRunAsThePlainFiles) {
+    TLibretroHost& host = Host();
+    auto run = [&](const std::string& rom) {
+        EXPECT_TRUE(host.Load(rom)) << host.LogText();
+        for (int frame = 0; frame < 120; ++frame) host.RunFrame();
+        return host.Picture;
+    };
+    const std::vector<uint32_t> plain = run(TIRAVEL_DEMO_ROM);
+    const std::string image = ReadAll(TIRAVEL_DEMO_ROM);
+    const struct {
+        const char* Name;
+        TArchiveFormat Format;
+    } cases[] = {{"demo.zip", TArchiveFormat::Zip}, {"demo.7z", TArchiveFormat::SevenZip}, {"demo.sms.gz", TArchiveFormat::Gzip}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const fs::path archive = Scratch() / c.Name;
+        ASSERT_EQ(WriteTestArchive(archive, c.Format, {{"Tiravel Demo.sms", image}}), "");
+        EXPECT_EQ(run(archive.string()), plain);
+    }
 }
 
 // The BIOS: a dump of 8192 bytes in <system>/tiravel/ replaces the open

@@ -64,6 +64,11 @@ void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path) {
     if (path == "missing.sms") throw Z80_RomError("missing.sms cannot be read");
     cpu.Rom[0] = 0xF3;
 }
+void Z80_LoadRomImage(T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, const std::string&,
+                      const std::string&) {
+    cpu.Rom[0] = size > 0 ? data[0] : 0;
+}
+int Z80_OpenRomFile(const std::string& path, uint64_t&) { throw Z80_RomError(path + " cannot be read"); }
 bool Z80_LoadBatteryRam(T_Z80_CPU_CORE&, const std::string&, std::string*) { return true; }
 bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
     ++CoreLog.Saves;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveFiles.h"
 #include "HeadlessRun.h"
 
 namespace fs = std::filesystem;
@@ -191,6 +192,81 @@ TEST_F(BadInputTest, BatteryFileProblemsAreReportedAndTheOldFileSurvives) {
         r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom));
         EXPECT_EQ(r.Status, 0) << size << "\n" << r.Err;
         EXPECT_EQ(fs::file_size(file), 32768u) << size;
+    }
+}
+
+// Cartridges in zip, 7z and gzip files run exactly as the plain image does,
+// whatever the letter case of the image's name; the battery file takes the
+// archive's name without its extensions.
+TEST_F(BadInputTest, ArchivedCartridgesRunAsThePlainImage) {
+    const std::string handover = ReadAll(Rom("handover"));
+    const THeadlessRun plain = Run("--frames 90 --hash " + Q(Rom("handover")));
+    ASSERT_EQ(plain.Status, 0) << plain.Err;
+    const struct { const char* file; TArchiveFormat format; std::vector<TArchiveMember> members; } cases[] = {
+        {"Handover.zip", TArchiveFormat::Zip, {{"handover.sms", handover}}},
+        {"Handover.7Z", TArchiveFormat::SevenZip, {{"HANDOVER.SMS", handover}}},
+        {"handover.sms.gz", TArchiveFormat::Gzip, {{"", handover}}},
+        {"Other.ZIP", TArchiveFormat::Zip,
+         {{"readme.txt", "notes"}, {"roms/handover.Bin", handover}, {"__MACOSX/roms/._handover.Bin", "attrs"}}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(WriteTestArchive(dir / c.file, c.format, c.members), "") << c.file;
+        const THeadlessRun r = Run("--frames 90 --hash " + Q((dir / c.file).string()));
+        EXPECT_EQ(r.Status, 0) << c.file << "\n" << r.Err;
+        EXPECT_EQ(r.Out, plain.Out) << c.file;
+    }
+    ASSERT_EQ(WriteTestArchive(dir / "Battery.7z", TArchiveFormat::SevenZip,
+                               {{"battery.sms", ReadAll(Rom("battery"))}}),
+              "");
+    const THeadlessRun r = Run("--frames 120 --ram-dir " + Q((dir / "rams").string()) + " " +
+                               Q((dir / "Battery.7z").string()));
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(fs::exists(dir / "rams" / "Battery.RAM"));
+}
+
+TEST_F(BadInputTest, ArchivesThatCannotBeRunAreNamedWithTheirReason) {
+    const std::string image(32768, 0x11);
+    auto archive = [&](const std::string& name, TArchiveFormat format, const std::vector<TArchiveMember>& members) {
+        EXPECT_EQ(WriteTestArchive(dir / name, format, members), "") << name;
+        return (dir / name).string();
+    };
+    // A zip cut short, and a file that only has an archive's name.
+    const std::string good = ReadAll(archive("good.zip", TArchiveFormat::Zip, {{"a.sms", image}}));
+    std::ofstream(dir / "cut.zip", std::ios::binary) << good.substr(0, good.size() / 2);
+    std::ofstream(dir / "plain.gz", std::ios::binary) << image;
+    std::ofstream(dir / "plain.7z", std::ios::binary) << image;
+    fs::create_directory(dir / "folder.zip");
+    const struct { std::string path; std::string reason; } cases[] = {
+        {(dir / "cut.zip").string(), "it is not a zip archive that can be read ("},
+        {(dir / "plain.gz").string(), "it is not a gzip file that can be read (it does not begin as gzip data does)"},
+        {(dir / "plain.7z").string(), "it is not a 7z archive that can be read ("},
+        {(dir / "folder.zip").string(), "it is a folder, not a file"},
+        {archive("empty.zip", TArchiveFormat::Zip, {}), "it holds no cartridge image (a .sms or .bin file): it is empty"},
+        {archive("docs.7z", TArchiveFormat::SevenZip, {{"readme.txt", "x"}, {"b.gg", image}}),
+         "it holds no cartridge image (a .sms or .bin file), only \"readme.txt\", \"b.gg\""},
+        {archive("two.zip", TArchiveFormat::Zip, {{"a.sms", image}, {"notes", ""}, {"B.BIN", image}}),
+         "it holds 2 cartridge images, \"a.sms\", \"B.BIN\", and only an archive with one can be loaded"},
+        {archive("big.zip", TArchiveFormat::Zip, {{"big.sms", std::string(1048576 + 1024, 0)}}),
+         "its image \"big.sms\" is larger than the 1 MB (1048576 bytes) a cartridge can hold (it unpacks to 1049600 "
+         "bytes)"},
+        {archive("huge.sms.gz", TArchiveFormat::Gzip, {{"", std::string(64 << 20, 0)}}),
+         "its image \"huge.sms\" is larger than the 1 MB (1048576 bytes) a cartridge can hold (it unpacks to more "
+         "than 1049088 bytes)"},
+        {archive("manual.7z", TArchiveFormat::SevenZip, {{"manual.pdf", std::string(65 << 20, 0)}, {"a.sms", image}}),
+         "its other files would have to be unpacked to look through it, more than 64 MB (67108864 bytes)"},
+        {archive("secret.zip", TArchiveFormat::EncryptedZip, {{"secret.sms", image}}),
+         "its image \"secret.sms\" is encrypted, and encrypted images cannot be read"},
+        // A control character in a member's name is shown as '?'.
+        {archive("short.zip", TArchiveFormat::Zip, {{"dir/sh\x1b\nort.sms", std::string(100, 1)}}),
+         "\"" + (dir / "short.zip").string() +
+             "\" (the image \"dir/sh??ort.sms\" inside it): it is only 100 bytes long, too short"},
+    };
+    for (const auto& c : cases) {
+        const THeadlessRun r = Run("--frames 1 " + Q(c.path));
+        EXPECT_EQ(r.Status, 1) << c.path << "\n" << r.Err;
+        const std::string expected = c.reason.front() == '"' ? "Cannot load the ROM file " + c.reason
+                                                             : "Cannot load the ROM file \"" + c.path + "\": " + c.reason;
+        EXPECT_NE(r.Err.find(expected), std::string::npos) << r.Err;
     }
 }
 

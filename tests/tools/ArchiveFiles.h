@@ -1,0 +1,67 @@
+// Archives made by the tests themselves, through libarchive's writer: zip,
+// 7z and gzip files of test cartridges, encrypted ones, and damaged ones cut
+// from good ones. Nothing is taken from outside the repository.
+#pragma once
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct TArchiveMember {
+    std::string Name;
+    std::string Data;
+};
+
+enum class TArchiveFormat { Zip, SevenZip, Gzip, EncryptedZip };
+
+// Writes `members` into a new archive at `path`; a gzip file takes only the
+// first member's bytes. Returns libarchive's complaint, or "" on success.
+inline std::string WriteTestArchive(const std::filesystem::path& path, TArchiveFormat format,
+                                    const std::vector<TArchiveMember>& members) {
+    archive* a = archive_write_new();
+    switch (format) {
+        case TArchiveFormat::Zip: archive_write_set_format_zip(a); break;
+        // The fastest compression: the tests' large members are zeros.
+        case TArchiveFormat::SevenZip:
+            archive_write_set_format_7zip(a);
+            archive_write_set_options(a, "7zip:compression-level=1");
+            break;
+        case TArchiveFormat::Gzip:
+            archive_write_set_format_raw(a);
+            archive_write_add_filter_gzip(a);
+            archive_write_set_options(a, "gzip:compression-level=1");
+            break;
+        case TArchiveFormat::EncryptedZip:
+            archive_write_set_format_zip(a);
+            archive_write_set_options(a, "zip:encryption=zipcrypt");
+            archive_write_set_passphrase(a, "tiravel");
+            break;
+    }
+    std::string error;
+    auto check = [&](int r) {
+        if (r < ARCHIVE_WARN && error.empty()) {
+            const char* why = archive_error_string(a);
+            error = why != nullptr ? why : "libarchive failed";
+        }
+    };
+    check(archive_write_open_filename(a, path.c_str()));
+    for (const TArchiveMember& member : members) {
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, member.Name.c_str());
+        archive_entry_set_filetype(entry, AE_IFREG);
+        archive_entry_set_perm(entry, 0644);
+        archive_entry_set_size(entry, static_cast<la_int64_t>(member.Data.size()));
+        check(archive_write_header(a, entry));
+        if (!member.Data.empty() &&
+            archive_write_data(a, member.Data.data(), member.Data.size()) != static_cast<la_ssize_t>(member.Data.size()))
+            check(ARCHIVE_FATAL);
+        archive_entry_free(entry);
+        if (format == TArchiveFormat::Gzip) break;
+    }
+    check(archive_write_close(a));
+    archive_write_free(a);
+    return error;
+}
