@@ -174,6 +174,7 @@ void TMainForm::FitWindow() {
     // The layout has placed the control now; what it lacks, the window gets.
     if (layout() != nullptr) layout()->activate();
     if (DXDraw1->size() != picture) resize(size() + (picture - DXDraw1->size()));
+    CentreOnScreen();
 }
 
 void TMainForm::mSharpClick() {
