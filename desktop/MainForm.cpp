@@ -69,6 +69,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     DXDraw1->setObjectName("DXDraw1");
     DXDraw1->setFocusPolicy(Qt::StrongFocus);
     setCentralWidget(DXDraw1);
+    // A ROM file dropped on the window opens as "Load Game (ROM)" does.
+    setAcceptDrops(true);
     Display = std::make_unique<TQtDisplay>(*DXDraw1);
     connect(DXDraw1, &TDisplayControl::Clicked, this, [this] { DXDraw1Click(); });
 
@@ -174,6 +176,7 @@ void TMainForm::BuildMenus() {
     Group({"mBIOSBr", "mBIOSJap"}, "mBIOSBr");
     AddSeparator(file, "N5");
     AddItem(file, "mSair", "Exit", &TMainForm::mSairClick);
+    BuildRecentMenu(file);
 
     QMenu* video = AddMenu(MainMenu1, nullptr, "mVideo", "Graphics");
     video->menuAction()->setEnabled(false);
@@ -200,6 +203,7 @@ void TMainForm::BuildMenus() {
     AddItem(vdpStatus, "mVDPSOn", "Show", &TMainForm::mVDPSOnClick);
     AddItem(vdpStatus, "mVDPSOff", "Hide", &TMainForm::mVDPSOffClick);
     Group({"mVDPSOn", "mVDPSOff"}, "mVDPSOff");
+    BuildWindowSizeMenu(video);
 
     QMenu* sound = AddMenu(MainMenu1, nullptr, "mSom", "Sound");
     sound->menuAction()->setEnabled(false);
@@ -459,7 +463,7 @@ void TMainForm::mArquivoClick() { SMS->StopEmulation(); }
 
 void TMainForm::mAbrirClick() {
     DXSound1.Stop();
-    const QString file = ChooseRomFile ? ChooseRomFile(ExecutableDirectory) : QString();
+    const QString file = ChooseRomFile ? ChooseRomFile(GameFolder()) : QString();
     if (file.isEmpty()) return;
     OpenRomFile(file);
 }
@@ -480,6 +484,7 @@ bool TMainForm::OpenRomFile(const QString& path) {
         return false;
     }
     SetCartridge(path);
+    RememberGame(path);
     SMS->SetRamPath(FileName(RamFolder(ExecutableDirectory) + "/" + RomName(path) + ".RAM"));
     SMS->SetPriority(TThreadPriority::BelowNormal);
     if (std::string error; !Z80_LoadBatteryRam(*SMS->Cpu, SMS->RamPath, &error)) ReportLater(error);
@@ -578,7 +583,7 @@ void TMainForm::ShowWindowed() {
     if (isFullScreen()) showNormal();
     MainMenu1->show();
     Check("mJanela");
-    FitOuterSize();
+    FitWindow();
     if (visible) show();
 }
 
@@ -722,6 +727,7 @@ void TMainForm::ForgetHistory() {
 
 // The hand-over of every frame, after its sound and before its picture.
 void TMainForm::FrameDone(TSMS& machine) {
+    ConveniencesFrame(machine);
     if (pendingState_ != TStateCommand::None) {
         RunStateCommand(std::exchange(pendingState_, TStateCommand::None));
         return;

@@ -31,6 +31,8 @@
 
 class QAction;
 class QActionGroup;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileDialog;
 class QMenu;
 class QMenuBar;
@@ -148,7 +150,31 @@ public:
     void Sobre1Click();
     void DXDraw1Click();
 
+    // Finding and opening games, picture sizes, fast forward and screenshots
+    // (MainFormConveniences.cpp). The games opened last,
+    // newest first, kept in the user's settings; a dropped file or a recent
+    // game opens as "Load Game (ROM)" does.
+    static constexpr int RecentGamesMax = 10;
+    QStringList RecentGames() const;
+    // The folder the open dialog starts in: the last game's, else the program's.
+    QString GameFolder() const;
+    void mRecentClick(const QString& path);
+    // The picture at a whole multiple of 256 x 192 in the window (1 to 4,
+    // the window fitted around it), or 0: stretched to the window.
+    int WindowScale() const { return windowScale_; }
+    void SetWindowScale(int scale);
+    template <int N>
+    void mSizeClick() { SetWindowScale(N); }
+    void mSharpClick();
+    // Screenshots/<ROM name>-<date>-<time>.png, by the battery files' folder rule.
+    static QString ScreenshotFolder(const QString& exeDir);
+    // F12: the current frame as a PNG of 256 x 192, written at a safe point.
+    void RequestScreenshot();
+    QString LastScreenshot() const { return lastScreenshot_; }
+
 protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -187,6 +213,18 @@ private:
     void FrameDone(TSMS& machine);
     void ForgetHistory();
     void SetCartridge(const QString& romPath);
+    void BuildRecentMenu(QMenu* file);
+    void BuildWindowSizeMenu(QMenu* video);
+    void RememberGame(const QString& path);
+    void SetRecentGames(const QStringList& games);
+    void RefreshRecentMenu();
+    void FitWindow();
+    void TakeScreenshot();
+    void ConveniencesFrame(TSMS& machine);
+    QMenu* recentMenu_ = nullptr;
+    int windowScale_ = 0;
+    bool screenshotPending_ = false;
+    QString lastScreenshot_;
     QHash<QString, QAction*> items_;
     QHash<QString, QMenu*> menus_;
     QStringList itemOrder_;

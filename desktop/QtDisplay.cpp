@@ -7,6 +7,7 @@
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QWindow>
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -40,9 +41,19 @@ void TDisplayControl::SetKeepAspect(bool keep) {
     update();
 }
 
+void TDisplayControl::SetWholeMultiples(bool whole) {
+    wholeMultiples_ = whole;
+    update();
+}
+
 QRect TDisplayControl::PictureRect() const {
     if (!keepAspect_ || picture_.isNull()) return rect();
     QSize size = picture_.size().scaled(this->size(), Qt::KeepAspectRatio);
+    if (wholeMultiples_) {
+        // A control smaller than the picture still shows it whole, scaled down.
+        const int scale = std::min(width() / picture_.width(), height() / picture_.height());
+        if (scale >= 1) size = picture_.size() * scale;
+    }
     return QRect((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(), size.height());
 }
 

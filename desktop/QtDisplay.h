@@ -26,6 +26,11 @@ public:
     // Keep the aspect ratio with black bars (full screen) or stretch.
     void SetKeepAspect(bool keep);
     bool KeepAspect() const { return keepAspect_; }
+    // With the aspect kept: the picture at the largest whole multiple of its
+    // size that fits (every console pixel the same number of screen pixels),
+    // rather than the largest size that fits.
+    void SetWholeMultiples(bool whole);
+    bool WholeMultiples() const { return wholeMultiples_; }
     // Where the picture lands inside the control.
     QRect PictureRect() const;
     // Pictures shown so far (a test watches the display updating).
@@ -43,6 +48,7 @@ private:
 
     QImage picture_;
     bool keepAspect_ = false;
+    bool wholeMultiples_ = false;
     uint64_t flips_ = 0;
     // The picture scaled to the control, where the back buffer is no image.
     QImage scaled_;

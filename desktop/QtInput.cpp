@@ -49,9 +49,13 @@ bool TQtKeyboard::eventFilter(QObject* watched, QEvent* event) {
         QWidget* widget = qobject_cast<QWidget*>(watched);
         if (!window_ || widget == nullptr || widget->window() != window_) break;
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->isAutoRepeat()) break;
+        // Tab is a key of the window (fast forward), not a step of the focus
+        // from widget to widget: the event stops here, after it is counted.
+        const bool tab = key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier;
+        if (key->isAutoRepeat()) return tab;
         const TKeyCode code = KeyCodeOf(*key);
         if (code != 0 && code < down_.size()) down_.set(code, event->type() == QEvent::KeyPress);
+        if (tab) return true;
         break;
     }
     case QEvent::WindowDeactivate:

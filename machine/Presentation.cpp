@@ -63,8 +63,20 @@ void TSMS::PresentFrame() {
     PresentInput();
     PresentSound();
     if (OnFrameDone) OnFrameDone(*this);
-    PresentPicture();
-    PaceFrame();
+    if (FastForward == 1) {
+        // As fast as the host allows: the frames between two pictures are
+        // not shown, and no frame waits. The pacing starts again from the
+        // last frame, so normal play resumes without catching up.
+        if (PictureDue())
+            PresentPicture();
+        else
+            FrameStream.Position = FrameStream.Size;
+        PerfNow = Timers.QueryPerformanceCounter();
+        PerfLastFrame = PerfNow;
+    } else {
+        PresentPicture();
+        PaceFrame();
+    }
     if (OnPresentFrame) OnPresentFrame(*this);
 }
 
@@ -91,6 +103,25 @@ void TSMS::PresentSound() {
     PSG_RenderFrame(*Psg, block);
     // 128 is the unsigned samples' silent level.
     if (SoundMuted == 1) std::memset(block.Samples, 128, sizeof block.Samples);
+
+    // Fast forward: the frames' sound would come far faster than the card
+    // plays it, so the ring is halted (the card then plays silence) and
+    // nothing is queued. Afterwards the ring starts again as after a new
+    // start: empty, written from its first block, and played once the
+    // queue holds its usual latency, so no stale block and no half-filled
+    // queue reaches the card.
+    if (FastForward == 1) {
+        if (!soundHalted_) SoundBuffer.Stop();
+        soundHalted_ = true;
+        return;
+    }
+    if (soundHalted_) {
+        soundHalted_ = false;
+        SoundBuffer.Stop();
+        SoundBuffer.SetCurrentPosition(0);
+        WritePos = 0;
+        PlayPos = 0;
+    }
 
     // WritePos is always a multiple of the block size and the ring holds
     // exactly 8 blocks, so the first region is the whole block; the second is
@@ -216,6 +247,15 @@ void TSMS::DrawVdpStatus(TCanvas& canvas) {
     // Drawn frames per second.
     const uint32_t skip = Frameskip.load(std::memory_order_relaxed);
     canvas.TextOut(153, 130, Line("Frames p/ Sc: ", MeasuredFps.load(std::memory_order_relaxed) / (skip + 1)));
+}
+
+// Fast forward shows at most 60 pictures a second.
+bool TSMS::PictureDue() {
+    const int64_t now = Timers.QueryPerformanceCounter();
+    if (pictureShown_ && now >= lastPicture_ && now - lastPicture_ < PerfFrequency / 60) return false;
+    pictureShown_ = true;
+    lastPicture_ = now;
+    return true;
 }
 
 void TSMS::PaceFrame() {

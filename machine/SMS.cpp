@@ -120,6 +120,8 @@ void TSMS::SetVdpOverlay(uint8_t on) { ShowVdpStatus = on; }
 
 void TSMS::SetPsgOverlay(uint8_t on) { ShowPsgStatus = on; }
 
+void TSMS::SetFastForward(uint8_t on) { FastForward = on; }
+
 void TSMS::RunFrame() {
     // The counter is decremented before the frame and reloaded only after a
     // drawn one, so a new setting takes effect after the next drawn frame.

@@ -62,6 +62,7 @@ public:
     void SetFullScreen(uint8_t on);
     void SetVdpOverlay(uint8_t on);
     void SetPsgOverlay(uint8_t on);
+    void SetFastForward(uint8_t on);
 
     // One frame's work without the thread: the frameskip counter, the 262
     // lines and the export into FrameStream. Execute calls it; the headless
@@ -143,6 +144,12 @@ public:
     // While set, each hand-over queues silence instead of the frame's sound
     // (the rewind plays no sound). Main thread only.
     uint8_t SoundMuted = 0;
+    // While set, the machine runs as fast as the host allows: no pacing, no
+    // sound (the ring is halted and restarts empty when it ends, as at a new
+    // start), and a picture only once 1/60 s has passed since the last one
+    // shown. Written by the window thread between frames, like the other
+    // settings; read by the presentation step.
+    uint8_t FastForward = 0;
     std::string Message;
     uint32_t MessageStart = 0;  // timeGetTime when it appeared
     std::atomic<uint8_t> Frameskip{0};  // written by the main thread while the machine runs
@@ -164,12 +171,17 @@ private:
     void DrawMessage(TCanvas& canvas, const std::string& text);
     void DrawPicture();
     void PaceFrame();
+    bool PictureDue();
     void Report(const std::string& message);
     void StopAfterFault();
     static void PresentOnMainThread(void* self);
     static void StopAfterFaultOnMainThread(void* self);
 
     bool intervalOpen_ = false;
+    // Fast forward: the ring was halted for it; when the last picture was shown.
+    bool soundHalted_ = false;
+    bool pictureShown_ = false;
+    int64_t lastPicture_ = 0;
     uint32_t intervalStart_ = 0;
     std::string fault_;
 };

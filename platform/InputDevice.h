@@ -22,6 +22,7 @@ constexpr int INPUT_JOYSTICK_BUTTONS = 32;
 // Virtual-key codes used by the default bindings.
 namespace VK {
 constexpr TKeyCode Back = 0x08;  // Backspace
+constexpr TKeyCode Tab = 0x09;
 constexpr TKeyCode Return = 0x0D;
 constexpr TKeyCode Escape = 0x1B;
 constexpr TKeyCode Left = 0x25;

@@ -7,6 +7,8 @@
 //   desktop_load ROM [SECONDS [no-rewind]]   (no-rewind: "State" > "Rewind" off)
 #include <QAction>
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,9 @@ int main(int argc, char** argv) {
     }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
     QApplication app(argc, argv);
+    // The measured game does not join the user's recent games.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     TMainForm form;
     form.show();
     if (!form.OpenRomFile(QString::fromLocal8Bit(argv[1]))) return 1;

@@ -16,7 +16,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +83,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         setenv("XDG_DATA_HOME", (dir_.path() + "/xdg").toLocal8Bit().constData(), 1);
+        // Each test starts with no recent games.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path() + "/config");
         form_ = std::make_unique<TMainForm>();
         form_->ExecutableDirectory = dir_.path();
         form_->QuitApplication = [this] { ++quits_; };
@@ -144,6 +152,8 @@ const TMenuEntry kMenuTree[] = {
     {"mBIOSJap", "Japanese", 2, false, false},
     {"N5", "-", 1, false, false},
     {"mSair", "Exit", 1, false, false},
+    {"NRecent", "-", 1, false, false},
+    {"mRecent", "Recent Games", 1, false, true},
     {"mVideo", "Graphics", 0, false, true},
     {"mFrameskip", "Frameskip", 1, false, false},
     {"mFrame75", "75% Frameskip", 2, false, false},
@@ -162,6 +172,14 @@ const TMenuEntry kMenuTree[] = {
     {"mVDPS", "VDP Status", 1, false, false},
     {"mVDPSOn", "Show", 2, false, false},
     {"mVDPSOff", "Hide", 2, true, false},
+    {"NWindowSize", "-", 1, false, false},
+    {"mWindowSize", "Window Size", 1, false, false},
+    {"mSizeStretched", "Stretched", 2, true, false},
+    {"mSize1", "1x", 2, false, false},
+    {"mSize2", "2x", 2, false, false},
+    {"mSize3", "3x", 2, false, false},
+    {"mSize4", "4x", 2, false, false},
+    {"mSharp", "Sharp scaling", 1, false, false},
     {"mSom", "Sound", 0, false, true},
     {"mMixer", "General Output (Mixer)", 1, false, false},
     {"mMixerOn", "ON", 2, true, false},
@@ -877,4 +895,148 @@ TEST(AboutBoxTest, ShowsTheProgramNameVersionAndNotice) {
     EXPECT_TRUE(box.OKButton->isDefault());
     QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key_Return); });
     EXPECT_EQ(box.exec(), QDialog::Accepted);
+}
+
+// ---------------------------------------------------------------- conveniences
+
+namespace {
+
+// Drags `paths` over the window and drops them when the drag is accepted.
+bool DropOn(TMainForm& form, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls.append(QUrl::fromLocalFile(path));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+// A dropped file opens as "Load Game (ROM)" does, with the same messages.
+TEST_F(MainFormTest, ADroppedFileOpensAsLoadGameDoes) {
+    EXPECT_FALSE(DropOn(Form(), {Rom("speed"), Rom("handover")})) << "one file only";
+    ASSERT_TRUE(DropOn(Form(), {Rom("speed")}));
+    ASSERT_TRUE(WaitFor([&] { return Machine().Ready == 1 && Machine().Stopped == 0; }));
+    EXPECT_EQ(Machine().RamPath, (dir_.path() + "/RAMs/speed.RAM").toStdString());
+
+    const QString empty = dir_.path() + "/empty.sms";
+    QFile(empty).open(QIODevice::WriteOnly);
+    TMessageCatcher catcher;
+    ASSERT_TRUE(DropOn(Form(), {empty}));
+    ASSERT_TRUE(WaitFor([&] { return !catcher.Texts.isEmpty(); }, 5000));
+    EXPECT_EQ(catcher.Texts[0], "Cannot load the ROM file \"" + empty + "\": the file is empty.");
+}
+
+// The ten games opened last, newest first; the open dialog starts in the
+// last game's folder; a game that has gone is taken off with a message.
+TEST_F(MainFormTest, RecentGamesAreTheLastTenOpenedAndAMissingOneIsRemoved) {
+    const QString games = dir_.path() + "/games";
+    ASSERT_TRUE(QDir().mkpath(games));
+    EXPECT_EQ(Form().GameFolder(), dir_.path()) << "the program's folder the first time";
+    QStringList paths;
+    for (int i = 0; i < 12; ++i) {
+        paths.append(games + "/game" + QString::number(i) + ".sms");
+        ASSERT_TRUE(QFile::copy(Rom("speed"), paths.back()));
+        ASSERT_TRUE(Form().OpenRomFile(paths.back()));
+    }
+    ASSERT_TRUE(Open(paths[4]));  // again: to the top, once
+    const QStringList expected{paths[4], paths[11], paths[10], paths[9], paths[8],
+                               paths[7], paths[6],  paths[5],  paths[3], paths[2]};
+    EXPECT_EQ(Form().RecentGames(), expected);
+    QStringList shown;
+    for (QAction* action : Form().Menu("mRecent")->actions()) shown.append(action->text());
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(Form().GameFolder(), games);
+
+    Form().mArquivoClick();
+    ASSERT_TRUE(QFile::remove(paths[11]));
+    TMessageCatcher catcher;
+    Form().Menu("mRecent")->actions()[1]->trigger();
+    ASSERT_EQ(catcher.Texts.size(), 1);
+    EXPECT_EQ(catcher.Texts[0], "The game \"" + paths[11] + "\" is no longer there; it was removed from \"Recent Games\".");
+    EXPECT_EQ(Form().RecentGames().size(), 9);
+    EXPECT_EQ(Form().Menu("mRecent")->actions().size(), 9);
+    Form().Menu("mRecent")->actions()[1]->trigger();  // paths[10]: it runs
+    EXPECT_EQ(Machine().Stopped, 0);
+    EXPECT_EQ(Form().RecentGames().front(), paths[10]);
+}
+
+// 1x to 4x: the picture control exactly that multiple of 256 x 192 with the
+// window fitted around it, kept through full screen, where "Sharp scaling"
+// takes the largest whole multiple on black bars; "Stretched" is 522 x 440.
+TEST_F(MainFormTest, WindowSizesAreWholeMultiplesOfThePicture) {
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    Form().mBiosClick();
+    ASSERT_TRUE(RunFrames(2));
+    for (int scale : {1, 2, 4, 3}) {
+        Form().mVideoClick();
+        Item(("mSize" + std::to_string(scale)).c_str())->trigger();
+        const QSize picture = QSize(256, 192) * scale;
+        EXPECT_EQ(Form().DXDraw1->size(), picture) << scale;
+        EXPECT_EQ(Form().size(), picture + QSize(0, Form().MainMenu1->height())) << scale;
+        EXPECT_EQ(Machine().Stopped, 0) << "resumed";
+    }
+    Form().mVideoClick();
+    Item("mSharp")->trigger();
+    Form().mCheiaClick();
+    ASSERT_TRUE(RunFrames(2));
+    const QSize screen = Form().screen()->geometry().size();  // 800 x 800 offscreen
+    ASSERT_TRUE(WaitFor([&] { return Form().DXDraw1->size() == screen; }, 3000));
+    const QSize sharp = QSize(256, 192) * std::min(screen.width() / 256, screen.height() / 192);
+    EXPECT_EQ(Form().DXDraw1->PictureRect(), QRect(QPoint(screen.width() - sharp.width(), screen.height() - sharp.height()) / 2, sharp));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_Escape);
+    EXPECT_EQ(Form().DXDraw1->size(), QSize(768, 576));
+
+    Form().mVideoClick();
+    Item("mSizeStretched")->trigger();
+    EXPECT_TRUE(WaitFor([&] { return Form().frameGeometry().size() == QSize(522, 440); }, 3000));
+}
+
+// Held Tab stays with the window (the focus does not move) and runs the
+// game unpaced with at most 60 pictures a second.
+TEST_F(StateMenuTest, HeldTabFastForwardsWithManyFramesPerPicture) {
+    ShowActive();
+    ASSERT_TRUE(StartCounting());
+    Machine().TargetFps = 60;
+    QTest::keyPress(Form().DXDraw1, Qt::Key_Tab);
+    EXPECT_TRUE(Form().DXDraw1->hasFocus());
+    ASSERT_TRUE(WaitFor([&] { return Machine().FastForward == 1; }));
+    const int frames = frames_;
+    const uint64_t flips = Form().DXDraw1->Flips();
+    ASSERT_TRUE(WaitFor([&] { return frames_ >= frames + 600; }, 20000));
+    EXPECT_GT(600u, 4 * (Form().DXDraw1->Flips() - flips));
+    QTest::keyRelease(Form().DXDraw1, Qt::Key_Tab);
+    EXPECT_TRUE(WaitFor([&] { return Machine().FastForward == 0; }));
+}
+
+// F12 writes the frame as the console made it, 256 x 192, without the
+// overlays, into Screenshots/<ROM name>-<date>-<time>.png, never over another.
+TEST_F(StateMenuTest, F12WritesTheFrameAsAPng) {
+    ShowActive();
+    ASSERT_TRUE(StartCounting());
+    Form().mVideoClick();
+    Item("mVDPSOn")->trigger();
+    Form().DXDraw1Click();
+    QTest::keyClick(Form().DXDraw1, Qt::Key_F12);
+    ASSERT_TRUE(WaitFor([&] { return !Form().LastScreenshot().isEmpty(); }));
+    EXPECT_EQ(Machine().ShownMessage(), "Screenshot saved");
+    const QString first = Form().LastScreenshot();
+
+    Form().mVideoClick();  // stopped: the frame stays for the comparison
+    Form().RequestScreenshot();
+    const QString path = Form().LastScreenshot();
+    EXPECT_NE(path, first);
+    EXPECT_TRUE(QRegularExpression("/Screenshots/speed-\\d{4}-\\d\\d-\\d\\d-\\d{6}(-2)?\\.png$").match(path).hasMatch())
+        << path.toStdString();
+    QImage frame;
+    ASSERT_TRUE(frame.loadFromData(Machine().FrameStream.Data, int(Machine().FrameStream.Size), "BMP"));
+    const QImage shot(path);
+    ASSERT_EQ(shot.size(), QSize(256, 192));
+    EXPECT_EQ(shot.convertToFormat(QImage::Format_RGB32), frame.convertToFormat(QImage::Format_RGB32));
 }

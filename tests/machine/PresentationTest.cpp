@@ -367,3 +367,48 @@ TEST_F(OverlayTextTest, FramesPerSecondAreTheCountedOnesDividedByTheFramesEachDr
 }
 
 }  // namespace
+
+// Held fast forward: no frame waits, no sound is queued and the card is
+// halted, and a picture is shown only once a sixtieth of a second has
+// passed. Released, the ring starts again empty from its first block and
+// plays once it holds the usual latency, and the pacing is back.
+TEST_F(OverlayTextTest, FastForwardRunsUnpacedSilentWithSixtyPicturesASecondAndRestartsTheRing) {
+    timers.Frequency = 6000000;  // 100000 ticks a frame
+    timers.YieldTicks = 100;
+    machine.PerfFrequency = timers.Frequency;
+    for (int frame = 0; frame < 10; ++frame) machine.PresentFrame();
+    ASSERT_TRUE(sound.GetStatus());
+
+    machine.SetFastForward(1);
+    const uint32_t waits = timers.Sleeps + timers.Yields;
+    const int flips = display.Flips;
+    const uint32_t writePos = machine.WritePos;
+    // 120 frames, one emulated every millisecond: 0.12 s, so 8 pictures at most.
+    for (int frame = 0; frame < 120; ++frame) {
+        timers.Ticks += timers.Frequency / 1000;
+        machine.PresentFrame();
+    }
+    EXPECT_EQ(timers.Sleeps + timers.Yields, waits) << "no frame waits";
+    const int shown = display.Flips - flips;
+    EXPECT_GE(shown, 6);
+    EXPECT_LE(shown, 8);
+    EXPECT_GT(120 / shown, 4) << "more than 4 frames per picture";
+    EXPECT_FALSE(sound.GetStatus()) << "the card is halted";
+    EXPECT_EQ(machine.WritePos, writePos) << "nothing queued";
+
+    machine.SetFastForward(0);
+    sound.Repositions.clear();
+    const uint32_t plays = sound.Plays;
+    std::vector<uint32_t> latencies;
+    for (int frame = 0; frame < 7; ++frame) {
+        EXPECT_FALSE(sound.GetStatus()) << "frame " << frame;
+        machine.PresentFrame();
+        latencies.push_back(machine.Latency);
+    }
+    EXPECT_EQ(sound.Repositions, (std::vector<uint32_t>{0})) << "the ring restarts at its first block";
+    EXPECT_EQ(latencies, (std::vector<uint32_t>{735, 1470, 2205, 2940, 3675, 4410, 5145}));
+    EXPECT_TRUE(sound.GetStatus());
+    EXPECT_EQ(sound.Plays, plays + 1);
+    EXPECT_GT(timers.Sleeps + timers.Yields, waits) << "paced again";
+    EXPECT_EQ(display.Flips - flips, shown + 7) << "every frame shown again";
+}

@@ -1,0 +1,232 @@
+// TMainForm: what players reach for beyond the console itself. Recent games
+// and dropped files, the window's whole-multiple sizes and sharp full-screen
+// scaling, fast forward on held Tab, and screenshots on F12.
+#include "MainForm.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDateTime>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QImage>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <string>
+#include <utility>
+
+namespace {
+
+// The user's settings file (~/.config/Tiravel/Tiravel.conf), named here so
+// that it does not depend on the application's names being set.
+class TSettings : public QSettings {
+public:
+    TSettings() : QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tiravel", "Tiravel") {}
+};
+
+constexpr const char* kRecentKey = "RecentGames";
+constexpr const char* kFolderKey = "LastGameFolder";
+
+// The console's picture.
+constexpr int kPictureWidth = 256;
+constexpr int kPictureHeight = 192;
+
+// One local file, as a file manager drags it; "" for anything else.
+QString DroppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return QString();
+    const QUrl url = data->urls().front();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- games
+
+void TMainForm::BuildRecentMenu(QMenu* file) {
+    AddSeparator(file, "NRecent");
+    recentMenu_ = AddMenu(nullptr, file, "mRecent", "Recent Games");
+    RefreshRecentMenu();
+}
+
+QStringList TMainForm::RecentGames() const { return TSettings().value(kRecentKey).toStringList(); }
+
+void TMainForm::SetRecentGames(const QStringList& games) {
+    TSettings().setValue(kRecentKey, games);
+    RefreshRecentMenu();
+}
+
+QString TMainForm::GameFolder() const {
+    const QString folder = TSettings().value(kFolderKey).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : ExecutableDirectory;
+}
+
+// A game that opened goes to the top of the list, once.
+void TMainForm::RememberGame(const QString& path) {
+    const QFileInfo file(path);
+    const QString absolute = file.absoluteFilePath();
+    QStringList games = RecentGames();
+    games.removeAll(absolute);
+    games.prepend(absolute);
+    while (games.size() > RecentGamesMax) games.removeLast();
+    TSettings().setValue(kFolderKey, file.absolutePath());
+    SetRecentGames(games);
+}
+
+// The items are the files' paths; an empty list leaves the submenu disabled.
+void TMainForm::RefreshRecentMenu() {
+    if (recentMenu_ == nullptr) return;
+    // The item being triggered may be the one replaced: it goes once its
+    // signal has returned.
+    for (QAction* action : recentMenu_->actions()) {
+        recentMenu_->removeAction(action);
+        action->deleteLater();
+    }
+    const QStringList games = RecentGames();
+    for (int i = 0; i < games.size(); ++i) {
+        const QString path = games[i];
+        auto* action = new QAction(QString(path).replace('&', "&&"), recentMenu_);
+        recentMenu_->addAction(action);
+        action->setObjectName("mRecent" + QString::number(i + 1));
+        connect(action, &QAction::triggered, this, [this, path] { mRecentClick(path); });
+    }
+    recentMenu_->menuAction()->setEnabled(!games.isEmpty());
+}
+
+void TMainForm::mRecentClick(const QString& path) {
+    DXSound1.Stop();
+    const QFileInfo file(path);
+    if (!file.exists() && !file.isSymLink()) {
+        QStringList games = RecentGames();
+        games.removeAll(path);
+        SetRecentGames(games);
+        ShowMessage("The game \"" + path + "\" is no longer there; it was removed from \"Recent Games\".");
+        return;
+    }
+    OpenRomFile(path);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Opened from the event loop once the drop has ended: a message box must
+    // not keep the program that dragged the file waiting.
+    QTimer::singleShot(0, this, [this, path] {
+        DXSound1.Stop();
+        OpenRomFile(path);
+    });
+}
+
+// ---------------------------------------------------------------- picture
+
+void TMainForm::BuildWindowSizeMenu(QMenu* video) {
+    AddSeparator(video, "NWindowSize");
+    QMenu* sizes = AddMenu(nullptr, video, "mWindowSize", "Window Size");
+    AddItem(sizes, "mSizeStretched", "Stretched", &TMainForm::mSizeClick<0>);
+    AddItem(sizes, "mSize1", "1x", &TMainForm::mSizeClick<1>);
+    AddItem(sizes, "mSize2", "2x", &TMainForm::mSizeClick<2>);
+    AddItem(sizes, "mSize3", "3x", &TMainForm::mSizeClick<3>);
+    AddItem(sizes, "mSize4", "4x", &TMainForm::mSizeClick<4>);
+    Group({"mSizeStretched", "mSize1", "mSize2", "mSize3", "mSize4"}, "mSizeStretched");
+    AddItem(video, "mSharp", "Sharp scaling", &TMainForm::mSharpClick)->setCheckable(true);
+
+    // F12 works while the game runs, in a window or full screen.
+    auto* screenshot = new QAction(this);
+    screenshot->setObjectName("Screenshot");
+    screenshot->setShortcut(QKeySequence(Qt::Key_F12));
+    connect(screenshot, &QAction::triggered, this, [this] { RequestScreenshot(); });
+    addAction(screenshot);
+}
+
+void TMainForm::SetWindowScale(int scale) {
+    windowScale_ = std::clamp(scale, 0, 4);
+    Check(windowScale_ == 0 ? "mSizeStretched" : ("mSize" + std::to_string(windowScale_)).c_str());
+    // Full screen keeps its size; the window takes this one when it returns.
+    if (!Item("mCheia")->isChecked()) FitWindow();
+    SMS->ResumeEmulation();
+}
+
+// Stretched, the window measures 522 x 440 outside as it always has; at a
+// scale, the picture control measures exactly that multiple of the picture,
+// and the window is its size with the menu bar above.
+void TMainForm::FitWindow() {
+    if (windowScale_ == 0) {
+        FitOuterSize();
+        return;
+    }
+    fitOuterSize_ = false;
+    const QSize picture(kPictureWidth * windowScale_, kPictureHeight * windowScale_);
+    int bar = MainMenu1->heightForWidth(picture.width());
+    if (bar < 0) bar = MainMenu1->sizeHint().height();
+    resize(picture.width(), picture.height() + bar);
+    // The layout has placed the control now; what it lacks, the window gets.
+    if (layout() != nullptr) layout()->activate();
+    if (DXDraw1->size() != picture) resize(size() + (picture - DXDraw1->size()));
+    CentreOnScreen();
+}
+
+void TMainForm::mSharpClick() {
+    DXDraw1->SetWholeMultiples(Item("mSharp")->isChecked());
+    SMS->ResumeEmulation();
+}
+
+// ---------------------------------------------------------------- speed
+
+// Each frame's hand-over: a screenshot asked for, and fast forward while Tab
+// is held (not while Backspace winds the game back).
+void TMainForm::ConveniencesFrame(TSMS& machine) {
+    if (std::exchange(screenshotPending_, false)) TakeScreenshot();
+    const bool held = Keyboard->Foreground() && Keyboard->KeyDown(VK::Tab) && !Keyboard->KeyDown(VK::Back);
+    machine.SetFastForward(held ? 1 : 0);
+}
+
+// ---------------------------------------------------------------- screenshots
+
+QString TMainForm::ScreenshotFolder(const QString& exeDir) { return DataFolder(exeDir, "Screenshots"); }
+
+void TMainForm::RequestScreenshot() {
+    if (SMS->CoresCreated != 1 || SMS->FrameStream.Size == 0) return;
+    // The frame is read where the machine thread does not write it.
+    if (MachineParked())
+        TakeScreenshot();
+    else
+        screenshotPending_ = true;
+}
+
+// The frame as the console made it, 256 x 192, without the overlays or a
+// message; never over an existing file (a second one in the same second
+// gets "-2", "-3", ...).
+void TMainForm::TakeScreenshot() {
+    QImage frame;
+    if (!frame.loadFromData(SMS->FrameStream.Data, static_cast<int>(SMS->FrameStream.Size), "BMP")) return;
+    const QString folder = ScreenshotFolder(ExecutableDirectory);
+    const QString stem = folder + "/" + (romPath_.isEmpty() ? QString("BIOS") : RomName(romPath_)) + "-" +
+                         QDateTime::currentDateTime().toString("yyyy-MM-dd-HHmmss");
+    QString path = stem + ".png";
+    for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n)
+        path = stem + "-" + QString::number(n) + ".png";
+    const std::string cannot = "Cannot save the screenshot \"" + path.toStdString() + "\": ";
+    if (!QDir().mkpath(folder)) {
+        ReportLater(cannot + "the folder \"" + folder.toStdString() + "\" cannot be created.");
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !frame.save(&file, "PNG") || !file.commit()) {
+        ReportLater(cannot + file.errorString().toStdString() + ".");
+        return;
+    }
+    lastScreenshot_ = path;
+    ShowPictureMessage("Screenshot saved");
+}
