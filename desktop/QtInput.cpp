@@ -18,6 +18,17 @@ TKeyCode TQtKeyboard::KeyCodeOf(const QKeyEvent& event) {
     const int key = event.key();
     const bool keypad = (event.modifiers() & Qt::KeypadModifier) != 0;
     if (keypad && key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<TKeyCode>(VK::Numpad0 + (key - Qt::Key_0));
+    if (keypad) {
+        switch (key) {
+        case Qt::Key_Asterisk: return 0x6A;
+        case Qt::Key_Plus: return 0x6B;
+        case Qt::Key_Minus: return 0x6D;
+        case Qt::Key_Period:
+        case Qt::Key_Comma: return 0x6E;
+        case Qt::Key_Slash: return 0x6F;
+        default: break;
+        }
+    }
     // Letters and digits have the same codes in both worlds.
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
         return static_cast<TKeyCode>(key);
@@ -35,6 +46,24 @@ TKeyCode TQtKeyboard::KeyCodeOf(const QKeyEvent& event) {
     case Qt::Key_Shift: return 0x10;
     case Qt::Key_Control: return 0x11;
     case Qt::Key_Alt: return 0x12;
+    case Qt::Key_PageUp: return 0x21;
+    case Qt::Key_PageDown: return 0x22;
+    case Qt::Key_End: return 0x23;
+    case Qt::Key_Home: return 0x24;
+    case Qt::Key_Insert: return 0x2D;
+    case Qt::Key_Delete: return 0x2E;
+    // The punctuation keys of a US layout, as the keys' own codes.
+    case Qt::Key_Semicolon: return 0xBA;
+    case Qt::Key_Equal: return 0xBB;
+    case Qt::Key_Comma: return 0xBC;
+    case Qt::Key_Minus: return 0xBD;
+    case Qt::Key_Period: return 0xBE;
+    case Qt::Key_Slash: return 0xBF;
+    case Qt::Key_QuoteLeft: return 0xC0;
+    case Qt::Key_BracketLeft: return 0xDB;
+    case Qt::Key_Backslash: return 0xDC;
+    case Qt::Key_BracketRight: return 0xDD;
+    case Qt::Key_Apostrophe: return 0xDE;
     default: break;
     }
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return static_cast<TKeyCode>(0x70 + (key - Qt::Key_F1));

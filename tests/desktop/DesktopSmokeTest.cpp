@@ -51,7 +51,8 @@ TEST_F(DesktopSmokeTest, TheProgramShowsTheCartridgeAndClosesCleanly) {
 
     const pid_t program = Spawn({TIRAVEL_EXE, TIRAVEL_ROM_DIR "/battery.sms"},
                                 {"DISPLAY=" + displayName, "QT_QPA_PLATFORM=xcb", "SDL_AUDIODRIVER=dummy",
-                                 "XDG_DATA_HOME=" + (dir / "data").string(), "XDG_RUNTIME_DIR=" + dir.string()});
+                                 "XDG_DATA_HOME=" + (dir / "data").string(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
+                                 "XDG_RUNTIME_DIR=" + dir.string()});
     const Window window = AwaitWindow(display, "Tiravel");
     ASSERT_NE(window, 0u) << "no window captioned Tiravel";
     // No window manager, no frame: the window itself has the outer size.
@@ -130,7 +131,8 @@ TEST_F(DesktopSmokeTest, UnderAWindowManagerTheFrameMeasures522By440) {
     std::this_thread::sleep_for(500ms);
     const pid_t program = Spawn({TIRAVEL_EXE, TIRAVEL_ROM_DIR "/speed.sms"},
                                 {"DISPLAY=" + displayName, "QT_QPA_PLATFORM=xcb", "SDL_AUDIODRIVER=dummy",
-                                 "XDG_DATA_HOME=" + (dir / "data").string(), "XDG_RUNTIME_DIR=" + dir.string()});
+                                 "XDG_DATA_HOME=" + (dir / "data").string(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
+                                 "XDG_RUNTIME_DIR=" + dir.string()});
     const Window window = AwaitWindow(display, "Tiravel");
     ASSERT_NE(window, 0u) << "no window captioned Tiravel";
 

@@ -1,14 +1,21 @@
-// The window tests' entry: a headless Qt application and a silent sound
-// device around GoogleTest.
+// The window tests' entry: a headless Qt application, a silent sound device
+// and scratch settings (never the user's own) around GoogleTest.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir settings;
+    if (!settings.isValid()) return 1;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

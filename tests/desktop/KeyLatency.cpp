@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
     }
     const pid_t tiravel = Spawn({program, TIRAVEL_ROM_DIR "/latency.sms"},
                                 {"DISPLAY=" + displayName, "QT_QPA_PLATFORM=xcb", "SDL_AUDIODRIVER=dummy",
-                                 "XDG_DATA_HOME=" + (dir / "data").string(), "XDG_RUNTIME_DIR=" + dir.string()});
+                                 "XDG_DATA_HOME=" + (dir / "data").string(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
+                                 "XDG_RUNTIME_DIR=" + dir.string()});
     const Window window = AwaitWindow(display, "Tiravel");
     int status = 1;
     if (window == 0) {
