@@ -58,7 +58,14 @@ TKeyConfigDialog::TKeyConfigDialog(const TKeyBindings& bindings, TJoystickSource
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Every row at one height, and all thirteen in view without scrolling.
+    const int rowHeight = table_->fontMetrics().height() + 10;
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(rowHeight);
+    table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height() + PAD_INPUT_COUNT * rowHeight +
+                             2 * table_->frameWidth());
     for (int input = 0; input < PAD_INPUT_COUNT; ++input)
         for (int column = 0; column < kColumns; ++column) {
             auto* item = new QTableWidgetItem;
@@ -90,7 +97,7 @@ TKeyConfigDialog::TKeyConfigDialog(const TKeyBindings& bindings, TJoystickSource
     poll_.setInterval(20);
     connect(&poll_, &QTimer::timeout, this, [this] { PollController(); });
     Refresh();
-    resize(640, 480);
+    resize(640, sizeHint().height());
 }
 
 QString TKeyConfigDialog::InputCaption(int input) const {
