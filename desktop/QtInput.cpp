@@ -52,18 +52,31 @@ TKeyCode TQtKeyboard::KeyCodeOf(const QKeyEvent& event) {
     case Qt::Key_Home: return 0x24;
     case Qt::Key_Insert: return 0x2D;
     case Qt::Key_Delete: return 0x2E;
-    // The punctuation keys of a US layout, as the keys' own codes.
-    case Qt::Key_Semicolon: return 0xBA;
-    case Qt::Key_Equal: return 0xBB;
-    case Qt::Key_Comma: return 0xBC;
-    case Qt::Key_Minus: return 0xBD;
-    case Qt::Key_Period: return 0xBE;
-    case Qt::Key_Slash: return 0xBF;
-    case Qt::Key_QuoteLeft: return 0xC0;
-    case Qt::Key_BracketLeft: return 0xDB;
-    case Qt::Key_Backslash: return 0xDC;
-    case Qt::Key_BracketRight: return 0xDD;
-    case Qt::Key_Apostrophe: return 0xDE;
+    // The punctuation keys of a US layout, as the keys' own codes. Qt names
+    // the character, so a key's shifted character counts as the same key:
+    // pressed without Shift and let go with it, it is still let go.
+    case Qt::Key_Semicolon: case Qt::Key_Colon: return 0xBA;
+    case Qt::Key_Equal: case Qt::Key_Plus: return 0xBB;
+    case Qt::Key_Comma: case Qt::Key_Less: return 0xBC;
+    case Qt::Key_Minus: case Qt::Key_Underscore: return 0xBD;
+    case Qt::Key_Period: case Qt::Key_Greater: return 0xBE;
+    case Qt::Key_Slash: case Qt::Key_Question: return 0xBF;
+    case Qt::Key_QuoteLeft: case Qt::Key_AsciiTilde: return 0xC0;
+    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return 0xDB;
+    case Qt::Key_Backslash: case Qt::Key_Bar: return 0xDC;
+    case Qt::Key_BracketRight: case Qt::Key_BraceRight: return 0xDD;
+    case Qt::Key_Apostrophe: case Qt::Key_QuoteDbl: return 0xDE;
+    // The digits' shifted characters.
+    case Qt::Key_Exclam: return '1';
+    case Qt::Key_At: return '2';
+    case Qt::Key_NumberSign: return '3';
+    case Qt::Key_Dollar: return '4';
+    case Qt::Key_Percent: return '5';
+    case Qt::Key_AsciiCircum: return '6';
+    case Qt::Key_Ampersand: return '7';
+    case Qt::Key_Asterisk: return '8';
+    case Qt::Key_ParenLeft: return '9';
+    case Qt::Key_ParenRight: return '0';
     default: break;
     }
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return static_cast<TKeyCode>(0x70 + (key - Qt::Key_F1));
