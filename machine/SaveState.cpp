@@ -119,7 +119,9 @@ void SMS_SaveState(const TSMS& sms, std::vector<uint8_t>& out) {
     PutU32(p + 12, sms.Cpu->RomSize);
     PutU64(p + 16, sms.Cpu->RomHash);
     PutU16(p + 24, static_cast<uint32_t>(name.size()));
-    std::memcpy(p + kFixedHeaderSize, name.data(), name.size());
+    // The BIOS alone has no cartridge name: an empty view may hold no
+    // pointer at all, which memcpy must not be given even for no bytes.
+    if (!name.empty()) std::memcpy(p + kFixedHeaderSize, name.data(), name.size());
     p += kFixedHeaderSize + name.size();
     for (const TSection& s : kSections) {
         std::memcpy(p, s.Tag, 4);
