@@ -17,7 +17,7 @@ namespace {
 constexpr const char* kSettingsKey = "Input/Bindings";
 constexpr int kColumns = INPUT_KEY_SLOTS + INPUT_CONTROLLER_SLOTS;
 
-QSettings Settings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tiravel", "tiravel"); }
+QSettings Settings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tiravel", "Tiravel"); }
 
 // The lowest button that is down now and was not before, None if none.
 TControllerButton NewlyPressed(uint32_t now, uint32_t before) {
@@ -38,10 +38,14 @@ TKeyBindings LoadKeyBindings() {
     return bindings;
 }
 
-void SaveKeyBindings(const TKeyBindings& bindings) {
+QString SaveKeyBindings(const TKeyBindings& bindings) {
     QSettings settings = Settings();
     settings.setValue(kSettingsKey, QString::fromStdString(bindings.ToString()));
     settings.sync();
+    if (settings.status() == QSettings::NoError) return QString();
+    return QString("Cannot keep the key bindings in \"%1\": the file cannot be written. They apply until the "
+                   "program ends.")
+        .arg(settings.fileName());
 }
 
 TKeyConfigDialog::TKeyConfigDialog(const TKeyBindings& bindings, TJoystickSource* controller, QWidget* parent)

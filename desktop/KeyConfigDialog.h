@@ -62,4 +62,6 @@ private:
 // The bindings kept in the user's settings, over the defaults: what the
 // window applies at start.
 TKeyBindings LoadKeyBindings();
-void SaveKeyBindings(const TKeyBindings& bindings);
+// Keeps the bindings; "" when they were written, otherwise the message for
+// the player, naming the settings file.
+QString SaveKeyBindings(const TKeyBindings& bindings);

@@ -735,7 +735,8 @@ void TMainForm::mConfigurarClick() {
     if (ExecKeyDialog(dialog) != QDialog::Accepted) return;
     KeyBindings = dialog.Bindings();
     KeyBindings.ApplyTo(Joystick1, Joystick2);
-    SaveKeyBindings(KeyBindings);
+    const QString error = SaveKeyBindings(KeyBindings);
+    if (!error.isEmpty()) ShowMessage(error);
 }
 
 void TMainForm::Sobre1Click() {

@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
     QTemporaryDir settings;
     if (!settings.isValid()) return 1;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    // For the tests that point the settings elsewhere for a while.
+    setenv("TIRAVEL_TEST_SETTINGS", settings.path().toLocal8Bit().constData(), 1);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -7,8 +7,10 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
@@ -30,7 +32,7 @@ using S = TInputState;
 constexpr int P1B1 = 4, Pause = 6, P2B1 = 11;
 
 void ForgetSettings() {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, "tiravel", "tiravel").remove("Input");
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tiravel", "Tiravel").remove("Input");
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
@@ -250,6 +252,34 @@ TEST_F(KeyConfigTest, AcceptedBindingsAreThereInANewWindow) {
     NewForm();
     EXPECT_EQ(Form().KeyBindings, TKeyBindings::Defaults());
     EXPECT_EQ(Form().Joystick2.BoundKey(S::Button1, 0), 'G');
+}
+
+// Settings that cannot be written (their folder is a file): the player is
+// told, naming the file, and the bindings still apply in this window.
+TEST_F(KeyConfigTest, BindingsThatCannotBeKeptAreReportedAndStillApply) {
+    QFile blocker(dir_.path() + "/config");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocker.fileName());
+    QStringList messages;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            messages << box->text();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    closer.start(10);
+    Configure([](TKeyConfigDialog& dialog) {
+        ClickCell(dialog, P1B1, 0);
+        QTest::keyClick(dialog.Table(), Qt::Key_Z);
+        return int(QDialog::Accepted);
+    });
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, qEnvironmentVariable("TIRAVEL_TEST_SETTINGS"));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Cannot keep the key bindings in \"" + blocker.fileName() + "/Tiravel/"))
+        << messages[0].toStdString();
+    EXPECT_EQ(Form().Joystick1.BoundKey(S::Button1, 0), 'Z');
 }
 
 }  // namespace
