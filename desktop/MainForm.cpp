@@ -32,6 +32,7 @@
 
 #include "AboutBox.h"
 #include "BiosFiles.h"
+#include "KeyConfigDialog.h"
 #include "RomFiles.h"
 #include "SaveState.h"
 
@@ -97,6 +98,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
         return OpenDialog1->selectedFiles().value(0);
     };
     QuitApplication = [] { QCoreApplication::quit(); };
+    ExecKeyDialog = [](TKeyConfigDialog& dialog) { return dialog.exec(); };
 
     BuildMenus();
     FitOuterSize();
@@ -264,6 +266,11 @@ void TMainForm::BuildMenus() {
     rewind->setCheckable(true);
     rewind->setChecked(true);
 
+    // Input, after State: the players' keys and controller buttons.
+    QMenu* input = AddMenu(MainMenu1, nullptr, "mEntrada", "Input");
+    connect(input, &QMenu::aboutToShow, this, [this] { mEntradaClick(); });
+    AddItem(input, "mConfigurar", "Configure...", &TMainForm::mConfigurarClick);
+
     QMenu* help = AddMenu(MainMenu1, nullptr, "Ajuda1", "Help");
     connect(help, &QMenu::aboutToShow, this, [this] { Ajuda1Click(); });
     AddItem(help, "Sobre1", "About", &TMainForm::Sobre1Click);
@@ -302,21 +309,10 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::BindKeys() {
-    using S = TInputState;
-    Joystick1.BindKey(S::Up, 0, VK::Up);
-    Joystick1.BindKey(S::Up, 2, VK::Numpad0 + 8);
-    Joystick1.BindKey(S::Down, 0, VK::Down);
-    Joystick1.BindKey(S::Left, 0, VK::Left);
-    Joystick1.BindKey(S::Right, 0, VK::Right);
-    Joystick1.BindKey(S::Button1, 0, 'X');
-    Joystick1.BindKey(S::Button2, 0, 'C');
-    Joystick1.BindKey(S::Button3, 0, VK::Return);
-    Joystick2.BindKey(S::Up, 0, 'W');
-    Joystick2.BindKey(S::Down, 0, 'S');
-    Joystick2.BindKey(S::Left, 0, 'A');
-    Joystick2.BindKey(S::Right, 0, 'D');
-    Joystick2.BindKey(S::Button1, 0, 'G');
-    Joystick2.BindKey(S::Button2, 0, 'H');
+    // Today's bindings, with what the player changed in the key dialog
+    // (kept in the settings) over them.
+    KeyBindings = LoadKeyBindings();
+    KeyBindings.ApplyTo(Joystick1, Joystick2);
 }
 
 void TMainForm::CentreOnScreen() {
@@ -736,6 +732,22 @@ void TMainForm::FrameDone(TSMS& machine) {
     if (!Item("mRebobinar")->isChecked()) return;
     const bool held = Keyboard->Foreground() && Keyboard->KeyDown(VK::Back);
     if (std::string error; !Rewind.Frame(machine, held, error)) ReportLater(error);
+}
+
+// ---------------------------------------------------------------- input
+
+void TMainForm::mEntradaClick() { SMS->StopEmulation(); }
+
+// The dialog polls joystick 0 and the bindings change on this thread, where
+// the frame's input step reads them too, so no step sees half a change; the
+// menu's opening has stopped the machine besides.
+void TMainForm::mConfigurarClick() {
+    TKeyConfigDialog dialog(KeyBindings, &Joystick0, this);
+    if (ExecKeyDialog(dialog) != QDialog::Accepted) return;
+    KeyBindings = dialog.Bindings();
+    KeyBindings.ApplyTo(Joystick1, Joystick2);
+    const QString error = SaveKeyBindings(KeyBindings);
+    if (!error.isEmpty()) ShowMessage(error);
 }
 
 void TMainForm::Sobre1Click() {

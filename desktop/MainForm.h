@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include "InputDevice.h"
+#include "KeyBindings.h"
 #include "QtDisplay.h"
 #include "QtInput.h"
 #include "Rewind.h"
@@ -37,6 +38,7 @@ class QFileDialog;
 class QMenu;
 class QMenuBar;
 class TAboutBox;
+class TKeyConfigDialog;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -60,6 +62,13 @@ public:
     // The About dialog (the program's entry creates it; Sobre1Click makes
     // one of its own when none was given).
     TAboutBox* AboutBox = nullptr;
+
+    // The players' keys and controller buttons as applied to Joystick1 and
+    // Joystick2: the settings' over the defaults at start, the key dialog's
+    // once it is accepted.
+    TKeyBindings KeyBindings;
+    // Shows the key dialog modally (exec()); tests answer it themselves.
+    std::function<int(TKeyConfigDialog& dialog)> ExecKeyDialog;
 
     // The ROM file to open: the open dialog, started in `dir`; "" = cancelled.
     std::function<QString(const QString& dir)> ChooseRomFile;
@@ -146,6 +155,8 @@ public:
     template <int N>
     void mSlotClick() { SelectSlot(N); }
     void mRebobinarClick();
+    void mEntradaClick();
+    void mConfigurarClick();
     void Ajuda1Click();
     void Sobre1Click();
     void DXDraw1Click();

@@ -18,6 +18,17 @@ TKeyCode TQtKeyboard::KeyCodeOf(const QKeyEvent& event) {
     const int key = event.key();
     const bool keypad = (event.modifiers() & Qt::KeypadModifier) != 0;
     if (keypad && key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<TKeyCode>(VK::Numpad0 + (key - Qt::Key_0));
+    if (keypad) {
+        switch (key) {
+        case Qt::Key_Asterisk: return 0x6A;
+        case Qt::Key_Plus: return 0x6B;
+        case Qt::Key_Minus: return 0x6D;
+        case Qt::Key_Period:
+        case Qt::Key_Comma: return 0x6E;
+        case Qt::Key_Slash: return 0x6F;
+        default: break;
+        }
+    }
     // Letters and digits have the same codes in both worlds.
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
         return static_cast<TKeyCode>(key);
@@ -35,6 +46,37 @@ TKeyCode TQtKeyboard::KeyCodeOf(const QKeyEvent& event) {
     case Qt::Key_Shift: return 0x10;
     case Qt::Key_Control: return 0x11;
     case Qt::Key_Alt: return 0x12;
+    case Qt::Key_PageUp: return 0x21;
+    case Qt::Key_PageDown: return 0x22;
+    case Qt::Key_End: return 0x23;
+    case Qt::Key_Home: return 0x24;
+    case Qt::Key_Insert: return 0x2D;
+    case Qt::Key_Delete: return 0x2E;
+    // The punctuation keys of a US layout, as the keys' own codes. Qt names
+    // the character, so a key's shifted character counts as the same key:
+    // pressed without Shift and let go with it, it is still let go.
+    case Qt::Key_Semicolon: case Qt::Key_Colon: return 0xBA;
+    case Qt::Key_Equal: case Qt::Key_Plus: return 0xBB;
+    case Qt::Key_Comma: case Qt::Key_Less: return 0xBC;
+    case Qt::Key_Minus: case Qt::Key_Underscore: return 0xBD;
+    case Qt::Key_Period: case Qt::Key_Greater: return 0xBE;
+    case Qt::Key_Slash: case Qt::Key_Question: return 0xBF;
+    case Qt::Key_QuoteLeft: case Qt::Key_AsciiTilde: return 0xC0;
+    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return 0xDB;
+    case Qt::Key_Backslash: case Qt::Key_Bar: return 0xDC;
+    case Qt::Key_BracketRight: case Qt::Key_BraceRight: return 0xDD;
+    case Qt::Key_Apostrophe: case Qt::Key_QuoteDbl: return 0xDE;
+    // The digits' shifted characters.
+    case Qt::Key_Exclam: return '1';
+    case Qt::Key_At: return '2';
+    case Qt::Key_NumberSign: return '3';
+    case Qt::Key_Dollar: return '4';
+    case Qt::Key_Percent: return '5';
+    case Qt::Key_AsciiCircum: return '6';
+    case Qt::Key_Ampersand: return '7';
+    case Qt::Key_Asterisk: return '8';
+    case Qt::Key_ParenLeft: return '9';
+    case Qt::Key_ParenRight: return '0';
     default: break;
     }
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return static_cast<TKeyCode>(0x70 + (key - Qt::Key_F1));

@@ -4,6 +4,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 TSdlJoystick::TSdlJoystick() {
     // Keep reading while the window is in front even though SDL has no
     // window of its own to know that.
@@ -47,16 +49,15 @@ bool TSdlJoystick::Read(TJoystickReading& reading) {
 
     reading = TJoystickReading{};
     if (controller_ != nullptr) {
-        auto button = [this](SDL_GameControllerButton b) { return SDL_GameControllerGetButton(controller_, b) != 0; };
+        // The left stick is the axes; every button, the directional pad
+        // included, is reported by its name and goes where it is bound.
+        reading.Controller = true;
         reading.X = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTX);
         reading.Y = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTY);
-        if (button(SDL_CONTROLLER_BUTTON_DPAD_LEFT)) reading.X = -32768;
-        if (button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT)) reading.X = 32767;
-        if (button(SDL_CONTROLLER_BUTTON_DPAD_UP)) reading.Y = -32768;
-        if (button(SDL_CONTROLLER_BUTTON_DPAD_DOWN)) reading.Y = 32767;
-        if (button(SDL_CONTROLLER_BUTTON_A)) reading.Buttons |= 1u;
-        if (button(SDL_CONTROLLER_BUTTON_B)) reading.Buttons |= 2u;
-        if (button(SDL_CONTROLLER_BUTTON_X) || button(SDL_CONTROLLER_BUTTON_START)) reading.Buttons |= 4u;
+        const int buttons = std::min<int>(SDL_CONTROLLER_BUTTON_MAX, CONTROLLER_BUTTON_COUNT);
+        for (int b = 0; b < buttons; ++b)
+            if (SDL_GameControllerGetButton(controller_, static_cast<SDL_GameControllerButton>(b)))
+                reading.ControllerButtons |= 1u << b;
         return true;
     }
     if (joystick_ != nullptr) {

@@ -1,7 +1,9 @@
-// Joystick 0 on SDL2: a game controller when SDL knows its mapping (its
-// directional pad and left stick are the axes, A/B/X are buttons 1 to 3,
-// Start is button 3 too), otherwise a plain joystick (axes 0 and 1, its
-// buttons as numbered). Hot-plugging is followed on each read.
+// Joystick 0 on SDL2: a game controller when SDL's controller database knows
+// its mapping (its left stick is the axes, and its buttons, directional pad
+// included, are reported by name for the bindings to place; by default the
+// pad is the pad, A/B are buttons 1 and 2, X and Start are Pause), otherwise
+// a plain joystick (axes 0 and 1 or its hat, its buttons as numbered).
+// Hot-plugging is followed on each read.
 #pragma once
 
 #include "InputDevice.h"

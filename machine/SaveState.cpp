@@ -119,7 +119,8 @@ void SMS_SaveState(const TSMS& sms, std::vector<uint8_t>& out) {
     PutU32(p + 12, sms.Cpu->RomSize);
     PutU64(p + 16, sms.Cpu->RomHash);
     PutU16(p + 24, static_cast<uint32_t>(name.size()));
-    // The BIOS alone has no name, and an empty view may have no storage.
+    // The BIOS alone has no cartridge name: an empty view may hold no
+    // pointer at all, which memcpy must not be given even for no bytes.
     if (!name.empty()) std::memcpy(p + kFixedHeaderSize, name.data(), name.size());
     p += kFixedHeaderSize + name.size();
     for (const TSection& s : kSections) {

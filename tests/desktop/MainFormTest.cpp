@@ -216,6 +216,8 @@ const TMenuEntry kMenuTree[] = {
     {"mSlot9", "Slot 9", 2, false, false},
     {"N6", "-", 1, false, false},
     {"mRebobinar", "Rewind", 1, true, false},
+    {"mEntrada", "Input", 0, false, false},
+    {"mConfigurar", "Configure...", 1, false, false},
     {"Ajuda1", "Help", 0, false, false},
     {"Sobre1", "About", 1, false, false},
 };
@@ -406,7 +408,7 @@ TEST_F(MainFormTest, FirstStartEnablesTheDisabledMenusForGood) {
 // Opening a top-level menu pauses the machine; a click on the picture resumes it.
 TEST_F(MainFormTest, OpeningAMenuPausesAndAClickOnThePictureResumes) {
     Form().mBiosClick();
-    for (const char* name : {"mArquivo", "mVideo", "mSom", "mEstado", "Ajuda1"}) {
+    for (const char* name : {"mArquivo", "mVideo", "mSom", "mEstado", "mEntrada", "Ajuda1"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Machine().Stopped, 0);
         emit Form().Menu(name)->aboutToShow();

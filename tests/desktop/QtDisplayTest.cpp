@@ -315,6 +315,11 @@ TEST(QtKeyboardTest, KeyEventsMapToTheBindingsCodes) {
         {Qt::Key_X, Qt::NoModifier, 'X'},              {Qt::Key_W, Qt::ShiftModifier, 'W'},
         {Qt::Key_8, Qt::KeypadModifier, 0x68},         {Qt::Key_8, Qt::NoModifier, '8'},
         {Qt::Key_F1, Qt::NoModifier, 0x70},            {Qt::Key_Eacute, Qt::NoModifier, 0},
+        // A key's shifted character is the same key, so a press without
+        // Shift is let go by a release with it; the keypad's own keys differ.
+        {Qt::Key_Minus, Qt::NoModifier, 0xBD},         {Qt::Key_Underscore, Qt::ShiftModifier, 0xBD},
+        {Qt::Key_Minus, Qt::KeypadModifier, 0x6D},     {Qt::Key_Asterisk, Qt::ShiftModifier, '8'},
+        {Qt::Key_BraceLeft, Qt::ShiftModifier, 0xDB},  {Qt::Key_Delete, Qt::NoModifier, 0x2E},
     };
     for (const TCase& c : cases) {
         QKeyEvent event(QEvent::KeyPress, c.Key, c.Modifiers);

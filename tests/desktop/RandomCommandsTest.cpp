@@ -2,7 +2,8 @@
 // clicks while the machine runs: stop and resume, the resets, BIOS runs and
 // BIOS types, frameskip, layers, overlays, sound channels, full screen and
 // back, the About box, the open-ROM flow with files that load and files
-// that do not, and the state commands, their keys and the rewind. Nothing may hang or crash, and at the end a resumed machine
+// that do not, the state commands, their keys and the rewind, and the key
+// dialog. Nothing may hang or crash, and at the end a resumed machine
 // still puts new pictures on the display.
 //
 // TIRAVEL_RANDOM_COMMANDS sets the number of commands (200 by default) and
@@ -15,6 +16,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "KeyConfigDialog.h"
 #include "MainForm.h"
 
 namespace {
@@ -161,6 +164,15 @@ TEST(RandomCommands, WindowSurvivesRandomMenuCommandsAndClicks) {
     std::mt19937 random(static_cast<unsigned>(seed));
     auto pick = [&random](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
     f.ChooseRomFile = [&](const QString&) { return choices[pick(choices.size())]; };
+    // The key dialog: maybe the defaults, then a random input bound to a
+    // random letter, accepted or cancelled.
+    f.ExecKeyDialog = [&](TKeyConfigDialog& dialog) {
+        if (pick(3) == 0) dialog.RestoreDefaults();
+        emit dialog.Table()->cellClicked(static_cast<int>(pick(PAD_INPUT_COUNT)),
+                                         static_cast<int>(pick(INPUT_KEY_SLOTS)));
+        QTest::keyClick(dialog.Table(), static_cast<Qt::Key>(Qt::Key_A + pick(26)));
+        return pick(2) == 0 ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
     f.show();
     TDialogCloser closer;
 
@@ -217,6 +229,8 @@ TEST(RandomCommands, WindowSurvivesRandomMenuCommandsAndClicks) {
         {"Backspace press", 2, [&f] { QTest::keyPress(f.DXDraw1, Qt::Key_Backspace); }},
         {"Backspace release", 2, [&f] { QTest::keyRelease(f.DXDraw1, Qt::Key_Backspace); }},
         {"Rewind switch", 1, [&f] { f.Item("mRebobinar")->trigger(); }},
+        {"Input menu", 1, handler(&M::mEntradaClick)},
+        {"Configure keys", 1, handler(&M::mConfigurarClick)},
     };
     std::vector<int> weights;
     for (const TCommand& command : commands) weights.push_back(command.Weight);
