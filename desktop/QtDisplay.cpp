@@ -10,6 +10,11 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "Bmp8.h"
 
 TDisplayControl::TDisplayControl(QWidget* parent) : QWidget(parent) {
     setObjectName("DXDraw1");
@@ -57,30 +62,61 @@ QRect TDisplayControl::PictureRect() const {
     return QRect((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(), size.height());
 }
 
+namespace {
+
+// Copies `words` pixels into a row of the back buffer. The back buffer is
+// far larger than the caches and is only read again by the window system:
+// on x86 the copy streams past the cache, which spares reading every
+// destination line into it before it is overwritten.
+void CopyRow(QRgb* out, const QRgb* in, int words) {
+#if defined(__SSE2__)
+    int x = 0;
+    while (x < words && (reinterpret_cast<uintptr_t>(out + x) & 15u) != 0) {
+        out[x] = in[x];
+        ++x;
+    }
+    for (; x + 4 <= words; x += 4)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + x),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)));
+    for (; x < words; ++x) out[x] = in[x];
+#else
+    std::memcpy(out, in, static_cast<size_t>(words) * sizeof(QRgb));
+#endif
+}
+
+}  // namespace
+
 // Nearest-neighbour scaling: the console's pixels stay sharp. Each source
-// row is widened once and copied to every further destination row it
-// covers, which costs little more than the copy itself (Qt's general scaler,
-// which works pixel by pixel, took most of the program's time in a
-// full-screen window). `out` is the top left of a `size` area in an RGB32
-// image with `stride` bytes per row.
+// row is widened once into a row in the cache and copied to every
+// destination row it covers, which costs little more than the copy itself
+// (Qt's general scaler, which works pixel by pixel, took most of the
+// program's time in a full-screen window). `out` is the top left of a
+// `size` area in an RGB32 image with `stride` bytes per row.
 void TDisplayControl::ScalePicture(uchar* out, qsizetype stride, const QSize& size) {
     const QImage source =
         picture_.format() == QImage::Format_RGB32 ? picture_ : picture_.convertToFormat(QImage::Format_RGB32);
     const int sw = source.width(), sh = source.height(), dw = size.width(), dh = size.height();
-    columns_.resize(static_cast<size_t>(dw));
-    for (int x = 0; x < dw; ++x) columns_[static_cast<size_t>(x)] = static_cast<int>(static_cast<int64_t>(x) * sw / dw);
+    if (columnsFor_ != QSize(sw, dw)) {
+        columns_.resize(static_cast<size_t>(dw));
+        for (int x = 0; x < dw; ++x)
+            columns_[static_cast<size_t>(x)] = static_cast<int>(static_cast<int64_t>(x) * sw / dw);
+        columnsFor_ = QSize(sw, dw);
+    }
+    wide_.resize(static_cast<size_t>(dw));
     int lastSource = -1;
     for (int y = 0; y < dh; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(out + y * stride);
         const int sy = static_cast<int>(static_cast<int64_t>(y) * sh / dh);
-        if (sy == lastSource) {
-            std::memcpy(row, out + (y - 1) * stride, static_cast<size_t>(dw) * sizeof(QRgb));
-            continue;
+        if (sy != lastSource) {
+            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sy));
+            for (int x = 0; x < dw; ++x) wide_[static_cast<size_t>(x)] = in[columns_[static_cast<size_t>(x)]];
+            lastSource = sy;
         }
-        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sy));
-        for (int x = 0; x < dw; ++x) row[x] = in[columns_[static_cast<size_t>(x)]];
-        lastSource = sy;
+        CopyRow(reinterpret_cast<QRgb*>(out + y * stride), wide_.data(), dw);
     }
+#if defined(__SSE2__)
+    // The streamed rows reach memory before anyone reads the back buffer.
+    _mm_sfence();
+#endif
 }
 
 void TDisplayControl::paintEvent(QPaintEvent* event) {
@@ -98,15 +134,18 @@ void TDisplayControl::paintEvent(QPaintEvent* event) {
     // With the raster engine the window's back buffer is an image: the
     // picture is scaled straight into it, saving a full-size copy a frame.
     // The whole control is painted, so no clipping is needed beyond it.
+    // The control may sit at the back buffer's origin (full screen, no menu
+    // bar): an identity transform is a translation by nothing.
     QPaintDevice* device = painter.paintEngine() != nullptr ? painter.paintEngine()->paintDevice() : nullptr;
-    if (device != nullptr && device->devType() == QInternal::Image && painter.deviceTransform().isTranslating() &&
-        !painter.deviceTransform().isScaling()) {
+    if (device != nullptr && device->devType() == QInternal::Image &&
+        painter.deviceTransform().type() <= QTransform::TxTranslate) {
         auto* back = static_cast<QImage*>(device);
         const QRect onBack = painter.deviceTransform().mapRect(target);
         if (back->format() == QImage::Format_RGB32 || back->format() == QImage::Format_ARGB32_Premultiplied) {
             if (back->rect().contains(onBack)) {
                 painter.end();
                 ScalePicture(back->scanLine(onBack.top()) + onBack.left() * 4, back->bytesPerLine(), onBack.size());
+                ++directPaints_;
                 return;
             }
         }
@@ -131,11 +170,18 @@ void TQtCanvas::Begin(QImage& surface) {
     painter_ = std::make_unique<QPainter>(&surface);
     painter_->setRenderHint(QPainter::Antialiasing, false);
     painter_->setRenderHint(QPainter::TextAntialiasing, false);
+    painter_->setFont(font_);
 }
 
 void TQtCanvas::End() { painter_.reset(); }
 
 void TQtCanvas::SetFont(const std::string& family, int pointSize, bool bold) {
+    // The overlays ask for the same font every frame: it is built, measured
+    // and its lines laid out only when it changes.
+    std::string key = family + '/' + std::to_string(pointSize) + (bold ? "/bold" : "");
+    if (key == fontKey_) return;
+    fontKey_ = std::move(key);
+    laidOut_.clear();
     font_ = QFont(QString::fromStdString(family));
     // Points at 96 pixels per inch, as on the original display, so the text
     // has the same pixel size whatever the screen's own resolution.
@@ -143,6 +189,8 @@ void TQtCanvas::SetFont(const std::string& family, int pointSize, bool bold) {
     font_.setBold(bold);
     font_.setStyleHint(QFont::TypeWriter);
     font_.setStyleStrategy(QFont::NoAntialias);
+    metrics_.emplace(font_);
+    if (painter_) painter_->setFont(font_);
 }
 
 void TQtCanvas::SetFontColor(TColor color) { fontColor_ = ToQColor(color); }
@@ -158,34 +206,58 @@ void TQtCanvas::Rectangle(int left, int top, int right, int bottom) {
     painter_->drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
 }
 
+const TQtCanvas::TLaidOut& TQtCanvas::LayOut(const std::string& text) {
+    if (auto found = laidOut_.find(text); found != laidOut_.end()) return found->second;
+    // Changing figures bring new lines; a bounded set keeps the memory flat.
+    if (laidOut_.size() >= 512) laidOut_.clear();
+    if (!metrics_) metrics_.emplace(font_);
+    const QString string = QString::fromStdString(text);
+    QStaticText laidOut(string);
+    laidOut.setTextFormat(Qt::PlainText);
+    laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+    laidOut.prepare(QTransform(), font_);
+    return laidOut_.emplace(text, TLaidOut{laidOut, metrics_->horizontalAdvance(string)}).first->second;
+}
+
 void TQtCanvas::TextOut(int x, int y, const std::string& text) {
     if (!painter_) return;
-    const QString string = QString::fromStdString(text);
-    painter_->setFont(font_);
-    const QFontMetrics metrics(font_);
-    const QRect cell(x, y, metrics.horizontalAdvance(string), metrics.height());
+    const TLaidOut& line = LayOut(text);
+    const QRect cell(x, y, line.Advance, metrics_->height());
     // Opaque text: the cell is filled with the brush colour first.
     painter_->fillRect(cell, brushColor_);
     painter_->setPen(fontColor_);
-    painter_->drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, string);
+    painter_->drawStaticText(cell.topLeft(), line.Text);
 }
 
 TQtDisplay::TQtDisplay(TDisplayControl& control) : control_(control) {
-    surface_ = control.Picture().convertToFormat(QImage::Format_RGB32);
+    surfaces_[current_] = control.Picture().convertToFormat(QImage::Format_RGB32);
 }
 
 bool TQtDisplay::LoadSurface(const uint8_t* data, uint32_t size) {
+    QImage& next = surfaces_[1 - current_];
+    // The VDP's frame image, an 8-bit bitmap, is converted straight into the
+    // surface's 32-bit pixels (the window's own format, so nothing converts
+    // it again on the way to the screen).
+    if (TBmp8 bmp; Bmp8_Parse(data, size, bmp)) {
+        if (next.size() != QSize(bmp.Width, bmp.Height) || next.format() != QImage::Format_RGB32)
+            next = QImage(bmp.Width, bmp.Height, QImage::Format_RGB32);
+        Bmp8_Convert(bmp, reinterpret_cast<uint32_t*>(next.bits()), next.bytesPerLine());
+        current_ = 1 - current_;
+        return true;
+    }
+    // Any other bitmap goes through Qt's reader.
     QImage image;
     if (data == nullptr || size == 0 || !image.loadFromData(data, static_cast<int>(size), "BMP") || image.isNull())
         return false;
     // The surface is drawn on, so it needs a format a painter accepts.
-    surface_ = image.convertToFormat(QImage::Format_RGB32);
+    next = image.convertToFormat(QImage::Format_RGB32);
+    current_ = 1 - current_;
     return true;
 }
 
 TCanvas& TQtDisplay::Canvas() {
     if (!canvasOpen_) {
-        canvas_.Begin(surface_);
+        canvas_.Begin(surfaces_[current_]);
         canvasOpen_ = true;
     }
     return canvas_;
@@ -199,7 +271,7 @@ void TQtDisplay::ReleaseCanvas() {
 
 void TQtDisplay::Flip() {
     ReleaseCanvas();
-    control_.ShowPicture(surface_);
+    control_.ShowPicture(surfaces_[current_]);
 }
 
 void TQtDisplay::Initialize() {

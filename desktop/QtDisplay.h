@@ -7,10 +7,15 @@
 // picture is scaled to fit with its aspect kept, on black bars.
 #pragma once
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QStaticText>
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Display.h"
@@ -35,6 +40,9 @@ public:
     QRect PictureRect() const;
     // Pictures shown so far (a test watches the display updating).
     uint64_t Flips() const { return flips_; }
+    // Paints that scaled the picture straight into the window's back buffer
+    // rather than through an image of its own (a test checks the fast path).
+    uint64_t DirectPaints() const { return directPaints_; }
 
 signals:
     void Clicked();
@@ -50,9 +58,14 @@ private:
     bool keepAspect_ = false;
     bool wholeMultiples_ = false;
     uint64_t flips_ = 0;
+    uint64_t directPaints_ = 0;
     // The picture scaled to the control, where the back buffer is no image.
     QImage scaled_;
+    // The source column of each destination column, for a source width and
+    // destination width (kept while they stay), and one widened row.
     std::vector<int> columns_;
+    QSize columnsFor_;
+    std::vector<QRgb> wide_;
 };
 
 class TQtCanvas final : public TCanvas {
@@ -67,8 +80,19 @@ public:
     void TextOut(int x, int y, const std::string& text) override;
 
 private:
+    // A line laid out once: the overlays repeat the same texts frame after
+    // frame, and shaping them again each time cost more than drawing them.
+    struct TLaidOut {
+        QStaticText Text;
+        int Advance;
+    };
+    const TLaidOut& LayOut(const std::string& text);
+
     std::unique_ptr<QPainter> painter_;
     QFont font_;
+    std::optional<QFontMetrics> metrics_;
+    std::string fontKey_;
+    std::unordered_map<std::string, TLaidOut> laidOut_;
     QColor fontColor_{255, 255, 255};
     QColor brushColor_{0, 0, 0};
     QColor penColor_{255, 255, 255};
@@ -87,14 +111,18 @@ public:
     void SetFullScreenOption(bool on) override { fullScreen_ = on; }
     void Initialize() override;
 
-    const QImage& Surface() const { return surface_; }
+    const QImage& Surface() const { return surfaces_[current_]; }
     bool FullScreenOption() const { return fullScreen_; }
     // Tests: make the next full-screen Initialize fail as a refused mode would.
     bool RefuseFullScreen = false;
 
 private:
     TDisplayControl& control_;
-    QImage surface_;
+    // Two surfaces in turn: the control keeps the one flipped last (a shared
+    // QImage) while the next frame is written into the other, so neither is
+    // copied nor allocated from frame to frame.
+    QImage surfaces_[2];
+    int current_ = 0;
     TQtCanvas canvas_;
     bool canvasOpen_ = false;
     bool fullScreen_ = false;

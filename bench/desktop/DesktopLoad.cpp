@@ -1,10 +1,14 @@
 // The desktop program's load at full speed: the real main window opens a
-// ROM, switches to full screen with the VDP overlay shown, runs for a number
-// of seconds at the paced 60 frames per second, and exits. Run it under
-// `/usr/bin/time -v` in an X server of the size to measure (scripts/bench-desktop
-// does both): CPU seconds over wall seconds is the share of one core.
+// ROM, shows the VDP overlay, switches to full screen (unless told to stay
+// in the default window), runs for a number of seconds at the paced 60
+// frames per second, and exits. Run it under `/usr/bin/time -v` in an X
+// server of the size to measure (scripts/bench-desktop does both): CPU
+// seconds over wall seconds is the share of one core.
 //
-//   desktop_load ROM [SECONDS [no-rewind]]   (no-rewind: "State" > "Rewind" off)
+//   desktop_load ROM [SECONDS [OPTION...]]
+//     no-rewind    "State" > "Rewind" off
+//     window       the default window instead of full screen
+//     full-screen  full screen (the default)
 #include <QAction>
 #include <QApplication>
 #include <QSettings>
@@ -19,10 +23,24 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: desktop_load ROM [SECONDS [no-rewind]]\n");
+        std::fprintf(stderr, "usage: desktop_load ROM [SECONDS [no-rewind] [window|full-screen]]\n");
         return 2;
     }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    bool rewind = true, fullScreen = true;
+    for (int i = 3; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "no-rewind")
+            rewind = false;
+        else if (option == "window")
+            fullScreen = false;
+        else if (option == "full-screen")
+            fullScreen = true;
+        else {
+            std::fprintf(stderr, "desktop_load: unknown option %s\n", argv[i]);
+            return 2;
+        }
+    }
     QApplication app(argc, argv);
     // The measured game does not join the user's recent games.
     QTemporaryDir settings;
@@ -31,8 +49,8 @@ int main(int argc, char** argv) {
     form.show();
     if (!form.OpenRomFile(QString::fromLocal8Bit(argv[1]))) return 1;
     form.mVDPSOnClick();
-    if (argc > 3 && std::string(argv[3]) == "no-rewind") form.Item("mRebobinar")->trigger();
-    form.mCheiaClick();
+    if (!rewind) form.Item("mRebobinar")->trigger();
+    if (fullScreen) form.mCheiaClick();
 
     // The overlay's figure, sampled once a second after the first two.
     std::vector<uint32_t> shown;

@@ -86,6 +86,9 @@ TEST_F(QtDisplayTest, TheSurfaceTakesTheFrameImageAndKeepsItsPictureOnBadData) {
     machine.RunFrame();
     ASSERT_TRUE(display.LoadSurface(machine.FrameStream.Data, machine.FrameStream.Size));
     EXPECT_EQ(display.Surface().size(), QSize(256, 192));
+    QImage byQt;
+    ASSERT_TRUE(byQt.loadFromData(machine.FrameStream.Data, static_cast<int>(machine.FrameStream.Size), "BMP"));
+    EXPECT_EQ(display.Surface(), byQt.convertToFormat(QImage::Format_RGB32)) << "the picture Qt's reader sees";
     const QImage before = display.Surface();
     const uint8_t junk[16] = {'B', 'M', 1, 2, 3};
     EXPECT_FALSE(display.LoadSurface(junk, sizeof junk));
@@ -94,6 +97,20 @@ TEST_F(QtDisplayTest, TheSurfaceTakesTheFrameImageAndKeepsItsPictureOnBadData) {
     display.Flip();
     EXPECT_EQ(control.Picture(), before);
     EXPECT_EQ(control.Flips(), 1u);
+
+    // The next frames are written while the control still shows the last
+    // one: the shown picture never changes under it.
+    for (int frame = 0; frame < 3; ++frame) {
+        const QImage shown = control.Picture().copy();
+        // A new blue in every palette entry: every pixel changes.
+        for (size_t entry = 0; entry < 256; ++entry)
+            machine.FrameStream.Data[VDP_FRAME_PALETTE_OFFSET + 4 * entry] = static_cast<uint8_t>(40 + 50 * frame);
+        ASSERT_TRUE(display.LoadSurface(machine.FrameStream.Data, machine.FrameStream.Size));
+        EXPECT_EQ(control.Picture(), shown) << "frame " << frame;
+        EXPECT_NE(display.Surface(), shown) << "frame " << frame << " brings its own picture";
+        display.Flip();
+        EXPECT_EQ(control.Picture(), display.Surface());
+    }
     dispatcher.Close();
 }
 
@@ -132,30 +149,36 @@ TEST_F(QtDisplayTest, ThePaintedPictureIsTheSurfaceScaledPixelForPixel) {
 }
 
 TEST(QtDisplayWindowTest, TheWindowsBackBufferGetsTheScaledPicture) {
-    // In a real window, below a menu bar, the picture is scaled straight
-    // into the window's back buffer.
-    QMainWindow window;
-    window.setMenuBar(new QMenuBar);
-    window.menuBar()->addMenu("File");
-    auto* control = new TDisplayControl;
-    window.setCentralWidget(control);
-    window.resize(600, 500);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QImage picture(256, 192, QImage::Format_RGB32);
-    for (int y = 0; y < 192; ++y)
-        for (int x = 0; x < 256; ++x) picture.setPixel(x, y, qRgb(x, y, 200));
-    control->ShowPicture(picture);
-    control->repaint();
-    const QImage shot = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
-    const QPoint origin = control->mapTo(&window, QPoint(0, 0));
-    ASSERT_GT(origin.y(), 0) << "the control sits below the menu bar";
-    for (int sy = 0; sy < 192; sy += 13)
-        for (int sx = 0; sx < 256; sx += 11) {
-            const int x = origin.x() + (2 * sx + 1) * control->width() / 512;
-            const int y = origin.y() + (2 * sy + 1) * control->height() / 384;
-            ASSERT_EQ(shot.pixel(x, y), picture.pixel(sx, sy)) << sx << "," << sy;
+    // In a real window, below a menu bar or at the window's corner as in
+    // full screen, the picture is scaled straight into the back buffer.
+    for (bool menuBar : {true, false}) {
+        QMainWindow window;
+        if (menuBar) {
+            window.setMenuBar(new QMenuBar);
+            window.menuBar()->addMenu("File");
         }
+        auto* control = new TDisplayControl;
+        window.setCentralWidget(control);
+        window.resize(600, 500);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QImage picture(256, 192, QImage::Format_RGB32);
+        for (int y = 0; y < 192; ++y)
+            for (int x = 0; x < 256; ++x) picture.setPixel(x, y, qRgb(x, y, 200));
+        const uint64_t directBefore = control->DirectPaints();
+        control->ShowPicture(picture);
+        EXPECT_GT(control->DirectPaints(), directBefore) << "menu bar " << menuBar;
+        const QImage shot =
+            window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QPoint origin = control->mapTo(&window, QPoint(0, 0));
+        ASSERT_EQ(origin.y() > 0, menuBar) << "the control sits below the menu bar, or at the corner";
+        for (int sy = 0; sy < 192; sy += 13)
+            for (int sx = 0; sx < 256; sx += 11) {
+                const int x = origin.x() + (2 * sx + 1) * control->width() / 512;
+                const int y = origin.y() + (2 * sy + 1) * control->height() / 384;
+                ASSERT_EQ(shot.pixel(x, y), picture.pixel(sx, sy)) << sx << "," << sy << " menu bar " << menuBar;
+            }
+    }
 }
 
 // A control that counts its paints and keeps the picture of the last one.
