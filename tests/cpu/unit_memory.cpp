@@ -155,6 +155,9 @@ TEST_F(MemoryMapTest, PeekAgreesWithReadWithoutMarkingAndNamesTheBank) {
             EXPECT_STREQ(Z80_BankName(Z80_MapAddress(*cpu, probes[i]), name), s.names[i]) << std::hex << probes[i];
         }
     }
+    char name[8];
+    EXPECT_STREQ(Z80_BankName({TZ80BankKind::Rom, 63, 0}, name), "ROM 63");
+    EXPECT_STREQ(Z80_BankName({TZ80BankKind::Sram, 1, 0}, name), "SRAM 1");
     const T_Z80_BANK ram = Z80_MapAddress(*cpu, 0xFFFF);
     EXPECT_EQ(ram.Offset, 0x1FFF) << "the upper copy of system RAM";
     std::memset(Z80_BiosImages, 0, sizeof Z80_BiosImages);
