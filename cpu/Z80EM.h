@@ -104,6 +104,25 @@ void Z80_WriteMemory(T_Z80_CPU_CORE& cpu, uint16_t address, uint8_t value);
 void Z80_SetBiosType(T_Z80_CPU_CORE& cpu, uint8_t type);
 void Z80_ClearRom(T_Z80_CPU_CORE& cpu);
 
+// The memory map for debuggers: the byte Z80_ReadMemory would return, without
+// its side effect (a read of cartridge RAM marks it as used). The second form
+// is a TZ80Peek (Z80Disasm.h) whose context is the const T_Z80_CPU_CORE*.
+uint8_t Z80_PeekMemory(const T_Z80_CPU_CORE& cpu, uint16_t address);
+uint8_t Z80_PeekMemoryAt(const void* cpu, uint16_t address);
+// What an address maps to now: the cartridge's ROM bank Number (0-63), the
+// BIOS image, system RAM, or cartridge RAM bank Number (0-1); Offset is the
+// byte's place in that bank (in the 8 KB BIOS or system RAM for those).
+enum class TZ80BankKind : uint8_t { Rom, Bios, Ram, Sram };
+struct T_Z80_BANK {
+    TZ80BankKind Kind;
+    uint8_t Number;
+    uint16_t Offset;
+};
+T_Z80_BANK Z80_MapAddress(const T_Z80_CPU_CORE& cpu, uint16_t address);
+// Its short name: "ROM 3", "BIOS", "RAM", "SRAM 1" (at most 7 characters and
+// the NUL, written into `out`; returns out).
+char* Z80_BankName(const T_Z80_BANK& bank, char (&out)[8]);
+
 // ROM and battery files.
 void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path);  // throws Z80_RomError
 // Checks and loads an image already in memory, as Z80_LoadRom does a file's

@@ -88,3 +88,51 @@ void Z80_ClearRom(T_Z80_CPU_CORE& cpu) {
     cpu.RomSize = 0;
     cpu.RomHash = Z80_HashImage(cpu.Rom, 0);
 }
+
+// The debugger's view follows the same decisions as Z80_ReadMemory, in the
+// same order, but only looks. A CPU without a bus (not wired yet) shows the
+// cartridge.
+T_Z80_BANK Z80_MapAddress(const T_Z80_CPU_CORE& cpu, uint16_t address) {
+    if (address >= 0xC000) return {TZ80BankKind::Ram, 0, static_cast<uint16_t>(address & 0x1FFF)};
+    if (address >= 0x8000 && (cpu.RamControl & 0x08))
+        return {TZ80BankKind::Sram, static_cast<uint8_t>((cpu.RamControl >> 2) & 1),
+                static_cast<uint16_t>(address & 0x3FFF)};
+    if (cpu.Bus != nullptr && !(Interconnect_GetMemoryControl(*cpu.Bus) & 0x08))
+        return {TZ80BankKind::Bios, 0, static_cast<uint16_t>(address & (Z80_BIOS_SIZE - 1))};
+    const uint8_t slots[3] = {cpu.PageSlot0, cpu.PageSlot1, cpu.PageSlot2};
+    const std::size_t bank = address < 0x0400 ? 0 : slots[address >> 14];
+    return {TZ80BankKind::Rom, static_cast<uint8_t>(bank % Z80_MAX_ROM_BANKS), static_cast<uint16_t>(address & 0x3FFF)};
+}
+
+uint8_t Z80_PeekMemory(const T_Z80_CPU_CORE& cpu, uint16_t address) {
+    const T_Z80_BANK bank = Z80_MapAddress(cpu, address);
+    switch (bank.Kind) {
+        case TZ80BankKind::Ram: return cpu.Ram[bank.Offset];
+        case TZ80BankKind::Sram: return cpu.CartRam[bank.Number * Z80_BANK_SIZE + bank.Offset];
+        case TZ80BankKind::Bios: return Z80_BiosImages[cpu.BiosType ? 1 : 0][bank.Offset];
+        default: return cpu.Rom[bank.Number * Z80_BANK_SIZE + bank.Offset];
+    }
+}
+
+uint8_t Z80_PeekMemoryAt(const void* cpu, uint16_t address) {
+    return Z80_PeekMemory(*static_cast<const T_Z80_CPU_CORE*>(cpu), address);
+}
+
+// Written by hand rather than with snprintf: a trace names the bank on every
+// line, and the formatting call cost twice the disassembly.
+char* Z80_BankName(const T_Z80_BANK& bank, char (&out)[8]) {
+    const char* word = "ROM ";
+    unsigned number = bank.Number % Z80_MAX_ROM_BANKS;
+    switch (bank.Kind) {
+        case TZ80BankKind::Ram: std::memcpy(out, "RAM", 4); return out;
+        case TZ80BankKind::Bios: std::memcpy(out, "BIOS", 5); return out;
+        case TZ80BankKind::Sram: word = "SRAM "; number = bank.Number & 1; break;
+        default: break;
+    }
+    char* p = out;
+    while (*word) *p++ = *word++;
+    if (number >= 10) *p++ = static_cast<char>('0' + number / 10);
+    *p++ = static_cast<char>('0' + number % 10);
+    *p = '\0';
+    return out;
+}
