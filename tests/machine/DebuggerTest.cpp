@@ -439,3 +439,33 @@ TEST_F(DebuggerThreadTest, AThreadWakingAfterTheDebuggerClosedRunsOnWithoutIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The hand-over (where the window saves, loads and rewinds) may give the
+// debugger commands: the machine waits for it there, so nothing is waited
+// for; and fast forward keeps the sound card halted across a stop.
+TEST_F(DebuggerThreadTest, CommandsFromTheFramesHandOverAndFastForwardKeepWorking) {
+    StartThread();
+    bool added = false;
+    machine.OnFrameDone = [&](TSMS&) {
+        if (!added && presents >= 3) {
+            Break(TBreakKind::Execute, kCountStore);
+            added = true;
+        }
+    };
+    machine.SetFastForward(1);
+    ASSERT_TRUE(AwaitStop(1));
+    EXPECT_EQ(debugger->LastStop().PC, kCountStore);
+    machine.OnFrameDone = nullptr;
+    debugger->ClearBreakpoints();
+    debugger->Run();
+    const int before = presents;
+    ASSERT_TRUE(ServeUntil([&] { return presents >= before + 3; }));
+    EXPECT_FALSE(sound.GetStatus()) << "fast forward plays no sound";
+    machine.SetFastForward(0);
+    ASSERT_TRUE(ServeUntil([&] { return presents >= before + 4; }));
+    EXPECT_EQ(machine.WritePos, static_cast<uint32_t>(machine.SamplesPerFrame)) << "the ring starts again empty";
+}
+
+}  // namespace
