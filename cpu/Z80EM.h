@@ -21,6 +21,22 @@
 #include <string>
 
 struct T_INTERCONNECT_CORE;
+struct T_Z80_CPU_CORE;
+
+// A debugger's view into the run loop (see Z80_RunCycles). Plain function
+// pointers with a context, so the CPU knows nothing of who listens.
+struct T_Z80_DEBUG_HOOK {
+    void* Context;
+    // Before each instruction, PC at it; while the CPU idles on a HALT, once
+    // per run call instead (cpu.Halted is 1 then, PC past the HALT). Nonzero
+    // ends the run call at once, the instruction not executed. May block.
+    uint8_t (*Before)(void* context, T_Z80_CPU_CORE& cpu);
+    // After each instruction, with its T-states.
+    void (*After)(void* context, T_Z80_CPU_CORE& cpu, uint32_t cycles);
+    // A maskable interrupt was just accepted (PC at its handler in modes 1
+    // and 2; mode 0 only disables interrupts).
+    void (*Accepted)(void* context, T_Z80_CPU_CORE& cpu);
+};
 
 constexpr std::size_t Z80_ROM_SIZE = 1048576;
 constexpr std::size_t Z80_BANK_SIZE = 16384;
@@ -71,6 +87,9 @@ struct T_Z80_CPU_CORE {
     // Z80_LoadRom and Z80_ClearRom. A saved state names the cartridge by them.
     uint32_t RomSize;
     uint64_t RomHash;
+    // Null in normal running: the run loop checks it once per call and only
+    // then takes its slower, observed path. Not owned, not part of a state.
+    T_Z80_DEBUG_HOOK* DebugHook;
 };
 
 // The eight flags unpacked, one byte each (0 or 1), in bit order of F.
@@ -208,7 +227,8 @@ extern const uint16_t DaaTable[2048];
 // Instruction step: executes the instruction at PC, returns its T-states.
 uint32_t Z80_ExecuteInstruction(T_Z80_CPU_CORE& cpu);
 
-// Run loop and interrupts.
+// Run loop and interrupts. With cpu.DebugHook set, the loop calls the hook
+// around every instruction; the instructions and their timing are the same.
 void Z80_RunCycles(T_Z80_CPU_CORE& cpu, uint32_t budget);
 void Z80_AcceptInterrupt(T_Z80_CPU_CORE& cpu, uint32_t& budget);
 void Z80_RaiseNMI(T_Z80_CPU_CORE& cpu);

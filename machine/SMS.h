@@ -123,6 +123,10 @@ public:
     uint32_t TargetFps = 0;
     std::atomic<uint32_t> MeasuredFps{0};  // written by the machine thread, shown by the main thread
     uint32_t FrameCounter = 0;
+    // The frame RunFrame runs now or runs next, counted from 0 when the
+    // machine is created (the headless runner's frame numbers); RunFrame adds
+    // one at its end. The debugger's frame numbers and the trace use it.
+    uint64_t FrameNumber = 0;
     uint32_t CpuClock = 0;
     int32_t SamplesPerFrame = 0;
     uint32_t SampleRate = 0;
