@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include <sys/prctl.h>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -15,8 +17,17 @@ Clock::time_point StartOfTime() {
 
 }  // namespace
 
-void TSystemTimers::timeBeginPeriod(uint32_t) { ++openPeriods_; }
-void TSystemTimers::timeEndPeriod(uint32_t) { --openPeriods_; }
+void TSystemTimers::timeBeginPeriod(uint32_t periodMs) {
+    if (openPeriods_++ == 0) savedSlack_ = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+    if (periodMs > 0) prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(periodMs) * 1000000UL, 0, 0, 0);
+}
+
+void TSystemTimers::timeEndPeriod(uint32_t) {
+    if (openPeriods_ <= 0) return;
+    // The outermost end restores the slack the thread had before.
+    if (--openPeriods_ == 0 && savedSlack_ > 0)
+        prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(savedSlack_), 0, 0, 0);
+}
 
 uint32_t TSystemTimers::timeGetTime() {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - StartOfTime()).count();

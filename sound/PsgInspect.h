@@ -8,6 +8,9 @@
 // (CounterStep = clock / 16 / sample rate, rounded down) and mixes a linear
 // level 15 - attenuation, so what it plays differs a little from the chip;
 // the Played figures say what comes out of this core.
+//
+// Nothing is locked: call it while the machine thread is stopped or
+// waiting in its per-frame synchronised step.
 #pragma once
 
 #include "SNDEM.h"
