@@ -16,12 +16,37 @@ inline void PushPC(T_Z80_CPU_CORE& cpu) {
     cpu.SP = static_cast<uint16_t>(cpu.SP - 2);
 }
 
+// The observed loop: the same steps as the normal one, with the debug hook
+// around each. Kept out of line so the normal loop stays as it was.
+[[gnu::noinline]] void RunObserved(T_Z80_CPU_CORE& cpu, T_Z80_DEBUG_HOOK& hook, uint32_t budget) {
+    uint32_t count = 0;
+    uint32_t idleSteps = 0;
+    while (count < budget) {
+        if (Interconnect_GetInterruptLine(*cpu.Bus) == 1) {
+            const uint8_t enabled = cpu.IFF1;
+            Z80_AcceptInterrupt(cpu, budget);
+            if (enabled == 1 && cpu.IFF1 == 0) hook.Accepted(hook.Context, cpu);
+        }
+        if (hook.Before(hook.Context, cpu) != 0) break;
+        if (cpu.Halted == 1) break;
+        const uint32_t cycles = Z80_ExecuteInstruction(cpu);
+        hook.After(hook.Context, cpu, cycles);
+        if (cycles == 0 && ++idleSteps >= budget) break;
+        count += cycles;
+    }
+}
+
 }  // namespace
 
 // Flattened so the instruction step inlines into the loop (in link-time
 // optimised builds): the call and its register saves cost about a tenth of
 // an instruction's time.
+// A debugger's hook is looked at once per call; its loop is out of line.
 [[gnu::flatten]] void Z80_RunCycles(T_Z80_CPU_CORE& cpu, uint32_t budget) {
+    if (cpu.DebugHook != nullptr) [[unlikely]] {
+        RunObserved(cpu, *cpu.DebugHook, budget);
+        budget = 0;
+    }
     uint32_t count = 0;
     // Only the 0-cycle no-ops after 0xDD/0xFD add nothing to the count; a
     // budget's worth of them in one call ends it, so a program made of them

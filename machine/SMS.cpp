@@ -8,8 +8,15 @@
 #include "BiosFiles.h"
 #include "RomFiles.h"
 
+namespace {
+
+// Set on the machine thread when it enters Execute.
+thread_local bool tMachineThread = false;
+
+}  // namespace
+
 TSMS::TSMS(TMainThreadDispatcher& dispatcher, TTimers& timers, TSoundOutputBuffer& soundBuffer)
-    : TPlatformThread(dispatcher), Timers(timers), SoundBuffer(soundBuffer) {}
+    : TPlatformThread(dispatcher), Timers(timers), SoundBuffer(soundBuffer), dispatcher_(dispatcher) {}
 
 // The body must end before the fields it uses go.
 TSMS::~TSMS() { TerminateAndWait(); }
@@ -105,6 +112,9 @@ void TSMS::StopEmulation() {
 
 void TSMS::ResumeEmulation() {
     if (CoresCreated != 1 || Stopped != 1 || Ready != 1) return;
+    // Before the thread goes: a debugger holding it must know it runs again
+    // before it can stop anew.
+    if (debugResumed_) debugResumed_();
     Resume();
     Stopped = 0;
 }
@@ -139,6 +149,7 @@ void TSMS::RunFrame() {
     VDP_ExportFrame(vdp, FrameStream.Data);
     FrameStream.Size = static_cast<uint32_t>(VDP_FRAME_IMAGE_SIZE);
     FrameStream.Position = 0;
+    ++FrameNumber;
 }
 
 void TSMS::MeasureFrameRate() {
@@ -171,7 +182,27 @@ void TSMS::StopAfterFault() {
     Report(fault_);
 }
 
+bool TSMS::OnMachineThread() { return tMachineThread; }
+
+bool TSMS::ParkForDebugger() {
+    SuspendSelf();
+    return !Terminated();
+}
+
+void TSMS::PostDebugStop() { dispatcher_.Post(DebugStopOnMainThread, this); }
+
+// Main thread. The sound card is halted as by StopEmulation, but the PSG
+// keeps its registers for the debugger to show; the ring then starts again
+// empty, as after fast forward, when the machine presents its next frame.
+void TSMS::DebugStopOnMainThread(void* self) {
+    auto& machine = *static_cast<TSMS*>(self);
+    machine.SoundBuffer.Stop();
+    machine.soundHalted_ = true;
+    if (machine.debugStopped_) machine.debugStopped_();
+}
+
 void TSMS::Execute() {
+    tMachineThread = true;
     intervalOpen_ = false;
     PerfLastFrame = 0;
     while (!Terminated()) {

@@ -167,6 +167,22 @@ protected:
     void Execute() override;
 
 private:
+    friend class TDebugger;
+    // The debugger's link (Debugger.h). True on the thread that runs
+    // Execute, where a debugger stop parks the thread.
+    static bool OnMachineThread();
+    // Machine thread, inside the CPU's debug hook: parks as Suspend would
+    // and returns after the next Resume; false when the thread is ending.
+    bool ParkForDebugger();
+    // Machine thread: posts DebugStopOnMainThread.
+    void PostDebugStop();
+    static void DebugStopOnMainThread(void* self);
+    // Main thread: at a debugger stop (after the sound is halted), and in
+    // ResumeEmulation before the thread is let go.
+    std::function<void()> debugStopped_;
+    std::function<void()> debugResumed_;
+    TMainThreadDispatcher& dispatcher_;
+
     void PresentInput();
     void PresentSound();
     void PresentPicture();

@@ -65,6 +65,11 @@ bool TPlatformThread::Suspended() const {
     return suspended_;
 }
 
+bool TPlatformThread::Started() const {
+    std::lock_guard lock(mutex_);
+    return started_;
+}
+
 bool TPlatformThread::Parked() const {
     std::lock_guard lock(mutex_);
     return parked_;

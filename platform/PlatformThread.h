@@ -52,6 +52,8 @@ public:
     // The first Resume starts Execute; later ones let the body continue.
     void Resume();
     bool Suspended() const;
+    // True once the first Resume has started the body's thread.
+    bool Started() const;
     // True once the body has reached the park point after a Suspend.
     bool Parked() const;
     // Waits until the body is parked (or has ended): after a Suspend issued
