@@ -202,11 +202,12 @@ void TDebuggerWindow::Go(void (TDebugger::*command)()) {
         SetStatus("Nothing runs yet: start a game or the BIOS first.");
         return;
     }
+    // A machine the main window paused (a menu opened) runs again for the
+    // command: the debugger resumes it itself.
     (debugger_.get()->*command)();
-    // A machine the window paused (a menu opened) runs again for the command.
-    machine_.ResumeEmulation();
     SetStatus("Running");
-    UpdateCommands();
+    // The pages take no more edits.
+    ShowCopy();
 }
 
 void TDebuggerWindow::Run() { Go(&TDebugger::Run); }

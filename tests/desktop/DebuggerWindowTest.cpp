@@ -135,7 +135,8 @@ TEST_F(DebuggerWindowTest, OpensFromToolsMenuAsItsOwnWindowAndClosingChangesNoth
 }
 
 // Stop, then Step: PC moves on by the instruction's length (an instruction
-// that goes on to the next is chosen), and the listing follows it.
+// that goes on to the next is chosen; a step that took the frame interrupt
+// first lands on its handler and is tried again), and the listing follows.
 TEST_F(DebuggerWindowTest, StopThenStepAdvancesPcByTheInstructionsLength) {
     TDebuggerWindow& window = Open();
     ASSERT_TRUE(RunAndStop(window));
@@ -148,7 +149,7 @@ TEST_F(DebuggerWindowTest, StopThenStepAdvancesPcByTheInstructionsLength) {
         const uint64_t stops = window.Debugger().StopCount();
         window.Command("Step")->trigger();
         ASSERT_TRUE(WaitStopped(window, stops));
-        if (instruction.Flow != TZ80Flow::Next) continue;
+        if (instruction.Flow != TZ80Flow::Next || (Machine().Cpu->PC == 0x0038 && pc != 0x0037)) continue;
         EXPECT_EQ(Machine().Cpu->PC, static_cast<uint16_t>(pc + instruction.Length)) << instruction.Text;
         EXPECT_EQ(window.CpuView()->Field("PC")->text().toInt(nullptr, 16), Machine().Cpu->PC);
         EXPECT_EQ(SelectedListingAddress(window), Machine().Cpu->PC);
