@@ -252,6 +252,7 @@ void TDebuggerVdpView::ShowSprites() {
         SetCell(sprites_, i, 6, range(firstDropped, lastDropped));
         SetCell(sprites_, i, 7, state);
     }
+    sprites_->resizeColumnsToContents();
     ShowSpriteLine();
 }
 

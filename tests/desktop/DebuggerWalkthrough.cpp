@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -131,12 +132,20 @@ int main(int argc, char** argv) {
     // with the same tile.
     window.Pages()->setCurrentWidget(window.VdpView());
     window.VdpView()->Pages()->setCurrentIndex(2);
+    window.VdpView()->SpriteLine()->setValue(100);
     window.Refresh();
     shoot("1-sprites.png");
     // 2. The tiles: player 1's shapes are there at 192, unused.
     window.VdpView()->Pages()->setCurrentIndex(0);
     window.VdpView()->TilePalette()->setCurrentIndex(1);
     window.Refresh();
+    // A click on tile 192, player 1's first shape (column 0, row 12 at twice the size).
+    if (auto* sheet = window.findChild<QWidget*>("TileSheet")) {
+        const QPointF at(4, 12 * 16 + 4);
+        QMouseEvent press(QEvent::MouseButtonPress, at, sheet->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(sheet, &press);
+    }
     shoot("2-tiles.png");
 
     // 3. Who writes the sprite's pattern byte: a breakpoint on OUT to the
@@ -169,7 +178,7 @@ int main(int argc, char** argv) {
     const uint64_t before = window.Debugger().StopCount();
     window.Step();
     if (!waitStop(before)) return Fail("the step does not stop");
-    window.MemoryView()->Show(window.MemoryView()->Memories()->findText("VRAM (16 KB)"), 0x3F80);
+    window.MemoryView()->Show(window.MemoryView()->Memories()->findText("VRAM (16 KB)"), 0x3F81);
     window.Refresh();
     shoot("6-vram.png");
 
