@@ -88,7 +88,8 @@ void Z80_Disassemble(TZ80Peek peek, const void* context, uint16_t address, T_Z80
 // what they will do with the flags as they are (a JR not taken reads no
 // operand, a RET not taken pops nothing); a repeating block instruction
 // lists its one transfer. An interrupt accepted before the instruction is
-// not part of it.
+// not part of it, and while cpu.Halted is set the step does not run at all
+// (PC is past the HALT), so the list says nothing then.
 enum class TZ80AccessKind : uint8_t { Fetch, Read, Write, PortRead, PortWrite };
 
 struct T_Z80_ACCESS {

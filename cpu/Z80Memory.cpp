@@ -10,7 +10,6 @@
 // The lower 48 KB show either the cartridge or the selected BIOS image,
 // depending on bit 3 of the bus's memory control register.
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 #include "Interconnect.h"
@@ -119,12 +118,21 @@ uint8_t Z80_PeekMemoryAt(const void* cpu, uint16_t address) {
     return Z80_PeekMemory(*static_cast<const T_Z80_CPU_CORE*>(cpu), address);
 }
 
+// Written by hand rather than with snprintf: a trace names the bank on every
+// line, and the formatting call cost twice the disassembly.
 char* Z80_BankName(const T_Z80_BANK& bank, char (&out)[8]) {
+    const char* word = "ROM ";
+    unsigned number = bank.Number % Z80_MAX_ROM_BANKS;
     switch (bank.Kind) {
-        case TZ80BankKind::Ram: std::snprintf(out, sizeof out, "RAM"); break;
-        case TZ80BankKind::Bios: std::snprintf(out, sizeof out, "BIOS"); break;
-        case TZ80BankKind::Sram: std::snprintf(out, sizeof out, "SRAM %u", unsigned(bank.Number & 1)); break;
-        default: std::snprintf(out, sizeof out, "ROM %u", unsigned(bank.Number % Z80_MAX_ROM_BANKS)); break;
+        case TZ80BankKind::Ram: std::memcpy(out, "RAM", 4); return out;
+        case TZ80BankKind::Bios: std::memcpy(out, "BIOS", 5); return out;
+        case TZ80BankKind::Sram: word = "SRAM "; number = bank.Number & 1; break;
+        default: break;
     }
+    char* p = out;
+    while (*word) *p++ = *word++;
+    if (number >= 10) *p++ = static_cast<char>('0' + number / 10);
+    *p++ = static_cast<char>('0' + number % 10);
+    *p = '\0';
     return out;
 }

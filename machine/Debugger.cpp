@@ -23,6 +23,13 @@ constexpr uint8_t kR1FrameInt = 0x20;
 
 enum class TMode : uint8_t { Run, Stop, Step, StepOver, FrameEnd, OneFrame };
 
+// "PC BANK", as the trace shows the instruction's place.
+std::string Where(uint16_t address, const char* bank) {
+    char where[16];
+    std::snprintf(where, sizeof where, "%04X %s", address, bank);
+    return where;
+}
+
 bool InRange(const TBreakpoint& b, uint16_t address) { return address >= b.First && address <= b.Last; }
 
 }  // namespace
@@ -117,10 +124,8 @@ struct TDebugger::TImpl {
         progressed = true;
         if (!traceThis) return;
         traceThis = false;
-        char where[16];
-        std::snprintf(where, sizeof where, "%04X %s", traced.Address, tracedBank);
-        const std::string line = TDebugger::TraceLine(tracedFrame, tracedLine, where, traced.Bytes, traced.Length,
-                                                      traced.Text, cpu);
+        const std::string line = TDebugger::TraceLine(tracedFrame, tracedLine, Where(traced.Address, tracedBank),
+                                                      traced.Bytes, traced.Length, traced.Text, cpu);
         if (traceSink) traceSink(line);
     }
 
@@ -492,6 +497,14 @@ std::string TDebugger::FormatRegisters(const T_Z80_CPU_CORE& cpu) {
                   cpu.AltB, cpu.AltC, cpu.AltD, cpu.AltE, cpu.AltH, cpu.AltL, cpu.I, cpu.R, cpu.IFF1 & 1u,
                   cpu.IFF2 & 1u, static_cast<int>(cpu.InterruptMode), flags);
     return text;
+}
+
+std::string TDebugger::DescribeAt(uint64_t frame, uint32_t line, const T_Z80_CPU_CORE& cpu) {
+    T_Z80_INSTRUCTION in;
+    Z80_Disassemble(Z80_PeekMemoryAt, &cpu, cpu.PC, in);
+    char bank[8];
+    Z80_BankName(Z80_MapAddress(cpu, cpu.PC), bank);
+    return TraceLine(frame, line, Where(cpu.PC, bank), in.Bytes, in.Length, in.Text, cpu);
 }
 
 std::string TDebugger::TraceLine(uint64_t frame, uint32_t line, const std::string& where, const uint8_t* bytes,

@@ -151,6 +151,9 @@ public:
     // "AF=0044 BC=0000 DE=0000 HL=0000 IX=0000 IY=0000 SP=DFF0 AF'=0000
     //  BC'=0000 DE'=0000 HL'=0000 I=00 R=0C IFF=00 IM=1 F=-Z---P--" (one line).
     static std::string FormatRegisters(const T_Z80_CPU_CORE& cpu);
+    // The instruction at the CPU's PC in the trace's format, with the
+    // registers as they are now (the headless runner's --break line).
+    static std::string DescribeAt(uint64_t frame, uint32_t line, const T_Z80_CPU_CORE& cpu);
     // One trace line: frame, line, PC with its bank, the instruction's bytes
     // and text, then the registers after it.
     static std::string TraceLine(uint64_t frame, uint32_t line, const std::string& where, const uint8_t* bytes,

@@ -3,16 +3,20 @@
 // cartridge developers' CI. See the README's section "The headless runner".
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "BiosFiles.h"
+#include "Debugger.h"
 #include "FramePicture.h"
 #include "RomFiles.h"
 #include "ImageFiles.h"
@@ -29,6 +33,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitBreak = 3;
 
 const char kUsage[] =
     "Usage: tiravel-headless [options] [ROM]\n"
@@ -54,10 +59,16 @@ const char kUsage[] =
     "  --hash-every-frame    print each frame's picture (XRGB8888) and sound hashes\n"
     "  --speed               print frames per second and the multiple of real time\n"
     "  --memory              print the resident memory size after frame 1000 and at the end\n"
+    "  --trace FILE          write one line per instruction executed: frame, line, PC\n"
+    "                        and its bank, the bytes, the instruction, the registers after it\n"
+    "  --trace-frames A-B    trace only frames A to B (counted from 0; A alone is one frame)\n"
+    "  --break ADDRESS       stop before the first instruction at ADDRESS (hexadecimal:\n"
+    "                        1234, 0x1234, #1234, $1234 or 1234h): print it with the\n"
+    "                        registers, write --png/--bmp of the picture then, exit 3\n"
     "  --help                print this help\n"
     "  --version             print the version\n"
     "\n"
-    "Exit status: 0 success, 1 ROM, BIOS or file error, 2 usage error.\n";
+    "Exit status: 0 success, 1 ROM, BIOS or file error, 2 usage error, 3 stopped at --break.\n";
 
 struct TOptions {
     uint32_t Frames = 300;
@@ -72,6 +83,10 @@ struct TOptions {
     bool Memory = false;
     bool RandomInput = false;
     uint32_t RandomSeed = 0;
+    std::string TraceFile;
+    bool TraceFramesGiven = false;
+    uint32_t TraceFirst = 0, TraceLast = UINT32_MAX;
+    int BreakAddress = -1;
 };
 
 // Nothing is ever handed to a main thread: the runner drives frames itself.
@@ -96,6 +111,33 @@ bool ParseCount(const std::string& text, uint32_t& value) {
         if (c < '0' || c > '9') return false;
     value = static_cast<uint32_t>(std::stoul(text));
     return true;
+}
+
+// A 16-bit address in hexadecimal, bare or with one of the usual marks:
+// 0x1234, #1234 (the disassembly's own), $1234 or 1234h.
+bool ParseAddress(std::string text, int& address) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text = text.substr(2);
+    else if (text.size() > 1 && (text[0] == '#' || text[0] == '$'))
+        text = text.substr(1);
+    else if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H'))
+        text.pop_back();
+    if (text.empty() || text.size() > 4) return false;
+    for (char c : text)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    address = static_cast<int>(std::stoul(text, nullptr, 16));
+    return true;
+}
+
+// "A-B" or "A": frames A to B inclusive.
+bool ParseFrameRange(const std::string& text, uint32_t& first, uint32_t& last) {
+    const std::size_t dash = text.find('-');
+    if (dash == std::string::npos) {
+        if (!ParseCount(text, first)) return false;
+        last = first;
+        return true;
+    }
+    return ParseCount(text.substr(0, dash), first) && ParseCount(text.substr(dash + 1), last) && first <= last;
 }
 
 // Returns -1 to go on, otherwise the exit status.
@@ -165,8 +207,22 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
             if (text != "0" && text != "1" && text != "3")
                 return UsageError("--frameskip must be 0, 1 or 3, not '" + text + "'");
             options.Frameskip = static_cast<uint8_t>(text[0] - '0');
+        } else if (arg == "--trace-frames") {
+            std::string text;
+            if (!takeValue(text)) return UsageError("--trace-frames needs frames A-B");
+            if (!ParseFrameRange(text, options.TraceFirst, options.TraceLast))
+                return UsageError("--trace-frames must be A-B with whole numbers A <= B up to 999999999, or A, not '" +
+                                  text + "'");
+            options.TraceFramesGiven = true;
+        } else if (arg == "--break") {
+            std::string text;
+            if (!takeValue(text)) return UsageError("--break needs an address");
+            if (!ParseAddress(text, options.BreakAddress))
+                return UsageError("--break must be a hexadecimal address from 0 to FFFF (1234, 0x1234, #1234, $1234 "
+                                  "or 1234h), not '" +
+                                  text + "'");
         } else if (arg == "--bios" || arg == "--input" || arg == "--png" || arg == "--bmp" || arg == "--wav" ||
-                   arg == "--ram-dir" || arg == "--load-state" || arg == "--save-state") {
+                   arg == "--ram-dir" || arg == "--load-state" || arg == "--save-state" || arg == "--trace") {
             std::string* target = arg == "--bios"         ? &options.BiosFile
                                   : arg == "--input"      ? &options.InputFile
                                   : arg == "--png"        ? &options.PngFile
@@ -174,6 +230,7 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
                                   : arg == "--wav"        ? &options.WavFile
                                   : arg == "--load-state" ? &options.LoadStateFile
                                   : arg == "--save-state" ? &options.SaveStateFile
+                                  : arg == "--trace"      ? &options.TraceFile
                                                           : &options.RamDir;
             if (!takeValue(*target)) return UsageError(arg + " needs a " + (arg == "--ram-dir" ? "folder" : "file"));
         } else if (arg == "--") {
@@ -192,6 +249,7 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
     }
     if (options.RandomInput && !options.InputFile.empty())
         return UsageError("--input and --random-input cannot be used together");
+    if (options.TraceFramesGiven && options.TraceFile.empty()) return UsageError("--trace-frames needs --trace FILE");
     return -1;
 }
 
@@ -335,6 +393,44 @@ int Run(const TOptions& options) {
         if (!wav.Open(options.WavFile, machine.SampleRate, error)) return Failure(error);
     }
 
+    // The debugger only when asked for: without it the CPU runs its normal,
+    // unobserved loop.
+    std::unique_ptr<TDebugger> debugger;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace(nullptr, std::fclose);
+    std::string breakLine;
+    std::vector<uint8_t> breakPicture;
+    if (!options.TraceFile.empty() || options.BreakAddress >= 0) {
+        debugger = std::make_unique<TDebugger>(machine);
+        if (!options.TraceFile.empty()) {
+            trace.reset(std::fopen(options.TraceFile.c_str(), "w"));
+            if (!trace)
+                return Failure("Cannot write the trace file " + options.TraceFile + ": " + std::strerror(errno) + ".");
+            std::FILE* out = trace.get();
+            debugger->SetTrace(
+                [out](std::string_view line) {
+                    std::fwrite(line.data(), 1, line.size(), out);
+                    std::fputc('\n', out);
+                },
+                options.TraceFirst, options.TraceLast);
+        }
+        if (options.BreakAddress >= 0) {
+            TBreakpoint at;
+            at.Kind = TBreakKind::Execute;
+            at.First = static_cast<uint16_t>(options.BreakAddress);
+            debugger->AddBreakpoint(at);
+            // The moment of the stop: the instruction with the registers, and
+            // the picture as far as the VDP has drawn it. Returning false
+            // holds the CPU; the frame's remaining lines run without it.
+            debugger->Parker = [&](TDebugger& d) {
+                const TDebugStop stop = d.LastStop();
+                breakLine = TDebugger::DescribeAt(stop.Frame, stop.Line, *machine.Cpu);
+                breakPicture.resize(VDP_FRAME_IMAGE_SIZE);
+                VDP_ExportFrame(*machine.Vdp, breakPicture.data());
+                return false;
+            };
+        }
+    }
+
     const bool progress = isatty(STDERR_FILENO) != 0;
     bool progressShown = false;
     uint64_t soundHash = FNV1A_OFFSET_BASIS;
@@ -353,6 +449,7 @@ int Run(const TOptions& options) {
             ApplyInput(machine, ScriptFrame(input));
         }
         machine.RunFrame();
+        if (!breakPicture.empty()) break;  // the frame of the break adds no sound
         PSG_RenderFrame(*machine.Psg, block);
         const std::size_t samples = static_cast<std::size_t>(machine.SamplesPerFrame);
         if (options.Hash) soundHash = Fnv1a64(block.Samples, samples, soundHash);
@@ -380,10 +477,19 @@ int Run(const TOptions& options) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (progressShown) std::fprintf(stderr, "\r%*s\r", 40, "");
 
-    int status = kExitOk;
+    const bool broke = !breakPicture.empty();
+    if (broke) std::printf("%s\n", breakLine.c_str());
+    int status = broke ? kExitBreak : kExitOk;
     std::string error;
+    if (trace) {
+        // Closed here so that a full disk is reported, not lost.
+        debugger->SetTrace(nullptr);
+        const bool failed = std::ferror(trace.get()) != 0;
+        if (std::fclose(trace.release()) != 0 || failed)
+            status = Failure("Cannot write the trace file " + options.TraceFile + ": " + std::strerror(errno) + ".");
+    }
     if (!options.WavFile.empty() && !wav.Close(error)) status = Failure(error);
-    const uint8_t* image = machine.FrameStream.Data;
+    const uint8_t* image = broke ? breakPicture.data() : machine.FrameStream.Data;
     if (!options.BmpFile.empty() && !WriteWholeFile(options.BmpFile, image, VDP_FRAME_IMAGE_SIZE, error))
         status = Failure(error);
     if (!options.PngFile.empty() && !WritePngFromBmp(options.PngFile, image, VDP_FRAME_IMAGE_SIZE, error))
@@ -391,6 +497,9 @@ int Run(const TOptions& options) {
     // The machine was never resumed, so it is still "stopped": the end of the
     // run saves the battery RAM directly (only if the game used it).
     if (!ramPath.empty() && !Z80_SaveBatteryRam(*machine.Cpu, ramPath, &error)) status = Failure(error);
+    // A state is taken between frames; a break is inside one. The figures
+    // below are those of a whole run.
+    if (broke) return status;
     if (!options.SaveStateFile.empty() && !SMS_WriteStateFile(machine, options.SaveStateFile, error))
         status = Failure(error);
 

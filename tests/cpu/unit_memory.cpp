@@ -117,4 +117,50 @@ TEST_F(MemoryMapTest, ClearRomZeroesTheAreaButKeepsTheBankCount) {
     EXPECT_EQ(cpu->RomBankCount, 8);
 }
 
+// The debugger's view: a peek returns what a read would in every mapping
+// (BIOS, paged cartridge, either cartridge RAM bank), without marking the
+// cartridge RAM as used, and the bank it names is where the byte lives.
+TEST_F(MemoryMapTest, PeekAgreesWithReadWithoutMarkingAndNamesTheBank) {
+    for (std::size_t i = 0; i < Z80_BIOS_SIZE; ++i) Z80_BiosImages[1][i] = static_cast<uint8_t>(i * 7 + 3);
+    for (std::size_t i = 0; i < Z80_CART_RAM_SIZE; ++i) cpu->CartRam[i] = static_cast<uint8_t>(i * 11 + 5);
+    for (std::size_t i = 0; i < Z80_RAM_SIZE; ++i) cpu->Ram[i] = static_cast<uint8_t>(i * 13 + 1);
+    Z80_SetBiosType(*cpu, 1);
+    struct Setting {
+        uint8_t memoryControl, ramControl, slot0, slot1, slot2;
+        const char* names[4];  // at 0x0100, 0x2000, 0x9000, 0xE000
+    };
+    const Setting settings[] = {
+        {0x08, 0x00, 1, 2, 3, {"ROM 0", "ROM 1", "ROM 3", "RAM"}},
+        {0x08, 0x08, 7, 6, 5, {"ROM 0", "ROM 7", "SRAM 0", "RAM"}},
+        {0x08, 0x0C, 0, 1, 2, {"ROM 0", "ROM 0", "SRAM 1", "RAM"}},
+        {0x00, 0x00, 4, 5, 6, {"BIOS", "BIOS", "BIOS", "RAM"}},
+        {0x00, 0x08, 4, 5, 6, {"BIOS", "BIOS", "SRAM 0", "RAM"}},
+    };
+    for (const auto& s : settings) {
+        Interconnect_WritePort(bus, 0x3E, s.memoryControl);
+        cpu->RamControl = s.ramControl;
+        cpu->PageSlot0 = s.slot0;
+        cpu->PageSlot1 = s.slot1;
+        cpu->PageSlot2 = s.slot2;
+        cpu->CartRamDirty = 0;
+        for (uint32_t a = 0; a < 0x10000; ++a) {
+            const uint8_t peeked = Z80_PeekMemory(*cpu, static_cast<uint16_t>(a));
+            ASSERT_EQ(cpu->CartRamDirty, 0) << std::hex << a;
+            ASSERT_EQ(peeked, Read(static_cast<uint16_t>(a))) << std::hex << a << " " << s.names[2];
+            cpu->CartRamDirty = 0;
+        }
+        const uint16_t probes[] = {0x0100, 0x2000, 0x9000, 0xE000};
+        for (int i = 0; i < 4; ++i) {
+            char name[8];
+            EXPECT_STREQ(Z80_BankName(Z80_MapAddress(*cpu, probes[i]), name), s.names[i]) << std::hex << probes[i];
+        }
+    }
+    char name[8];
+    EXPECT_STREQ(Z80_BankName({TZ80BankKind::Rom, 63, 0}, name), "ROM 63");
+    EXPECT_STREQ(Z80_BankName({TZ80BankKind::Sram, 1, 0}, name), "SRAM 1");
+    const T_Z80_BANK ram = Z80_MapAddress(*cpu, 0xFFFF);
+    EXPECT_EQ(ram.Offset, 0x1FFF) << "the upper copy of system RAM";
+    std::memset(Z80_BiosImages, 0, sizeof Z80_BiosImages);
+}
+
 }  // namespace
