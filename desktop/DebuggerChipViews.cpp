@@ -36,6 +36,8 @@ QTableWidget* Table(const QStringList& columns, QWidget* parent, const char* nam
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->horizontalHeader()->setStretchLastSection(true);
     table->setFont(MonospaceFont());
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     return table;
 }
 
@@ -110,22 +112,27 @@ QWidget* TDebuggerVdpView::BuildTilePage() {
     tilePalette_ = new QComboBox(page);
     tilePalette_->setObjectName("TilePalette");
     tilePalette_->addItems({"Background palette (CRAM 0-15)", "Sprite palette (CRAM 16-31)"});
-    tiles_ = new TPixelView(2, page);
+    tiles_ = new TPixelView(3, page);
     tiles_->setObjectName("TileSheet");
     tileText_ = new QLabel("Click a tile to see its number and address.", page);
     tileText_->setObjectName("TileText");
     connect(tilePalette_, &QComboBox::currentIndexChanged, this, [this] { ShowTiles(); });
     connect(tiles_, &TPixelView::Clicked, this, [this](int x, int y) {
-        const int tile = (y / 8) * static_cast<int>(VDP_TILE_SHEET_COLUMNS) + x / 8;
+        // Shown as two halves side by side: tiles 0-255, then 256-511.
+        const int half = x / static_cast<int>(VDP_TILE_SHEET_WIDTH);
+        const int column = (x % static_cast<int>(VDP_TILE_SHEET_WIDTH)) / 8;
+        const int tile = half * 256 + (y / 8) * static_cast<int>(VDP_TILE_SHEET_COLUMNS) + column;
         tileText_->setText(QString("Tile %1 (#%2) at VRAM #%3%4")
                                .arg(tile)
                                .arg(Hex(tile, 3))
                                .arg(Hex(tile * 32, 4))
-                               .arg(tile >= 256 ? ", in the sprites' half" : ""));
+                               .arg(tile >= 256 ? ", in the half sprites use with register 6 bit 2" : ""));
     });
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(tilePalette_);
-    layout->addWidget(Scrolled(tiles_, page), 1);
+    layout->addWidget(new QLabel("Tiles 0-255 (left) and 256-511 (right), 16 to a row", page));
+    layout->addWidget(tiles_);
+    layout->addStretch(1);
     layout->addWidget(tileText_);
     return page;
 }
@@ -192,7 +199,15 @@ void TDebuggerVdpView::ShowTiles() {
     std::vector<uint32_t> pixels(VDP_TILE_SHEET_WIDTH * VDP_TILE_SHEET_HEIGHT);
     const auto palette = tilePalette_->currentIndex() == 1 ? TVdpPalette::Sprite : TVdpPalette::Background;
     VDP_DrawTileSheet(*vdp_, palette, pixels.data());
-    tiles_->SetImage(Picture(pixels.data(), VDP_TILE_SHEET_WIDTH, VDP_TILE_SHEET_HEIGHT));
+    tileSheet_ = Picture(pixels.data(), VDP_TILE_SHEET_WIDTH, VDP_TILE_SHEET_HEIGHT);
+    // The two halves side by side, so the whole sheet fits at twice its size.
+    const int width = static_cast<int>(VDP_TILE_SHEET_WIDTH), half = static_cast<int>(VDP_TILE_SHEET_HEIGHT) / 2;
+    QImage shown(2 * width, half, QImage::Format_RGB32);
+    QPainter painter(&shown);
+    painter.drawImage(QPoint(0, 0), tileSheet_, QRect(0, 0, width, half));
+    painter.drawImage(QPoint(width, 0), tileSheet_, QRect(0, half, width, half));
+    painter.end();
+    tiles_->SetImage(shown);
 }
 
 void TDebuggerVdpView::ShowNames() {
@@ -240,7 +255,9 @@ void TDebuggerVdpView::ShowSprites() {
             }
         }
         auto range = [](int a, int b) { return a < 0 ? QString() : a == b ? QString::number(a) : QString("%1-%2").arg(a).arg(b); };
-        QString state = !sprite.InList ? "after the list end" : sprite.Visible ? "shown" : "off the screen";
+        QString state = sprite.InList ? (sprite.Visible ? "shown" : "off the screen")
+                        : i == table.ListLength ? "the list end (y #D0)"
+                                                : "after the list end";
         if (sprite.OverLimitLines > 0)
             state = QString("dropped on %1 of %2 lines").arg(sprite.OverLimitLines).arg(sprite.LineCount);
         SetCell(sprites_, i, 0, QString::number(i));

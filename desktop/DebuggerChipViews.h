@@ -55,7 +55,7 @@ public:
     QTabWidget* Pages() const { return pages_; }
     QComboBox* TilePalette() const { return tilePalette_; }
     // The tile sheet: 128 x 256 pixels, tile n at column n % 16, row n / 16.
-    const QImage& Tiles() const { return tiles_->Image(); }
+    const QImage& Tiles() const { return tileSheet_; }
     // The name table, 256 x 224, the plane outside the screen dimmed.
     const QImage& NameTable() const { return names_->Image(); }
     QTableWidget* Sprites() const { return sprites_; }
@@ -80,6 +80,7 @@ private:
     QTabWidget* pages_ = nullptr;
     QComboBox* tilePalette_ = nullptr;
     TPixelView* tiles_ = nullptr;
+    QImage tileSheet_;
     QLabel* tileText_ = nullptr;
     TPixelView* names_ = nullptr;
     QLabel* nameText_ = nullptr;

@@ -128,6 +128,14 @@ int main(int argc, char** argv) {
                WaitFor([&] { return window.Status()->text().startsWith("Stopped at"); });
     };
 
+    // 0. Both windows: player 1 (left) looks like player 2.
+    Settle(300);
+    {
+        const QRect both = form.frameGeometry().united(window.frameGeometry());
+        const QPixmap picture = window.screen()->grabWindow(0, both.x(), both.y(), both.width(), both.height());
+        picture.save(out + "/0-windows.png", "PNG");
+    }
+
     // 1. Player 1 looks like player 2: the sprite page shows both sprites
     // with the same tile.
     window.Pages()->setCurrentWidget(window.VdpView());
@@ -139,9 +147,9 @@ int main(int argc, char** argv) {
     window.VdpView()->Pages()->setCurrentIndex(0);
     window.VdpView()->TilePalette()->setCurrentIndex(1);
     window.Refresh();
-    // A click on tile 192, player 1's first shape (column 0, row 12 at twice the size).
+    // A click on tile 192, player 1's first shape (column 0, row 12, drawn at three times the size).
     if (auto* sheet = window.findChild<QWidget*>("TileSheet")) {
-        const QPointF at(4, 12 * 16 + 4);
+        const QPointF at(4, 12 * 24 + 4);
         QMouseEvent press(QEvent::MouseButtonPress, at, sheet->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                           Qt::NoModifier);
         QApplication::sendEvent(sheet, &press);
