@@ -17,23 +17,36 @@ inline void PushPC(T_Z80_CPU_CORE& cpu) {
 }
 
 // The observed loop: the same steps as the normal one, with the debug hook
-// around each. Kept out of line so the normal loop stays as it was.
-[[gnu::noinline]] void RunObserved(T_Z80_CPU_CORE& cpu, T_Z80_DEBUG_HOOK& hook, uint32_t budget) {
+// around each, on the normal loop's counters. Kept out of line so the normal
+// loop stays as it was (the counters go in and out by value, so the normal
+// loop keeps them in registers). Done is false when the hook was taken out
+// during its Before (a debugger closed from a stop): the normal loop then
+// goes on from the instruction not yet run.
+struct TObservedRun {
+    uint32_t Budget, Count, IdleSteps;
+    bool Done;
+};
+
+[[gnu::noinline]] TObservedRun RunObserved(T_Z80_CPU_CORE& cpu, uint32_t budget) {
+    T_Z80_DEBUG_HOOK* const hook = cpu.DebugHook;
     uint32_t count = 0;
     uint32_t idleSteps = 0;
     while (count < budget) {
         if (Interconnect_GetInterruptLine(*cpu.Bus) == 1) {
             const uint8_t enabled = cpu.IFF1;
             Z80_AcceptInterrupt(cpu, budget);
-            if (enabled == 1 && cpu.IFF1 == 0) hook.Accepted(hook.Context, cpu);
+            if (enabled == 1 && cpu.IFF1 == 0) hook->Accepted(hook->Context, cpu);
         }
-        if (hook.Before(hook.Context, cpu) != 0) break;
+        // Before may block; the hook object may be gone when it returns.
+        if (hook->Before(hook->Context, cpu) != 0) break;
+        if (cpu.DebugHook != hook) return {budget, count, idleSteps, false};
         if (cpu.Halted == 1) break;
         const uint32_t cycles = Z80_ExecuteInstruction(cpu);
-        hook.After(hook.Context, cpu, cycles);
+        hook->After(hook->Context, cpu, cycles);
         if (cycles == 0 && ++idleSteps >= budget) break;
         count += cycles;
     }
+    return {budget, count, idleSteps, true};
 }
 
 }  // namespace
@@ -43,15 +56,17 @@ inline void PushPC(T_Z80_CPU_CORE& cpu) {
 // an instruction's time.
 // A debugger's hook is looked at once per call; its loop is out of line.
 [[gnu::flatten]] void Z80_RunCycles(T_Z80_CPU_CORE& cpu, uint32_t budget) {
-    if (cpu.DebugHook != nullptr) [[unlikely]] {
-        RunObserved(cpu, *cpu.DebugHook, budget);
-        budget = 0;
-    }
     uint32_t count = 0;
     // Only the 0-cycle no-ops after 0xDD/0xFD add nothing to the count; a
     // budget's worth of them in one call ends it, so a program made of them
     // cannot hold the call forever. Every other step costs at least 4 cycles.
     uint32_t idleSteps = 0;
+    if (cpu.DebugHook != nullptr) [[unlikely]] {
+        const TObservedRun run = RunObserved(cpu, budget);
+        budget = run.Done ? 0 : run.Budget;
+        count = run.Count;
+        idleSteps = run.IdleSteps;
+    }
     while (count < budget) {
         if (Interconnect_GetInterruptLine(*cpu.Bus) == 1) Z80_AcceptInterrupt(cpu, budget);
         if (cpu.Halted == 1) break;

@@ -34,7 +34,7 @@ bool InRange(const TBreakpoint& b, uint16_t address) { return address >= b.First
 
 }  // namespace
 
-struct TDebugger::TImpl {
+struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
     TDebugger& owner;
     TSMS& machine;
     T_Z80_DEBUG_HOOK hook{};
@@ -66,6 +66,9 @@ struct TDebugger::TImpl {
     char tracedBank[8] = {};
 
     uint8_t acceptedKinds = 0;  // bit 0 frame, bit 1 line: an interrupt just taken
+    // The debugger has closed (set while the machine is held): a thread that
+    // wakes in the hook afterwards touches nothing of it.
+    bool detached = false;
 
     // The stop record (under statusMutex).
     mutable std::mutex statusMutex;
@@ -226,8 +229,12 @@ struct TDebugger::TImpl {
             ++stopCount;
         }
         if (parkThread) {
+            // The window may close the debugger while the thread waits here.
+            const std::shared_ptr<TImpl> keep = shared_from_this();
             machine.PostDebugStop();
-            if (!machine.ParkForDebugger()) {
+            const bool goOn = machine.ParkForDebugger();
+            if (detached) return 0;  // the hook is out: the run loop goes on without it
+            if (!goOn) {
                 holding = true;  // the thread is ending: the CPU does nothing more
                 return 1;
             }
@@ -331,7 +338,7 @@ struct TDebugger::TImpl {
     }
 };
 
-TDebugger::TDebugger(TSMS& machine) : impl_(std::make_unique<TImpl>(*this, machine)) {
+TDebugger::TDebugger(TSMS& machine) : impl_(std::make_shared<TImpl>(*this, machine)) {
     machine.debugStopped_ = [this] {
         // The thread may still be on its way into the park.
         if (Stopped() && OnStop) OnStop();
@@ -344,6 +351,8 @@ TDebugger::TDebugger(TSMS& machine) : impl_(std::make_unique<TImpl>(*this, machi
 
 TDebugger::~TDebugger() {
     Release();
+    TImpl::THold hold(*impl_);
+    impl_->detached = true;
     impl_->machine.debugStopped_ = nullptr;
     impl_->machine.debugResumed_ = nullptr;
 }

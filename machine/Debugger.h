@@ -161,5 +161,5 @@ public:
 
 private:
     struct TImpl;
-    std::unique_ptr<TImpl> impl_;
+    std::shared_ptr<TImpl> impl_;  // a thread parked in the hook keeps it until it wakes
 };

@@ -421,4 +421,21 @@ TEST_F(DebuggerThreadTest, ClosingTheDebuggerOrTheMachineFromAStopEndsCleanly) {
     }
 }
 
+// The thread stays parked in the hook when the debugger closes while the
+// window holds a machine that cannot start (a game that failed to load); it
+// wakes later, with the game, into a hook that is gone.
+TEST_F(DebuggerThreadTest, AThreadWakingAfterTheDebuggerClosedRunsOnWithoutIt) {
+    StartThread(kWrite);
+    ASSERT_TRUE(AwaitStop(1));
+    machine.StopEmulation();
+    machine.Ready = 0;
+    debugger.reset();
+    EXPECT_EQ(machine.Cpu->DebugHook, nullptr);
+    machine.Ready = 1;
+    machine.ResumeEmulation();
+    const int before = presents;
+    ASSERT_TRUE(ServeUntil([&] { return presents >= before + 2; }));
+    EXPECT_EQ(Ram(0xC100), 0x5A);
+}
+
 }  // namespace
