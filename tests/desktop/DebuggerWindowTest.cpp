@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -286,4 +287,21 @@ TEST_F(DebuggerWindowTest, RunningMachineIsRefreshedFromTheHandOver) {
     EXPECT_FALSE(window.Debugger().Stopped());
     EXPECT_EQ(window.SoundView()->Channels()->item(0, 0)->text(), "Tone 1");
     EXPECT_TRUE(window.Command("Stop")->isEnabled());
+}
+
+// The tool bar's keys act in the debugger window; F5 there runs the machine
+// rather than saving a state, which is F5 in the main window.
+TEST_F(DebuggerWindowTest, KeysActInTheDebuggerWindowOnly) {
+    TDebuggerWindow& window = Open();
+    ASSERT_TRUE(RunAndStop(window));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const uint64_t stops = window.Debugger().StopCount();
+    QTest::keyClick(&window, Qt::Key_F11);
+    ASSERT_TRUE(WaitStopped(window, stops));
+    EXPECT_EQ(window.Debugger().LastStop().Reason, TStopReason::Step);
+    QTest::keyClick(&window, Qt::Key_F5);
+    EXPECT_FALSE(window.Debugger().Stopped());
+    EXPECT_TRUE(RunFrames(5));
+    EXPECT_FALSE(QFileInfo::exists(form_->StateFile(1))) << "F5 saved a state";
 }
