@@ -94,7 +94,8 @@ TDebuggerMemoryView::TDebuggerMemoryView(QWidget* parent) : QWidget(parent) {
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->horizontalHeader()->setDefaultSectionSize(table_->fontMetrics().horizontalAdvance("000"));
+    table_->horizontalHeader()->setMinimumSectionSize(0);
+    table_->horizontalHeader()->setDefaultSectionSize(table_->fontMetrics().horizontalAdvance("00") + 12);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
