@@ -782,4 +782,12 @@ void TMainForm::Sobre1Click() {
     box.exec();
 }
 
-void TMainForm::DXDraw1Click() { SMS->ResumeEmulation(); }
+// A click on the picture resumes the game, also where the debugger holds it
+// stopped (a breakpoint, a step): it runs on as the debugger's Run would.
+void TMainForm::DXDraw1Click() {
+    if (debugger_ != nullptr && debugger_->Debugger().Stopped() && SMS->Stopped != 1) {
+        debugger_->Run();
+        return;
+    }
+    SMS->ResumeEmulation();
+}

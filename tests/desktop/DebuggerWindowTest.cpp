@@ -193,6 +193,13 @@ TEST_F(DebuggerWindowTest, BreakpointHitIsShownWhereAndWhy) {
     EXPECT_FALSE(view.Add(TBreakKind::MemoryRead, "C010", "C000", "", &error));
     EXPECT_FALSE(view.Add(TBreakKind::Execute, "0100", "", "64", &error));
     EXPECT_EQ(window.Debugger().Breakpoints().size(), 1u);
+
+    // A click on the picture goes on from the stop, as the debugger's Run.
+    view.List()->selectRow(0);
+    view.RemoveButton()->click();
+    QTest::mouseClick(form_->DXDraw1, Qt::LeftButton);
+    EXPECT_FALSE(window.Debugger().Stopped());
+    EXPECT_TRUE(RunFrames(5));
 }
 
 // Registers and memory take edits while the machine is stopped, and none
