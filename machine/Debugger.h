@@ -30,6 +30,11 @@
 // debugger holds the machine does not wait (the thread is parked already),
 // TSMS::ResumeEmulation lets it run again and the debugger then reports
 // Running, and TSMS::TerminateAndWait ends the thread cleanly from a stop.
+// The debugger's commands on a machine the window paused run it again
+// (TSMS::ResumeEmulation). Closing the debugger (Release, or destroying it)
+// during a stop lets the game go on; a thread still parked in the hook then
+// wakes later without touching the closed debugger. Frames the rewind runs
+// again are run like any other: a breakpoint holds there too.
 //
 // Where RunFrame is called directly on the caller's thread (the headless
 // runner, tests), a stop calls Parker instead: the callback may read the
@@ -53,7 +58,8 @@ class TSMS;
 
 enum class TBreakKind : uint8_t {
     Execute,         // an instruction at First (optionally only in ROM bank Bank)
-    MemoryRead,      // any byte read in First..Last, operand fetches included
+    MemoryRead,      // a data byte read in First..Last (operands in memory, the stack,
+                     // block transfers; not the instruction's own bytes: see Execute)
     MemoryWrite,     // any byte written in First..Last
     PortRead,        // an IN from a port in First..Last (0-255)
     PortWrite,       // an OUT to a port in First..Last (0-255)
@@ -95,7 +101,8 @@ struct TDebugStop {
 
 class TDebugger {
 public:
-    // The machine must outlive the debugger; one debugger per machine.
+    // The machine must outlive the debugger; one debugger per machine, made
+    // after the machine's InitMachine (the hook goes into its CPU).
     explicit TDebugger(TSMS& machine);
     // Release() first: the game goes on as if the debugger had never been.
     ~TDebugger();
@@ -136,7 +143,9 @@ public:
     TDebugStop LastStop() const;
     uint64_t StopCount() const;
     // Main thread, posted at each stop of the machine thread (not called
-    // for stops handled by Parker).
+    // for stops handled by Parker). A stop already over when the post is
+    // served (a command or ResumeEmulation came first) is not announced;
+    // StopCount() still counts it.
     std::function<void()> OnStop;
     // See the header comment: the caller's thread, at each stop there.
     std::function<bool(TDebugger&)> Parker;
