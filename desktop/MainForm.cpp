@@ -767,7 +767,12 @@ void TMainForm::mFerramentasClick() { SMS->StopEmulation(); }
 // The window stands beside this one; the machine stays as the menu left it
 // (stopped) until the debugger's Run or a click on the picture.
 void TMainForm::mDepuradorClick() {
-    if (debugger_ == nullptr) debugger_ = new TDebuggerWindow(*SMS, this);
+    if (debugger_ == nullptr) {
+        // The debugger's hook goes into the CPU: before the first game the
+        // chips are made as a start would make them (nothing runs yet).
+        if (SMS->CoresCreated != 1) SMS->InitMachine();
+        debugger_ = new TDebuggerWindow(*SMS, this);
+    }
     debugger_->show();
     debugger_->raise();
     debugger_->activateWindow();

@@ -312,3 +312,16 @@ TEST_F(DebuggerWindowTest, KeysActInTheDebuggerWindowOnly) {
     EXPECT_TRUE(RunFrames(5));
     EXPECT_FALSE(QFileInfo::exists(form_->StateFile(1))) << "F5 saved a state";
 }
+
+// A breakpoint set before any game has started holds once one runs.
+TEST_F(DebuggerWindowTest, BreakpointSetBeforeTheFirstGameHolds) {
+    form_->Item("mDepurador")->trigger();
+    TDebuggerWindow& window = *form_->DebuggerWindow();
+    EXPECT_FALSE(window.Command("Run")->isEnabled());
+    EXPECT_EQ(window.Status()->text(), "Nothing runs yet: start a game or the BIOS first.");
+    ASSERT_TRUE(window.BreakpointView()->Add(TBreakKind::MemoryWrite, "C000", "C001", ""));
+    const uint64_t stops = window.Debugger().StopCount();
+    ASSERT_TRUE(form_->OpenRomFile(Rom("bench_cpu")));
+    ASSERT_TRUE(WaitStopped(window, stops));
+    EXPECT_EQ(window.Debugger().LastStop().Reason, TStopReason::Breakpoint);
+}
