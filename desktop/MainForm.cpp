@@ -32,6 +32,7 @@
 
 #include "AboutBox.h"
 #include "BiosFiles.h"
+#include "DebuggerWindow.h"
 #include "KeyConfigDialog.h"
 #include "RomFiles.h"
 #include "SaveState.h"
@@ -110,8 +111,11 @@ TMainForm::~TMainForm() {
     if (quitSignalsCaught_) {
         for (int signal : kQuitSignals) std::signal(signal, SIG_DFL);
     }
-    // A hand-over still queued must not reach the machine once it is gone.
+    // A hand-over still queued must not reach the machine once it is gone;
+    // the debugger lets go of the machine before it goes.
     Dispatcher.Drop();
+    delete debugger_;
+    debugger_ = nullptr;
     SMS.reset();
 }
 
@@ -270,6 +274,11 @@ void TMainForm::BuildMenus() {
     QMenu* input = AddMenu(MainMenu1, nullptr, "mEntrada", "Input");
     connect(input, &QMenu::aboutToShow, this, [this] { mEntradaClick(); });
     AddItem(input, "mConfigurar", "Configure...", &TMainForm::mConfigurarClick);
+
+    // Tools, after Input: the debugger window for cartridge developers.
+    QMenu* tools = AddMenu(MainMenu1, nullptr, "mFerramentas", "Tools");
+    connect(tools, &QMenu::aboutToShow, this, [this] { mFerramentasClick(); });
+    AddItem(tools, "mDepurador", "Debugger", &TMainForm::mDepuradorClick);
 
     QMenu* help = AddMenu(MainMenu1, nullptr, "Ajuda1", "Help");
     connect(help, &QMenu::aboutToShow, this, [this] { Ajuda1Click(); });
@@ -724,6 +733,7 @@ void TMainForm::ForgetHistory() {
 // The hand-over of every frame, after its sound and before its picture.
 void TMainForm::FrameDone(TSMS& machine) {
     ConveniencesFrame(machine);
+    if (debugger_ != nullptr) debugger_->FrameDone(machine);
     if (pendingState_ != TStateCommand::None) {
         RunStateCommand(std::exchange(pendingState_, TStateCommand::None));
         return;
@@ -750,6 +760,24 @@ void TMainForm::mConfigurarClick() {
     if (!error.isEmpty()) ShowMessage(error);
 }
 
+// ---------------------------------------------------------------- tools
+
+void TMainForm::mFerramentasClick() { SMS->StopEmulation(); }
+
+// The window stands beside this one; the machine stays as the menu left it
+// (stopped) until the debugger's Run or a click on the picture.
+void TMainForm::mDepuradorClick() {
+    if (debugger_ == nullptr) {
+        // The debugger's hook goes into the CPU: before the first game the
+        // chips are made as a start would make them (nothing runs yet).
+        if (SMS->CoresCreated != 1) SMS->InitMachine();
+        debugger_ = new TDebuggerWindow(*SMS, this);
+    }
+    debugger_->show();
+    debugger_->raise();
+    debugger_->activateWindow();
+}
+
 void TMainForm::Sobre1Click() {
     if (AboutBox != nullptr) {
         AboutBox->exec();
@@ -759,4 +787,12 @@ void TMainForm::Sobre1Click() {
     box.exec();
 }
 
-void TMainForm::DXDraw1Click() { SMS->ResumeEmulation(); }
+// A click on the picture resumes the game, also where the debugger holds it
+// stopped (a breakpoint, a step): it runs on as the debugger's Run would.
+void TMainForm::DXDraw1Click() {
+    if (debugger_ != nullptr && debugger_->Debugger().Stopped() && SMS->Stopped != 1) {
+        debugger_->Run();
+        return;
+    }
+    SMS->ResumeEmulation();
+}

@@ -38,6 +38,7 @@ class QFileDialog;
 class QMenu;
 class QMenuBar;
 class TAboutBox;
+class TDebuggerWindow;
 class TKeyConfigDialog;
 
 class TMainForm : public QMainWindow {
@@ -157,6 +158,8 @@ public:
     void mRebobinarClick();
     void mEntradaClick();
     void mConfigurarClick();
+    void mFerramentasClick();
+    void mDepuradorClick();
     void Ajuda1Click();
     void Sobre1Click();
     void DXDraw1Click();
@@ -182,6 +185,10 @@ public:
     // F12: the current frame as a PNG of 256 x 192, written at a safe point.
     void RequestScreenshot();
     QString LastScreenshot() const { return lastScreenshot_; }
+
+    // "Tools" > "Debugger": its window, made at the first opening and kept
+    // (null until then).
+    TDebuggerWindow* DebuggerWindow() const { return debugger_; }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -233,6 +240,7 @@ private:
     void TakeScreenshot();
     void ConveniencesFrame(TSMS& machine);
     QMenu* recentMenu_ = nullptr;
+    TDebuggerWindow* debugger_ = nullptr;
     int windowScale_ = 0;
     bool screenshotPending_ = false;
     QString lastScreenshot_;

@@ -9,25 +9,29 @@
 //     no-rewind    "State" > "Rewind" off
 //     window       the default window instead of full screen
 //     full-screen  full screen (the default)
+//     debugger     "Tools" > "Debugger" open beside it, on its VDP page (the
+//                  page that costs the most to refresh), the machine running
 #include <QAction>
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "DebuggerWindow.h"
 #include "MainForm.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: desktop_load ROM [SECONDS [no-rewind] [window|full-screen]]\n");
+        std::fprintf(stderr, "usage: desktop_load ROM [SECONDS [no-rewind] [window|full-screen] [debugger]]\n");
         return 2;
     }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
-    bool rewind = true, fullScreen = true;
+    bool rewind = true, fullScreen = true, debugger = false;
     for (int i = 3; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "no-rewind")
@@ -36,6 +40,8 @@ int main(int argc, char** argv) {
             fullScreen = false;
         else if (option == "full-screen")
             fullScreen = true;
+        else if (option == "debugger")
+            debugger = true;
         else {
             std::fprintf(stderr, "desktop_load: unknown option %s\n", argv[i]);
             return 2;
@@ -51,6 +57,11 @@ int main(int argc, char** argv) {
     form.mVDPSOnClick();
     if (!rewind) form.Item("mRebobinar")->trigger();
     if (fullScreen) form.mCheiaClick();
+    if (debugger) {
+        form.mDepuradorClick();
+        form.DebuggerWindow()->Pages()->setCurrentIndex(3);
+        form.DebuggerWindow()->Run();
+    }
 
     // The overlay's figure, sampled once a second after the first two.
     std::vector<uint32_t> shown;

@@ -218,6 +218,8 @@ const TMenuEntry kMenuTree[] = {
     {"mRebobinar", "Rewind", 1, true, false},
     {"mEntrada", "Input", 0, false, false},
     {"mConfigurar", "Configure...", 1, false, false},
+    {"mFerramentas", "Tools", 0, false, false},
+    {"mDepurador", "Debugger", 1, false, false},
     {"Ajuda1", "Help", 0, false, false},
     {"Sobre1", "About", 1, false, false},
 };
@@ -408,7 +410,7 @@ TEST_F(MainFormTest, FirstStartEnablesTheDisabledMenusForGood) {
 // Opening a top-level menu pauses the machine; a click on the picture resumes it.
 TEST_F(MainFormTest, OpeningAMenuPausesAndAClickOnThePictureResumes) {
     Form().mBiosClick();
-    for (const char* name : {"mArquivo", "mVideo", "mSom", "mEstado", "mEntrada", "Ajuda1"}) {
+    for (const char* name : {"mArquivo", "mVideo", "mSom", "mEstado", "mEntrada", "mFerramentas", "Ajuda1"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Machine().Stopped, 0);
         emit Form().Menu(name)->aboutToShow();

@@ -2,8 +2,9 @@
 // clicks while the machine runs: stop and resume, the resets, BIOS runs and
 // BIOS types, frameskip, layers, overlays, sound channels, full screen and
 // back, the About box, the open-ROM flow with files that load and files
-// that do not, the state commands, their keys and the rewind, and the key
-// dialog. Nothing may hang or crash, and at the end a resumed machine
+// that do not, the state commands, their keys and the rewind, the key
+// dialog, and the debugger window (opened and closed, its commands, random
+// breakpoints, its pages). Nothing may hang or crash, and at the end a resumed machine
 // still puts new pictures on the display.
 //
 // TIRAVEL_RANDOM_COMMANDS sets the number of commands (200 by default) and
@@ -16,6 +17,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +35,8 @@
 #include <thread>
 #include <vector>
 
+#include "DebuggerBreakpointView.h"
+#include "DebuggerWindow.h"
 #include "KeyConfigDialog.h"
 #include "MainForm.h"
 
@@ -231,6 +235,36 @@ TEST(RandomCommands, WindowSurvivesRandomMenuCommandsAndClicks) {
         {"Rewind switch", 1, [&f] { f.Item("mRebobinar")->trigger(); }},
         {"Input menu", 1, handler(&M::mEntradaClick)},
         {"Configure keys", 1, handler(&M::mConfigurarClick)},
+        {"Tools menu", 1, handler(&M::mFerramentasClick)},
+        {"Debugger open", 2, handler(&M::mDepuradorClick)},
+        {"Debugger close", 1, [&f] { if (f.DebuggerWindow()) f.DebuggerWindow()->close(); }},
+        {"Debugger run", 2, [&f] { if (f.DebuggerWindow()) f.DebuggerWindow()->Run(); }},
+        {"Debugger stop", 2, [&f] { if (f.DebuggerWindow()) f.DebuggerWindow()->Stop(); }},
+        {"Debugger step", 2, [&f] { if (f.DebuggerWindow()) f.DebuggerWindow()->Step(); }},
+        {"Debugger step over", 1, [&f] { if (f.DebuggerWindow()) f.DebuggerWindow()->StepOver(); }},
+        {"Debugger frame end", 1, [&f] { if (f.DebuggerWindow()) f.DebuggerWindow()->RunToEndOfFrame(); }},
+        {"Debugger one frame", 1, [&f] { if (f.DebuggerWindow()) f.DebuggerWindow()->RunOneFrame(); }},
+        {"Debugger page", 1,
+         [&f, &pick] {
+             if (f.DebuggerWindow()) f.DebuggerWindow()->Pages()->setCurrentIndex(static_cast<int>(pick(5)));
+         }},
+        // A breakpoint of a random kind over a random small range; now and
+        // then all of them go.
+        {"Debugger breakpoint", 2,
+         [&f, &pick] {
+             if (!f.DebuggerWindow()) return;
+             TDebugger& debugger = f.DebuggerWindow()->Debugger();
+             if (pick(4) == 0) {
+                 debugger.ClearBreakpoints();
+                 return;
+             }
+             const auto kind = static_cast<TBreakKind>(pick(7));
+             const bool port = kind == TBreakKind::PortRead || kind == TBreakKind::PortWrite;
+             const uint32_t max = port ? 0xFF : 0xFFFF;
+             const uint32_t first = static_cast<uint32_t>(pick(max + 1));
+             const uint32_t last = std::min<uint32_t>(first + static_cast<uint32_t>(pick(16)), max);
+             f.DebuggerWindow()->BreakpointView()->Add(kind, QString::number(first, 16), QString::number(last, 16), "");
+         }},
     };
     std::vector<int> weights;
     for (const TCommand& command : commands) weights.push_back(command.Weight);
@@ -252,6 +286,8 @@ TEST(RandomCommands, WindowSurvivesRandomMenuCommandsAndClicks) {
         // A machine left without a program gets the demo; then a click on the
         // picture resumes it, and new pictures must arrive.
         watchdog.Starting(count + 1, "final resume");
+        // Closed, the debugger lets go of the machine and its breakpoints.
+        if (f.DebuggerWindow()) f.DebuggerWindow()->close();
         if (f.SMS->Ready != 1) {
             ASSERT_TRUE(f.OpenRomFile(TIRAVEL_DEMO_ROM));
         }

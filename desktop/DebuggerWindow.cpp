@@ -1,0 +1,303 @@
+// TDebuggerWindow: the tool bar, the pages, the copy of the machine and the
+// commands.
+#include "DebuggerWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "DebuggerBreakpointView.h"
+#include "DebuggerChipViews.h"
+#include "DebuggerCpuView.h"
+#include "DebuggerMemoryView.h"
+#include "DebuggerText.h"
+#include "Z80Disasm.h"
+
+namespace {
+
+// While the machine runs, the pages show a new copy at most this often.
+constexpr int kRunningRefreshMs = 100;
+
+struct TCommand {
+    const char* Name;
+    const char* Caption;
+    QKeySequence Key;
+};
+
+}  // namespace
+
+TDebuggerWindow::TDebuggerWindow(TSMS& machine, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      machine_(machine),
+      debugger_(std::make_unique<TDebugger>(machine)),
+      snapshot_(std::make_unique<TDebugSnapshot>()) {
+    setObjectName("DebuggerWindow");
+    setWindowTitle("Tiravel Debugger");
+    // The stop arrives on this thread, posted by the machine's dispatcher.
+    debugger_->OnStop = [this] { Stopped(); };
+
+    auto* bar = new QToolBar(this);
+    bar->setObjectName("DebuggerCommands");
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const TCommand commands[] = {
+        {"Run", "Run", QKeySequence(Qt::Key_F5)},
+        {"Stop", "Stop", QKeySequence(Qt::SHIFT | Qt::Key_F5)},
+        {"Step", "Step", QKeySequence(Qt::Key_F11)},
+        {"StepOver", "Step Over", QKeySequence(Qt::Key_F10)},
+        {"RunToEndOfFrame", "Run to End of Frame", QKeySequence(Qt::SHIFT | Qt::Key_F11)},
+        {"RunOneFrame", "Run One Frame", QKeySequence(Qt::Key_F6)},
+    };
+    void (TDebuggerWindow::*handlers[])() = {&TDebuggerWindow::Run,        &TDebuggerWindow::Stop,
+                                             &TDebuggerWindow::Step,       &TDebuggerWindow::StepOver,
+                                             &TDebuggerWindow::RunToEndOfFrame, &TDebuggerWindow::RunOneFrame};
+    for (std::size_t i = 0; i < std::size(commands); ++i) {
+        QAction* action = bar->addAction(commands[i].Caption);
+        action->setObjectName(commands[i].Name);
+        action->setShortcut(commands[i].Key);
+        action->setToolTip(QString("%1 (%2)").arg(commands[i].Caption, commands[i].Key.toString()));
+        connect(action, &QAction::triggered, this, [this, handler = handlers[i]] { (this->*handler)(); });
+    }
+
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName("DebuggerPages");
+    cpu_ = new TDebuggerCpuView(pages_);
+    breakpoints_ = new TDebuggerBreakpointView(*debugger_, pages_);
+    memory_ = new TDebuggerMemoryView(pages_);
+    vdp_ = new TDebuggerVdpView(pages_);
+    sound_ = new TDebuggerSoundView(pages_);
+    pages_->addTab(cpu_, "CPU");
+    pages_->addTab(breakpoints_, "Breakpoints");
+    pages_->addTab(memory_, "Memory");
+    pages_->addTab(vdp_, "VDP");
+    pages_->addTab(sound_, "Sound");
+    connect(pages_, &QTabWidget::currentChanged, this, [this] { ShowCurrentPage(); });
+    connect(breakpoints_, &TDebuggerBreakpointView::Message, this, [this](const QString& text) { SetStatus(text); });
+    cpu_->EditCpu = [this](const std::function<void(T_Z80_CPU_CORE&)>& edit) {
+        return EditMachine([&edit](TSMS& machine) { edit(*machine.Cpu); });
+    };
+    BuildMemories();
+
+    status_ = new QLabel(this);
+    status_->setObjectName("DebuggerStatus");
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(bar);
+    layout->addWidget(pages_, 1);
+    layout->addWidget(status_);
+    resize(860, 600);
+}
+
+TDebuggerWindow::~TDebuggerWindow() {
+    // The game goes on as if the debugger had never been there.
+    debugger_->OnStop = nullptr;
+    debugger_->Release();
+}
+
+QAction* TDebuggerWindow::Command(const QString& name) const { return findChild<QAction*>(name); }
+
+// ---------------------------------------------------------------- the copy
+
+bool TDebuggerWindow::Parked() const {
+    return machine_.CoresCreated != 1 || machine_.Stopped == 1 || debugger_->Stopped();
+}
+
+void TDebuggerWindow::Take(TSMS& machine) {
+    if (machine.CoresCreated != 1) return;
+    TDebugSnapshot& copy = *snapshot_;
+    copy.Cpu = *machine.Cpu;
+    copy.Bus = *machine.Interconnect;
+    copy.Cpu.Bus = &copy.Bus;
+    copy.Vdp = *machine.Vdp;
+    copy.Psg = *machine.Psg;
+    copy.Taken = true;
+    sinceCopy_.start();
+    ++copies_;
+}
+
+void TDebuggerWindow::FrameDone(TSMS& machine) {
+    // In the hand-over the machine waits: only the copy is taken here, the
+    // pages are drawn afterwards from the event loop.
+    if (!isVisible() || (sinceCopy_.isValid() && sinceCopy_.elapsed() < kRunningRefreshMs)) return;
+    Take(machine);
+    if (showQueued_) return;
+    showQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        showQueued_ = false;
+        ShowCopy();
+    });
+}
+
+void TDebuggerWindow::Refresh() {
+    if (Parked()) Take(machine_);
+    ShowCopy();
+}
+
+void TDebuggerWindow::ShowCopy() {
+    UpdateCommands();
+    ShowCurrentPage();
+}
+
+void TDebuggerWindow::ShowCurrentPage() {
+    if (!snapshot_->Taken || !isVisible()) return;
+    const TDebugSnapshot& copy = *snapshot_;
+    const bool editable = Parked() && machine_.CoresCreated == 1;
+    QWidget* page = pages_->currentWidget();
+    if (page == cpu_) cpu_->Show(copy.Cpu, editable);
+    if (page == breakpoints_) breakpoints_->Refresh();
+    if (page == memory_) {
+        memory_->SetEditable(editable);
+        memory_->Refresh();
+    }
+    if (page == vdp_) vdp_->Show(copy.Vdp);
+    if (page == sound_) sound_->Show(copy.Psg);
+}
+
+bool TDebuggerWindow::EditMachine(const std::function<void(TSMS&)>& edit) {
+    if (!Parked() || machine_.CoresCreated != 1) {
+        SetStatus("Stop the machine to change it.");
+        return false;
+    }
+    edit(machine_);
+    Refresh();
+    return true;
+}
+
+void TDebuggerWindow::BuildMemories() {
+    const TDebugSnapshot& copy = *snapshot_;
+    auto edit = [this](auto change) {
+        return [this, change](uint32_t offset, uint8_t value) {
+            return EditMachine([&](TSMS& machine) { change(machine, offset, value); });
+        };
+    };
+    std::vector<TDebugMemory> memories;
+    memories.push_back({"System RAM (#C000-#DFFF)", Z80_RAM_SIZE, [&copy](uint32_t o) { return copy.Cpu.Ram[o]; },
+                        edit([](TSMS& m, uint32_t o, uint8_t v) { m.Cpu->Ram[o] = v; })});
+    memories.push_back({"Cartridge RAM (2 x 16 KB)", Z80_CART_RAM_SIZE,
+                        [&copy](uint32_t o) { return copy.Cpu.CartRam[o]; },
+                        edit([](TSMS& m, uint32_t o, uint8_t v) {
+                            m.Cpu->CartRam[o] = v;
+                            m.Cpu->CartRamDirty = 1;  // kept in the battery file
+                        })});
+    memories.push_back({"CPU address space (the banks mapped now)", 0x10000,
+                        [&copy](uint32_t o) { return Z80_PeekMemory(copy.Cpu, static_cast<uint16_t>(o)); },
+                        // A write as the CPU would make it: ROM stays as it is,
+                        // #FFFC-#FFFF also set the paging registers.
+                        edit([](TSMS& m, uint32_t o, uint8_t v) { Z80_WriteMemory(*m.Cpu, static_cast<uint16_t>(o), v); })});
+    memories.push_back({"VRAM (16 KB)", VDP_VRAM_SIZE, [&copy](uint32_t o) { return copy.Vdp.VRAM[o]; },
+                        edit([](TSMS& m, uint32_t o, uint8_t v) { m.Vdp->VRAM[o] = v; })});
+    memories.push_back({"CRAM (32 colours)", VDP_CRAM_SIZE, [&copy](uint32_t o) { return copy.Vdp.CRAM[o]; },
+                        edit([](TSMS& m, uint32_t o, uint8_t v) { m.Vdp->CRAM[o] = v & 0x3F; })});
+    memory_->SetMemories(std::move(memories));
+}
+
+// ---------------------------------------------------------------- commands
+
+void TDebuggerWindow::Go(void (TDebugger::*command)()) {
+    if (machine_.CoresCreated != 1 || machine_.Ready != 1) {
+        SetStatus("Nothing runs yet: start a game or the BIOS first.");
+        return;
+    }
+    // A machine the main window paused (a menu opened) runs again for the
+    // command: the debugger resumes it itself.
+    (debugger_.get()->*command)();
+    SetStatus("Running");
+    // The pages take no more edits.
+    ShowCopy();
+}
+
+void TDebuggerWindow::Run() { Go(&TDebugger::Run); }
+void TDebuggerWindow::Step() { Go(&TDebugger::Step); }
+void TDebuggerWindow::StepOver() { Go(&TDebugger::StepOver); }
+void TDebuggerWindow::RunToEndOfFrame() { Go(&TDebugger::RunToFrameEnd); }
+void TDebuggerWindow::RunOneFrame() { Go(&TDebugger::RunOneFrame); }
+
+void TDebuggerWindow::Stop() {
+    if (Parked()) return;
+    debugger_->Stop();
+}
+
+// Posted by the debugger at each stop of the machine thread.
+void TDebuggerWindow::Stopped() {
+    const TDebugStop stop = debugger_->LastStop();
+    breakpoints_->MarkHit(stop.Reason == TStopReason::Breakpoint ? stop.Breakpoint.Id : 0);
+    SetStatus(StopText(stop));
+    // A breakpoint hit while the window was in the background brings it up
+    // on the page that shows where.
+    if (stop.Reason == TStopReason::Breakpoint) {
+        pages_->setCurrentWidget(cpu_);
+        show();
+        raise();
+    }
+    Refresh();
+}
+
+QString TDebuggerWindow::StopText(const TDebugStop& stop) const {
+    char bank[8];
+    Z80_BankName(Z80_MapAddress(*machine_.Cpu, stop.PC), bank);
+    QString why;
+    switch (stop.Reason) {
+        case TStopReason::None:
+        case TStopReason::Stopped: why = "stopped"; break;
+        case TStopReason::Step: why = "one instruction executed"; break;
+        case TStopReason::StepOver: why = "stepped over"; break;
+        case TStopReason::FrameEnd: why = "the frame ended"; break;
+        case TStopReason::OneFrame: why = "one frame run"; break;
+        case TStopReason::Breakpoint: {
+            why = "breakpoint: " + TDebuggerBreakpointView::Describe(stop.Breakpoint);
+            const TBreakKind kind = stop.Breakpoint.Kind;
+            if (kind == TBreakKind::PortRead || kind == TBreakKind::PortWrite)
+                why += QString(" (port #%1)").arg(Hex(stop.Access, 2));
+            else if (kind == TBreakKind::MemoryRead || kind == TBreakKind::MemoryWrite)
+                why += QString(" (#%1)").arg(Hex(stop.Access, 4));
+            break;
+        }
+    }
+    return QString("Stopped at #%1 (%2), frame %3, line %4%5: %6")
+        .arg(Hex(stop.PC, 4), QString(bank))
+        .arg(stop.Frame)
+        .arg(stop.Line)
+        .arg(stop.Halted ? ", on a HALT" : "")
+        .arg(why);
+}
+
+void TDebuggerWindow::UpdateCommands() {
+    const bool parked = Parked();
+    const bool started = machine_.CoresCreated == 1 && machine_.Ready == 1;
+    for (const char* name : {"Run", "Step", "StepOver", "RunToEndOfFrame", "RunOneFrame"})
+        Command(name)->setEnabled(started && parked);
+    Command("Stop")->setEnabled(started && !parked);
+    if (!started) SetStatus("Nothing runs yet: start a game or the BIOS first.");
+}
+
+void TDebuggerWindow::SetStatus(const QString& text) { status_->setText(text); }
+
+// ---------------------------------------------------------------- showing
+
+void TDebuggerWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (released_) {
+        for (const TBreakpoint& breakpoint : kept_) {
+            const uint32_t id = debugger_->AddBreakpoint(breakpoint);
+            if (!breakpoint.Enabled) debugger_->EnableBreakpoint(id, false);
+        }
+        kept_.clear();
+        released_ = false;
+    }
+    if (status_->text().isEmpty()) SetStatus(Parked() ? "Stopped" : "Running");
+    Refresh();
+}
+
+void TDebuggerWindow::closeEvent(QCloseEvent* event) {
+    // The debugger lets go: no hook, no breakpoint while the window is closed.
+    kept_ = debugger_->Breakpoints();
+    debugger_->Release();
+    released_ = true;
+    breakpoints_->MarkHit(0);
+    status_->clear();
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,198 @@
+// The debugger's pages on chips set up by hand: the breakpoint row's fields
+// for every kind, the hex table's shape, the sprite page's per-line limit,
+// the name table's scroll window, the sound page's figures, and the hex
+// numbers the developer types.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QLabel>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "DebuggerBreakpointView.h"
+#include "DebuggerChipViews.h"
+#include "DebuggerMemoryView.h"
+#include "DebuggerText.h"
+#include "DebuggerWindow.h"
+#include "MainForm.h"
+
+namespace {
+
+TEST(DebuggerTextTest, HexNumbersInTheWaysDevelopersWriteThem) {
+    const struct {
+        const char* Text;
+        uint32_t Max;
+        std::optional<uint32_t> Want;
+    } cases[] = {
+        {"1A2B", 0xFFFF, 0x1A2B}, {"0x1a2b", 0xFFFF, 0x1A2B}, {"#1A2B", 0xFFFF, 0x1A2B}, {"$1a2b", 0xFFFF, 0x1A2B},
+        {"1A2Bh", 0xFFFF, 0x1A2B}, {"  be ", 0xFF, 0xBE},     {"FFFF", 0xFFFF, 0xFFFF},  {"10000", 0xFFFF, {}},
+        {"1BE", 0xFF, {}},          {"", 0xFFFF, {}},          {"#", 0xFFFF, {}},        {"G1", 0xFFFF, {}},
+        {"-1", 0xFFFF, {}},         {"123456789", ~0u, {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseHex(c.Text, c.Max), c.Want) << c.Text;
+    EXPECT_EQ(Hex(0x3F, 4), "003F");
+}
+
+class DebuggerViewsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path() + "/config");
+        form_ = std::make_unique<TMainForm>();
+        form_->ExecutableDirectory = dir_.path();
+        form_->QuitApplication = [] {};
+        vdp_.reset(new T_VDP_CORE());
+        VDP_Reset(*vdp_);
+    }
+    QTemporaryDir dir_;
+    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<T_VDP_CORE> vdp_;
+};
+
+// Each kind takes the fields it has and is listed by what it watches.
+TEST_F(DebuggerViewsTest, BreakpointRowMakesEachKind) {
+    form_->mDepuradorClick();  // nothing runs yet: the window opens all the same
+    TDebuggerWindow& window = *form_->DebuggerWindow();
+    TDebuggerBreakpointView& view = *window.BreakpointView();
+    const struct {
+        TBreakKind Kind;
+        const char *First, *Last, *Bank, *Listed;
+        uint16_t WantFirst, WantLast;
+        int WantBank;
+    } cases[] = {
+        {TBreakKind::Execute, "0x0038", "", "", "Execution at #0038", 0x38, 0x38, -1},
+        {TBreakKind::Execute, "8000", "", "5", "Execution at #8000 in ROM bank 5", 0x8000, 0x8000, 5},
+        {TBreakKind::MemoryRead, "C000", "", "", "Memory read of #C000", 0xC000, 0xC000, -1},
+        {TBreakKind::MemoryWrite, "C000", "C0FF", "", "Memory write to #C000-#C0FF", 0xC000, 0xC0FF, -1},
+        {TBreakKind::PortRead, "7E", "7F", "", "Port read (IN) from #7E-#7F", 0x7E, 0x7F, -1},
+        {TBreakKind::PortWrite, "#BE", "", "", "Port write (OUT) to #BE", 0xBE, 0xBE, -1},
+        {TBreakKind::FrameInterrupt, "", "", "", "Frame interrupt", 0, 0, -1},
+        {TBreakKind::LineInterrupt, "", "", "", "Line interrupt", 0, 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Listed);
+        view.Kind()->setCurrentIndex(static_cast<int>(c.Kind));
+        EXPECT_EQ(view.First()->isEnabled(), c.Kind <= TBreakKind::PortWrite);
+        EXPECT_EQ(view.Last()->isEnabled(), c.Kind > TBreakKind::Execute && c.Kind <= TBreakKind::PortWrite);
+        EXPECT_EQ(view.Bank()->isEnabled(), c.Kind == TBreakKind::Execute);
+        QString error;
+        ASSERT_TRUE(view.Add(c.Kind, c.First, c.Last, c.Bank, &error)) << error.toStdString();
+        const TBreakpoint added = window.Debugger().Breakpoints().back();
+        EXPECT_EQ(added.Kind, c.Kind);
+        EXPECT_EQ(added.First, c.WantFirst);
+        EXPECT_EQ(added.Last, c.WantLast);
+        EXPECT_EQ(added.Bank, c.WantBank);
+        EXPECT_EQ(view.List()->item(view.List()->rowCount() - 1, 1)->text(), c.Listed);
+    }
+    // The check box switches one off; Remove takes the selected one away.
+    view.List()->item(1, 0)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(window.Debugger().Breakpoints()[1].Enabled);
+    view.List()->selectRow(0);
+    view.RemoveButton()->click();
+    EXPECT_EQ(window.Debugger().Breakpoints().size(), std::size(cases) - 1);
+    EXPECT_EQ(view.List()->item(0, 1)->text(), "Execution at #8000 in ROM bank 5");
+    EXPECT_EQ(view.List()->item(0, 0)->checkState(), Qt::Unchecked);
+}
+
+// Rows of 16 with their offset and ASCII; a short memory ends in a short row.
+TEST_F(DebuggerViewsTest, HexTableRowsOffsetsAndAscii) {
+    uint8_t bytes[20] = {'T', 'M', 'R', ' ', 'S', 'E', 'G', 'A', 0x00, 0x7F, 0x1F, 'z'};
+    TDebugMemory memory{"test", sizeof bytes, [&](uint32_t o) { return bytes[o]; }, [&](uint32_t o, uint8_t v) {
+                            bytes[o] = v;
+                            return true;
+                        }};
+    THexModel model;
+    model.SetMemory(&memory);
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.columnCount(), 17);
+    EXPECT_EQ(model.headerData(1, Qt::Vertical, Qt::DisplayRole).toString(), "0010");
+    EXPECT_EQ(model.data(model.index(0, 16), Qt::DisplayRole).toString(), "TMR SEGA...z....");
+    EXPECT_EQ(model.data(model.index(1, 3), Qt::DisplayRole).toString(), "00");
+    EXPECT_FALSE(model.data(model.index(1, 4), Qt::DisplayRole).isValid()) << "past the end";
+    EXPECT_FALSE(model.setData(model.index(0, 0), "41", Qt::EditRole)) << "not editable yet";
+    model.SetEditable(true);
+    EXPECT_TRUE(model.setData(model.index(0, 0), "41", Qt::EditRole));
+    EXPECT_FALSE(model.setData(model.index(1, 4), "41", Qt::EditRole)) << "past the end";
+    EXPECT_FALSE(model.setData(model.index(0, 16), "41", Qt::EditRole)) << "the ASCII column";
+    EXPECT_EQ(bytes[0], 0x41);
+}
+
+// Ten 8 x 8 sprites on lines 50-57: the first eight are shown, 8 and 9 are
+// dropped on every line they cover; the table ends at sprite 10's y #D0.
+TEST_F(DebuggerViewsTest, SpritePageShowsTheLinesAndTheDropsOfThePerLineLimit) {
+    vdp_->Registers[1] = 0x40;  // display on, 8 x 8 sprites
+    vdp_->Registers[5] = 0x7F;  // sprite table at #3F00
+    for (int i = 0; i < 10; ++i) {
+        vdp_->VRAM[0x3F00 + i] = 49;
+        vdp_->VRAM[0x3F80 + 2 * i] = static_cast<uint8_t>(20 * i);
+    }
+    vdp_->VRAM[0x3F00 + 10] = 0xD0;
+    TDebuggerVdpView view;
+    view.Show(*vdp_);
+    QTableWidget& table = *view.Sprites();
+    auto cell = [&](int row, int column) { return table.item(row, column)->text().toStdString(); };
+    EXPECT_EQ(cell(0, 5), "50-57");
+    EXPECT_EQ(cell(0, 6), "");
+    EXPECT_EQ(cell(0, 7), "shown");
+    EXPECT_EQ(cell(9, 1), "180");
+    EXPECT_EQ(cell(9, 6), "50-57");
+    EXPECT_EQ(cell(9, 7), "dropped on 8 of 8 lines");
+    EXPECT_EQ(cell(10, 7), "the list end (y #D0)");
+    EXPECT_EQ(cell(11, 7), "after the list end");
+    view.SpriteLine()->setValue(53);
+    EXPECT_EQ(view.SpriteLineText()->text(), "sprites 0, 1, 2, 3, 4, 5, 6, 7; dropped by the limit of 8: 8, 9");
+    view.SpriteLine()->setValue(58);
+    EXPECT_EQ(view.SpriteLineText()->text(), "no sprite");
+}
+
+// A white plane: what the screen shows stays white, the rest is dimmed to
+// half, following the vertical scroll the picture uses.
+TEST_F(DebuggerViewsTest, NameTableDimsThePlaneOutsideTheScreen) {
+    vdp_->Registers[0] = 0;
+    vdp_->Registers[2] = 0xFF;  // name table at #3800, all entries tile 0
+    for (int i = 0; i < 32; ++i) vdp_->VRAM[i] = 0xFF;  // tile 0: colour 15 everywhere
+    vdp_->CRAM[15] = 0x3F;
+    const struct {
+        uint8_t VScroll;
+        int Y;
+        bool Dimmed;
+    } cases[] = {{0, 0, false}, {0, 191, false}, {0, 192, true}, {0, 223, true},
+                 {16, 15, true}, {16, 16, false}, {16, 207, false}, {16, 208, true}};
+    TDebuggerVdpView view;
+    for (const auto& c : cases) {
+        vdp_->Registers[9] = c.VScroll;
+        vdp_->FrameVScroll = c.VScroll;
+        view.Show(*vdp_);
+        ASSERT_EQ(view.NameTable().size(), QSize(256, 224));
+        EXPECT_EQ(view.NameTable().pixel(100, c.Y) & 0xFFFFFF, c.Dimmed ? 0x7F7F7Fu : 0xFFFFFFu)
+            << "scroll " << int(c.VScroll) << " y " << c.Y;
+    }
+}
+
+TEST_F(DebuggerViewsTest, SoundPageShowsHertzAndDecibels) {
+    T_PSG_CORE psg{};
+    PSG_Reset(psg);
+    PSG_SetFrameRate(psg, 60);
+    PSG_SetClock(psg, 3579536);
+    psg.Tone1Period = 254;
+    psg.Tone1Attenuation = 2;
+    psg.Tone2Attenuation = 15;
+    psg.NoiseControl = 0x04;
+    TDebuggerSoundView view;
+    view.Show(psg);
+    auto cell = [&](int row, int column) { return view.Channels()->item(row, column)->text().toStdString(); };
+    EXPECT_EQ(cell(0, 0), "Tone 1");
+    EXPECT_EQ(cell(0, 1), "254 (#0FE)");
+    EXPECT_EQ(cell(0, 2), "440.4 Hz");
+    EXPECT_EQ(cell(0, 4), "-4 dB");
+    EXPECT_EQ(cell(1, 4), "off");
+    EXPECT_EQ(cell(3, 1), "white, rate 0");
+}
+
+}  // namespace

@@ -1,0 +1,327 @@
+// The debugger window driven headless: opened from "Tools" > "Debugger",
+// stopping and stepping the machine, a breakpoint hit and where it is shown,
+// edits while stopped (and none while running), the tile view's pixels for a
+// tile written into VRAM, and the running machine's refresh.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "DebuggerBreakpointView.h"
+#include "DebuggerChipViews.h"
+#include "DebuggerCpuView.h"
+#include "DebuggerMemoryView.h"
+#include "DebuggerWindow.h"
+#include "MainForm.h"
+#include "Z80Disasm.h"
+
+namespace {
+
+QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.start(5);
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+class DebuggerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        setenv("XDG_DATA_HOME", (dir_.path() + "/xdg").toLocal8Bit().constData(), 1);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path() + "/config");
+        form_ = std::make_unique<TMainForm>();
+        form_->ExecutableDirectory = dir_.path();
+        form_->QuitApplication = [] {};
+        form_->SMS->OnPresentFrame = [this](TSMS&) { ++frames_; };
+    }
+    void TearDown() override { form_.reset(); }
+
+    TSMS& Machine() { return *form_->SMS; }
+    // The CPU-bound cartridge runs unpaced; the window is opened from the menu.
+    TDebuggerWindow& Open() {
+        EXPECT_TRUE(form_->OpenRomFile(Rom("bench_cpu")));
+        Machine().TargetFps = 0;
+        EXPECT_TRUE(RunFrames(30));
+        emit form_->Menu("mFerramentas")->aboutToShow();
+        form_->Item("mDepurador")->trigger();
+        EXPECT_NE(form_->DebuggerWindow(), nullptr);
+        return *form_->DebuggerWindow();
+    }
+    bool RunFrames(int count) {
+        const int target = frames_ + count;
+        return WaitFor([&] { return frames_ >= target; });
+    }
+    // Waits for the debugger's stop to reach the window.
+    bool WaitStopped(TDebuggerWindow& window, uint64_t stopsBefore) {
+        return WaitFor([&] { return window.Debugger().StopCount() > stopsBefore && window.Debugger().Stopped(); }) &&
+               WaitFor([&] { return window.Status()->text().startsWith("Stopped at"); });
+    }
+    // Runs the machine, stops it from the window and waits for the stop.
+    bool RunAndStop(TDebuggerWindow& window) {
+        window.Run();
+        if (!RunFrames(3)) return false;
+        const uint64_t stops = window.Debugger().StopCount();
+        window.Command("Stop")->trigger();
+        return WaitStopped(window, stops);
+    }
+    int SelectedListingAddress(TDebuggerWindow& window) {
+        const QList<QTableWidgetItem*> selected = window.CpuView()->Listing()->selectedItems();
+        return selected.isEmpty() ? -1 : selected.front()->text().toInt(nullptr, 16);
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<TMainForm> form_;
+    int frames_ = 0;
+};
+
+}  // namespace
+
+// The menu stops the machine as every top-level menu does; the window stands
+// on its own beside the main one, and opening it again shows the same window.
+// Closing it lets go of the machine: no hook is left in the run loop and the
+// game goes on.
+TEST_F(DebuggerWindowTest, OpensFromToolsMenuAsItsOwnWindowAndClosingChangesNothing) {
+    TDebuggerWindow& window = Open();
+    EXPECT_EQ(Machine().Stopped, 1);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isWindow());
+    EXPECT_EQ(window.parentWidget(), form_.get());
+    EXPECT_EQ(window.windowTitle(), "Tiravel Debugger");
+    EXPECT_TRUE(window.Command("Run")->isEnabled());
+    EXPECT_FALSE(window.Command("Stop")->isEnabled());
+    const QStringList pages = {"CPU", "Breakpoints", "Memory", "VDP", "Sound"};
+    ASSERT_EQ(window.Pages()->count(), pages.size());
+    for (int i = 0; i < pages.size(); ++i) EXPECT_EQ(window.Pages()->tabText(i), pages[i]);
+    // The registers shown are the stopped machine's.
+    EXPECT_EQ(window.CpuView()->Field("PC")->text().toInt(nullptr, 16), Machine().Cpu->PC);
+    EXPECT_EQ(SelectedListingAddress(window), Machine().Cpu->PC);
+
+    ASSERT_TRUE(window.BreakpointView()->Add(TBreakKind::MemoryWrite, "C000", "C001", ""));
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(Machine().Cpu->DebugHook, nullptr);
+    QTest::mouseClick(form_->DXDraw1, Qt::LeftButton);
+    EXPECT_TRUE(RunFrames(20)) << "the game runs on without its breakpoint";
+
+    form_->Item("mDepurador")->trigger();
+    EXPECT_EQ(form_->DebuggerWindow(), &window);
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(window.Debugger().Breakpoints().size(), 1u) << "the breakpoints come back with the window";
+    EXPECT_EQ(window.Debugger().Breakpoints()[0].Kind, TBreakKind::MemoryWrite);
+}
+
+// Stop, then Step: PC moves on by the instruction's length (an instruction
+// that goes on to the next is chosen; a step that took the frame interrupt
+// first lands on its handler and is tried again), and the listing follows.
+TEST_F(DebuggerWindowTest, StopThenStepAdvancesPcByTheInstructionsLength) {
+    TDebuggerWindow& window = Open();
+    ASSERT_TRUE(RunAndStop(window));
+    EXPECT_FALSE(window.Command("Stop")->isEnabled());
+    EXPECT_TRUE(window.Command("Step")->isEnabled());
+    for (int steps = 0; steps < 50; ++steps) {
+        T_Z80_INSTRUCTION instruction{};
+        Z80_Disassemble(Z80_PeekMemoryAt, Machine().Cpu.get(), Machine().Cpu->PC, instruction);
+        const uint16_t pc = Machine().Cpu->PC;
+        const uint64_t stops = window.Debugger().StopCount();
+        window.Command("Step")->trigger();
+        ASSERT_TRUE(WaitStopped(window, stops));
+        if (instruction.Flow != TZ80Flow::Next || (Machine().Cpu->PC == 0x0038 && pc != 0x0037)) continue;
+        EXPECT_EQ(Machine().Cpu->PC, static_cast<uint16_t>(pc + instruction.Length)) << instruction.Text;
+        EXPECT_EQ(window.CpuView()->Field("PC")->text().toInt(nullptr, 16), Machine().Cpu->PC);
+        EXPECT_EQ(SelectedListingAddress(window), Machine().Cpu->PC);
+        EXPECT_EQ(window.Debugger().LastStop().Reason, TStopReason::Step);
+        return;
+    }
+    FAIL() << "no plain instruction in 50 steps";
+}
+
+// A memory write breakpoint on the loop's pass counter stops the machine
+// before the store: the status says why, the listing selects PC, the list
+// marks the breakpoint; and the window comes up on the CPU page.
+TEST_F(DebuggerWindowTest, BreakpointHitIsShownWhereAndWhy) {
+    TDebuggerWindow& window = Open();
+    window.Pages()->setCurrentWidget(window.BreakpointView());
+    TDebuggerBreakpointView& view = *window.BreakpointView();
+    view.Kind()->setCurrentIndex(static_cast<int>(TBreakKind::MemoryWrite));
+    view.First()->setText("#C000");
+    view.Last()->setText("C001");
+    view.AddButton()->click();
+    ASSERT_EQ(view.List()->rowCount(), 1);
+    EXPECT_EQ(view.List()->item(0, 1)->text(), "Memory write to #C000-#C001");
+
+    const uint64_t stops = window.Debugger().StopCount();
+    window.Run();
+    ASSERT_TRUE(WaitStopped(window, stops));
+    const TDebugStop stop = window.Debugger().LastStop();
+    EXPECT_EQ(stop.Reason, TStopReason::Breakpoint);
+    EXPECT_EQ(Machine().Cpu->PC, stop.PC);
+    EXPECT_TRUE(window.Status()->text().contains("breakpoint: Memory write to #C000-#C001"))
+        << window.Status()->text().toStdString();
+    EXPECT_EQ(window.Pages()->currentWidget(), window.CpuView());
+    EXPECT_EQ(SelectedListingAddress(window), stop.PC);
+    EXPECT_TRUE(view.List()->item(0, 1)->text().endsWith("<- hit"));
+
+    // A field that is wrong is refused with the reason.
+    QString error;
+    EXPECT_FALSE(view.Add(TBreakKind::PortWrite, "1BE", "", "", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(view.Add(TBreakKind::MemoryRead, "C010", "C000", "", &error));
+    EXPECT_FALSE(view.Add(TBreakKind::Execute, "0100", "", "64", &error));
+    EXPECT_EQ(window.Debugger().Breakpoints().size(), 1u);
+
+    // A click on the picture goes on from the stop, as the debugger's Run.
+    view.List()->selectRow(0);
+    view.RemoveButton()->click();
+    QTest::mouseClick(form_->DXDraw1, Qt::LeftButton);
+    EXPECT_FALSE(window.Debugger().Stopped());
+    EXPECT_TRUE(RunFrames(5));
+}
+
+// Registers and memory take edits while the machine is stopped, and none
+// while it runs.
+TEST_F(DebuggerWindowTest, EditsGoIntoTheStoppedMachineOnly) {
+    TDebuggerWindow& window = Open();
+    ASSERT_TRUE(RunAndStop(window));
+    QLineEdit* hl = window.CpuView()->Field("HL'");
+    ASSERT_FALSE(hl->isReadOnly());
+    hl->setText("BEEF");
+    emit hl->editingFinished();
+    EXPECT_EQ(Machine().Cpu->AltH, 0xBE);
+    EXPECT_EQ(Machine().Cpu->AltL, 0xEF);
+    window.CpuView()->Flag("C")->setChecked(!(Machine().Cpu->F & 1));
+    EXPECT_EQ(window.CpuView()->Flag("C")->isChecked(), (Machine().Cpu->F & 1) != 0);
+
+    window.Pages()->setCurrentWidget(window.MemoryView());
+    THexModel& memory = window.MemoryView()->Model();
+    window.MemoryView()->Show(0, 0x1F0);  // system RAM
+    ASSERT_TRUE(memory.setData(memory.index(0x1F, 3), "5a", Qt::EditRole));
+    EXPECT_EQ(Machine().Cpu->Ram[0x1F3], 0x5A);
+    EXPECT_EQ(memory.data(memory.index(0x1F, 3), Qt::DisplayRole).toString(), "5A");
+    EXPECT_FALSE(memory.setData(memory.index(0x1F, 3), "1FF", Qt::EditRole)) << "not a byte";
+
+    window.Run();
+    ASSERT_TRUE(RunFrames(2));
+    EXPECT_FALSE(memory.setData(memory.index(0x1F, 4), "77", Qt::EditRole));
+    EXPECT_FALSE(memory.flags(memory.index(0x1F, 4)) & Qt::ItemIsEditable);
+    window.Pages()->setCurrentWidget(window.CpuView());
+    EXPECT_TRUE(WaitFor([&] { return window.CpuView()->Field("PC")->isReadOnly(); }));
+}
+
+// A tile written into VRAM and two colours into CRAM while stopped: the tile
+// sheet shows the tile's pixels at its place (tile 33: column 1, row 2), in
+// the palette chosen.
+TEST_F(DebuggerWindowTest, TileViewDrawsAKnownTileInTheChosenPalette) {
+    TDebuggerWindow& window = Open();
+    window.Pages()->setCurrentWidget(window.MemoryView());
+    THexModel& memory = window.MemoryView()->Model();
+    const int vram = window.MemoryView()->Memories()->findText("VRAM (16 KB)");
+    const int cram = window.MemoryView()->Memories()->findText("CRAM (32 colours)");
+    ASSERT_GE(vram, 0);
+    ASSERT_GE(cram, 0);
+    // Tile 33, 32 bytes at 33 x 32: each row's four bit planes; row y has
+    // bit plane 0 = 0xF0 (left half colour 1), the rest 0: colour 1 on the
+    // left, colour 0 on the right. Row 7 is all colour 15.
+    window.MemoryView()->Show(vram, 33 * 32);
+    for (int row = 0; row < 8; ++row)
+        for (int plane = 0; plane < 4; ++plane) {
+            const int offset = 33 * 32 + row * 4 + plane;
+            const char* byte = row == 7 ? "FF" : plane == 0 ? "F0" : "00";
+            ASSERT_TRUE(memory.setData(memory.index(offset / 16, offset % 16), byte, Qt::EditRole));
+        }
+    window.MemoryView()->Show(cram, 0);
+    const struct {
+        int Entry;
+        const char* Value;
+    } colours[] = {{0, "00"}, {1, "03"}, {15, "30"}, {16, "3F"}, {17, "0C"}, {31, "3C"}};
+    for (const auto& colour : colours)
+        ASSERT_TRUE(memory.setData(memory.index(colour.Entry / 16, colour.Entry % 16), colour.Value, Qt::EditRole));
+
+    window.Pages()->setCurrentWidget(window.VdpView());
+    const QImage& tiles = window.VdpView()->Tiles();
+    ASSERT_EQ(tiles.size(), QSize(128, 256));
+    const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255), black = qRgb(0, 0, 0);
+    const QRgb white = qRgb(255, 255, 255), green = qRgb(0, 255, 0), cyan = qRgb(0, 255, 255);
+    const int left = 8, top = 16;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const QRgb want = y == 7 ? blue : x < 4 ? red : black;
+            ASSERT_EQ(window.VdpView()->Tiles().pixel(left + x, top + y) & 0xFFFFFF, want & 0xFFFFFF)
+                << "background palette, pixel " << x << "," << y;
+        }
+    window.VdpView()->TilePalette()->setCurrentIndex(1);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const QRgb want = y == 7 ? cyan : x < 4 ? green : white;
+            ASSERT_EQ(window.VdpView()->Tiles().pixel(left + x, top + y) & 0xFFFFFF, want & 0xFFFFFF)
+                << "sprite palette, pixel " << x << "," << y;
+        }
+}
+
+// With the window open on a running machine, the pages are refreshed from
+// copies taken in the hand-over, and the game runs on.
+TEST_F(DebuggerWindowTest, RunningMachineIsRefreshedFromTheHandOver) {
+    TDebuggerWindow& window = Open();
+    window.Pages()->setCurrentWidget(window.SoundView());
+    window.Run();
+    const uint64_t copies = window.Copies();
+    ASSERT_TRUE(RunFrames(60));
+    EXPECT_TRUE(WaitFor([&] { return window.Copies() >= copies + 2; }));
+    EXPECT_FALSE(window.Debugger().Stopped());
+    EXPECT_EQ(window.SoundView()->Channels()->item(0, 0)->text(), "Tone 1");
+    EXPECT_TRUE(window.Command("Stop")->isEnabled());
+}
+
+// The tool bar's keys act in the debugger window; F5 there runs the machine
+// rather than saving a state, which is F5 in the main window.
+TEST_F(DebuggerWindowTest, KeysActInTheDebuggerWindowOnly) {
+    TDebuggerWindow& window = Open();
+    ASSERT_TRUE(RunAndStop(window));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const uint64_t stops = window.Debugger().StopCount();
+    QTest::keyClick(&window, Qt::Key_F11);
+    ASSERT_TRUE(WaitStopped(window, stops));
+    EXPECT_EQ(window.Debugger().LastStop().Reason, TStopReason::Step);
+    QTest::keyClick(&window, Qt::Key_F5);
+    EXPECT_FALSE(window.Debugger().Stopped());
+    EXPECT_TRUE(RunFrames(5));
+    EXPECT_FALSE(QFileInfo::exists(form_->StateFile(1))) << "F5 saved a state";
+}
+
+// A breakpoint set before any game has started holds once one runs.
+TEST_F(DebuggerWindowTest, BreakpointSetBeforeTheFirstGameHolds) {
+    form_->Item("mDepurador")->trigger();
+    TDebuggerWindow& window = *form_->DebuggerWindow();
+    EXPECT_FALSE(window.Command("Run")->isEnabled());
+    EXPECT_EQ(window.Status()->text(), "Nothing runs yet: start a game or the BIOS first.");
+    ASSERT_TRUE(window.BreakpointView()->Add(TBreakKind::MemoryWrite, "C000", "C001", ""));
+    const uint64_t stops = window.Debugger().StopCount();
+    ASSERT_TRUE(form_->OpenRomFile(Rom("bench_cpu")));
+    ASSERT_TRUE(WaitStopped(window, stops));
+    EXPECT_EQ(window.Debugger().LastStop().Reason, TStopReason::Breakpoint);
+}
