@@ -166,7 +166,7 @@ QWidget* TDebuggerVdpView::BuildNamePage() {
 
 QWidget* TDebuggerVdpView::BuildSpritePage() {
     auto* page = new QWidget(this);
-    sprites_ = Table({"#", "X", "Y", "Pattern", "Tile", "Lines", "Dropped on", "State"}, page, "SpriteTable");
+    sprites_ = Table({"#", "X", "Y", "Pattern", "Tile", "Lines", "Over 8 on", "State"}, page, "SpriteTable");
     sprites_->setRowCount(static_cast<int>(VDP_SPRITE_TABLE_SIZE));
     spriteLine_ = new QSpinBox(page);
     spriteLine_->setObjectName("SpriteLine");
@@ -240,7 +240,9 @@ void TDebuggerVdpView::ShowSprites() {
     for (int i = 0; i < static_cast<int>(VDP_SPRITE_TABLE_SIZE); ++i) {
         const T_VDP_SPRITE_INFO& sprite = table.Sprites[i];
         // The lines it covers on the screen and the lines where it comes
-        // after the eighth sprite, from the per-line lists.
+        // after the eighth sprite, from the per-line lists. The console
+        // drops those; this VDP draws them, so the table is where a game
+        // that needs more than eight sees that it would lose them.
         int first = -1, last = -1, firstDropped = -1, lastDropped = -1;
         for (int line = 0; line < static_cast<int>(VDP_SCREEN_HEIGHT); ++line) {
             const T_VDP_SPRITE_LINE& on = table.Lines[line];
@@ -259,7 +261,7 @@ void TDebuggerVdpView::ShowSprites() {
                         : i == table.ListLength ? "the list end (y #D0)"
                                                 : "after the list end";
         if (sprite.OverLimitLines > 0)
-            state = QString("dropped on %1 of %2 lines").arg(sprite.OverLimitLines).arg(sprite.LineCount);
+            state = QString("over 8 on %1 of %2 lines").arg(sprite.OverLimitLines).arg(sprite.LineCount);
         SetCell(sprites_, i, 0, QString::number(i));
         SetCell(sprites_, i, 1, QString::number(sprite.ScreenX));
         SetCell(sprites_, i, 2, QString::number((sprite.Y + 1) & 0xFF));
@@ -279,7 +281,7 @@ void TDebuggerVdpView::ShowSpriteLine() {
     for (int k = 0; k < line.Count; ++k)
         (k < static_cast<int>(VDP_SPRITE_LINE_LIMIT) ? shown : dropped).append(QString::number(line.Sprites[k]));
     QString text = line.Count == 0 ? QString("no sprite") : "sprites " + shown.join(", ");
-    if (!dropped.isEmpty()) text += "; dropped by the limit of 8: " + dropped.join(", ");
+    if (!dropped.isEmpty()) text += "; over the limit of 8 (a console drops them, Tiravel draws them): " + dropped.join(", ");
     spriteLineText_->setText(text);
 }
 

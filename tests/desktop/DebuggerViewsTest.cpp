@@ -142,11 +142,11 @@ TEST_F(DebuggerViewsTest, SpritePageShowsTheLinesAndTheDropsOfThePerLineLimit) {
     EXPECT_EQ(cell(0, 7), "shown");
     EXPECT_EQ(cell(9, 1), "180");
     EXPECT_EQ(cell(9, 6), "50-57");
-    EXPECT_EQ(cell(9, 7), "dropped on 8 of 8 lines");
+    EXPECT_EQ(cell(9, 7), "over 8 on 8 of 8 lines");
     EXPECT_EQ(cell(10, 7), "the list end (y #D0)");
     EXPECT_EQ(cell(11, 7), "after the list end");
     view.SpriteLine()->setValue(53);
-    EXPECT_EQ(view.SpriteLineText()->text(), "sprites 0, 1, 2, 3, 4, 5, 6, 7; dropped by the limit of 8: 8, 9");
+    EXPECT_EQ(view.SpriteLineText()->text(), "sprites 0, 1, 2, 3, 4, 5, 6, 7; over the limit of 8 (a console drops them, Tiravel draws them): 8, 9");
     view.SpriteLine()->setValue(58);
     EXPECT_EQ(view.SpriteLineText()->text(), "no sprite");
 }
