@@ -15,7 +15,7 @@
 #include <cstring>
 
 #include "DebuggerText.h"
-#include "PsgInspect.h"
+#include "PsgReadout.h"
 
 namespace {
 
@@ -146,7 +146,7 @@ QWidget* TDebuggerVdpView::BuildNamePage() {
     nameText_->setWordWrap(true);
     connect(names_, &TPixelView::Clicked, this, [this](int x, int y) {
         T_VDP_NAME_TABLE table;
-        VDP_InspectNameTable(*vdp_, table);
+        VDP_ReadNameTable(*vdp_, table);
         const T_VDP_NAME_ENTRY& entry = table.Entries[y / 8][x / 8];
         nameText_->setText(QString("Column %1, row %2 at VRAM #%3: tile %4%5%6%7%8")
                                .arg(x / 8)
@@ -187,7 +187,7 @@ QWidget* TDebuggerVdpView::BuildSpritePage() {
 
 void TDebuggerVdpView::Show(const T_VDP_CORE& vdp) {
     *vdp_ = vdp;
-    VDP_InspectSprites(*vdp_, *spriteTable_);
+    VDP_ReadSprites(*vdp_, *spriteTable_);
     ShowTiles();
     ShowNames();
     ShowSprites();
@@ -221,7 +221,7 @@ void TDebuggerVdpView::ShowNames() {
         if (mask[i] == 0) pixels[i] = (pixels[i] >> 1) & 0x7F7F7F;
     names_->SetImage(Picture(pixels.data(), VDP_PLANE_WIDTH, VDP_PLANE_HEIGHT));
     T_VDP_SCROLL_WINDOW window;
-    VDP_InspectScrollWindow(*vdp_, window);
+    VDP_ReadScrollWindow(*vdp_, window);
     if (nameText_->text().isEmpty() || nameText_->text().startsWith("Name table"))
         nameText_->setText(QString("Name table at VRAM #%1; the screen starts at x %2, y %3 of the plane "
                                    "(horizontal scroll %4, vertical scroll %5%6). Click a cell for its entry.")
@@ -287,7 +287,7 @@ void TDebuggerVdpView::ShowSpriteLine() {
 
 void TDebuggerVdpView::ShowPalette() {
     T_VDP_PALETTE_INFO info;
-    VDP_InspectPalette(*vdp_, info);
+    VDP_ReadPalette(*vdp_, info);
     for (int i = 0; i < static_cast<int>(VDP_CRAM_SIZE); ++i) {
         SetCell(palette_, i / 16, i % 16, Hex(info.Value[i], 2));
         QTableWidgetItem* item = palette_->item(i / 16, i % 16);
@@ -325,12 +325,12 @@ TDebuggerSoundView::TDebuggerSoundView(QWidget* parent) : QWidget(parent) {
 }
 
 void TDebuggerSoundView::Show(const T_PSG_CORE& psg) {
-    T_PSG_INSPECT info;
-    PSG_Inspect(psg, info);
+    T_PSG_READOUT info;
+    PSG_Readout(psg, info);
     auto volume = [](bool off, double db) { return off ? QString("off") : QString("%1 dB").arg(db, 0, 'f', 0); };
     auto muted = [](bool enabled) { return enabled ? QString() : QString(", muted in the Sound menu"); };
     for (int i = 0; i < 3; ++i) {
-        const T_PSG_TONE_INSPECT& tone = info.Tones[i];
+        const T_PSG_TONE_READOUT& tone = info.Tones[i];
         SetCell(channels_, i, 0, QString("Tone %1").arg(i + 1));
         SetCell(channels_, i, 1, QString("%1 (#%2)").arg(tone.Period).arg(Hex(tone.Period, 3)));
         SetCell(channels_, i, 2, tone.Period == 0 ? QString("-") : QString("%1 Hz").arg(tone.Hz, 0, 'f', 1));
@@ -338,7 +338,7 @@ void TDebuggerSoundView::Show(const T_PSG_CORE& psg) {
         SetCell(channels_, i, 4, volume(tone.Off, tone.Decibels));
         SetCell(channels_, i, 5, QString("%1 Hz%2").arg(tone.PlayedHz, 0, 'f', 1).arg(muted(tone.Enabled)));
     }
-    const T_PSG_NOISE_INSPECT& noise = info.Noise;
+    const T_PSG_NOISE_READOUT& noise = info.Noise;
     SetCell(channels_, 3, 0, "Noise");
     SetCell(channels_, 3, 1,
             QString("%1, %2").arg(noise.White ? "white" : "periodic")

@@ -1,6 +1,6 @@
 // The debugger's VDP and sound pages. They show a copy of the chips that the
 // debugger window keeps (taken where the machine thread is parked) through
-// the toolkit-free decoders VdpInspect and PsgInspect; they draw, they never
+// the toolkit-free decoders VdpReadout and PsgReadout; they draw, they never
 // decode on their own.
 //
 // VDP: the 512 tiles in a chosen palette, the name table with the scroll
@@ -16,7 +16,7 @@
 
 #include "SNDEM.h"
 #include "VDPEM.h"
-#include "VdpInspect.h"
+#include "VdpReadout.h"
 
 class QComboBox;
 class QLabel;

@@ -1,4 +1,4 @@
-// PsgInspect: tone periods as Hz and attenuations as dB, the chip's figures
+// PsgReadout: tone periods as Hz and attenuations as dB, the chip's figures
 // and the ones this core plays (checked by counting the synthesised wave's
 // cycles), the noise modes and the latched register.
 #include <gtest/gtest.h>
@@ -7,11 +7,11 @@
 #include <tuple>
 
 #include "PSGTestSupport.h"
-#include "PsgInspect.h"
+#include "PsgReadout.h"
 
 namespace {
 
-TEST(PsgInspect, TonePeriodsAsHz) {
+TEST(PsgReadout, TonePeriodsAsHz) {
     struct Case {
         uint16_t period;
         double hz;       // clock / (32 period)
@@ -24,8 +24,8 @@ TEST(PsgInspect, TonePeriodsAsHz) {
     for (const Case& c : cases) {
         T_PSG_CORE psg = MakePsg();
         WriteTonePeriod(psg, 1, c.period);
-        T_PSG_INSPECT info;
-        PSG_Inspect(psg, info);
+        T_PSG_READOUT info;
+        PSG_Readout(psg, info);
         EXPECT_EQ(kConsoleClock, info.Clock);
         EXPECT_EQ(c.period, info.Tones[1].Period);
         EXPECT_NEAR(c.hz, info.Tones[1].Hz, 0.05) << c.period;
@@ -36,7 +36,7 @@ TEST(PsgInspect, TonePeriodsAsHz) {
 
 // The played figure is what the synthesis produces: count the rising edges
 // of one second of tone 1 alone.
-TEST(PsgInspect, PlayedHzMatchesTheSynthesis) {
+TEST(PsgReadout, PlayedHzMatchesTheSynthesis) {
     for (uint16_t period : {254, 100, 37, 1000}) {
         T_PSG_CORE psg = MakePsg();
         EnableOnly(psg, 1);
@@ -52,13 +52,13 @@ TEST(PsgInspect, PlayedHzMatchesTheSynthesis) {
                 last = block.Samples[i];
             }
         }
-        T_PSG_INSPECT info;
-        PSG_Inspect(psg, info);
+        T_PSG_READOUT info;
+        PSG_Readout(psg, info);
         EXPECT_NEAR(info.Tones[0].PlayedHz, rising, 1.5) << period;
     }
 }
 
-TEST(PsgInspect, AttenuationsAsDb) {
+TEST(PsgReadout, AttenuationsAsDb) {
     struct Case {
         uint8_t attenuation;
         double db;
@@ -70,8 +70,8 @@ TEST(PsgInspect, AttenuationsAsDb) {
         T_PSG_CORE psg = MakePsg();
         WriteAttenuation(psg, 2, c.attenuation);
         WriteAttenuation(psg, 3, c.attenuation);
-        T_PSG_INSPECT info;
-        PSG_Inspect(psg, info);
+        T_PSG_READOUT info;
+        PSG_Readout(psg, info);
         for (auto [db, played, off, level] :
              {std::tuple{info.Tones[2].Decibels, info.Tones[2].PlayedDecibels, info.Tones[2].Off, info.Tones[2].Level},
               std::tuple{info.Noise.Decibels, info.Noise.PlayedDecibels, info.Noise.Off, info.Noise.Level}}) {
@@ -81,13 +81,13 @@ TEST(PsgInspect, AttenuationsAsDb) {
             EXPECT_EQ(15 - c.attenuation, level);
         }
     }
-    T_PSG_INSPECT info;
-    PSG_Inspect(MakePsg(), info); // reset leaves every channel at 15
+    T_PSG_READOUT info;
+    PSG_Readout(MakePsg(), info); // reset leaves every channel at 15
     EXPECT_EQ(1, info.Tones[0].Off);
     EXPECT_EQ(1, info.Noise.Off);
 }
 
-TEST(PsgInspect, NoiseModesAndLatch) {
+TEST(PsgReadout, NoiseModesAndLatch) {
     struct Case {
         uint8_t control;
         uint8_t white, linked;
@@ -101,8 +101,8 @@ TEST(PsgInspect, NoiseModesAndLatch) {
         T_PSG_CORE psg = MakePsg();
         WriteTonePeriod(psg, 2, 100);
         PSG_WritePort(psg, Latch(3, 0, c.control));
-        T_PSG_INSPECT info;
-        PSG_Inspect(psg, info);
+        T_PSG_READOUT info;
+        PSG_Readout(psg, info);
         EXPECT_EQ(c.white, info.Noise.White) << int(c.control);
         EXPECT_EQ(c.linked, info.Noise.LinkedToTone3) << int(c.control);
         EXPECT_EQ(c.reload, info.Noise.Reload) << int(c.control);
@@ -112,11 +112,11 @@ TEST(PsgInspect, NoiseModesAndLatch) {
     }
     T_PSG_CORE psg = MakePsg();
     PSG_WritePort(psg, Latch(1, 1, 3));
-    T_PSG_INSPECT info;
-    PSG_Inspect(psg, info);
+    T_PSG_READOUT info;
+    PSG_Readout(psg, info);
     EXPECT_EQ("Tone 2 attenuation", info.Latched);
     PSG_WritePort(psg, Latch(0, 0, 9)); // a latch byte alone: the low bits wait
-    PSG_Inspect(psg, info);
+    PSG_Readout(psg, info);
     EXPECT_EQ("Tone 1 period", info.Latched);
     EXPECT_EQ(9, info.Tones[0].PendingLowBits);
 }

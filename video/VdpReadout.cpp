@@ -1,8 +1,8 @@
-// VdpInspect: the VDP's memories and registers decoded for tool views. Tile
+// VdpReadout: the VDP's memories and registers decoded for tool views. Tile
 // rows come from the renderer's own decoder (VDP_DecodeTileRow) and colours
 // from the palette the chip writes into its frame image, so nothing here
 // can disagree with the picture on the screen.
-#include "VdpInspect.h"
+#include "VdpReadout.h"
 
 #include "VDPInternal.h"
 
@@ -49,22 +49,22 @@ uint32_t PlaneY(uint32_t line, uint32_t vscroll)
 
 } // namespace
 
-uint32_t VDP_InspectColour(const T_VDP_CORE& vdp, uint8_t cramValue)
+uint32_t VDP_ReadColour(const T_VDP_CORE& vdp, uint8_t cramValue)
 {
     // The frame image's palette entries are blue, green, red, reserved.
     const uint8_t* e = vdp.FrameImage + VDP_FRAME_PALETTE_OFFSET + (cramValue & 0x3F) * 4u;
     return (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0];
 }
 
-void VDP_InspectPalette(const T_VDP_CORE& vdp, T_VDP_PALETTE_INFO& info)
+void VDP_ReadPalette(const T_VDP_CORE& vdp, T_VDP_PALETTE_INFO& info)
 {
     for (std::size_t i = 0; i < VDP_CRAM_SIZE; ++i) {
         info.Value[i] = vdp.CRAM[i];
-        info.Rgb[i] = VDP_InspectColour(vdp, vdp.CRAM[i]);
+        info.Rgb[i] = VDP_ReadColour(vdp, vdp.CRAM[i]);
     }
 }
 
-void VDP_InspectTileIndexes(const T_VDP_CORE& vdp, uint16_t tile, uint8_t out[64])
+void VDP_ReadTileIndexes(const T_VDP_CORE& vdp, uint16_t tile, uint8_t out[64])
 {
     for (uint32_t y = 0; y < 8; ++y)
         TileRowLeftToRight(vdp, tile & 0x1FF, y, out + y * 8);
@@ -73,10 +73,10 @@ void VDP_InspectTileIndexes(const T_VDP_CORE& vdp, uint16_t tile, uint8_t out[64
 void VDP_DrawTile(const T_VDP_CORE& vdp, uint16_t tile, TVdpPalette palette, uint32_t out[64])
 {
     uint8_t indexes[64];
-    VDP_InspectTileIndexes(vdp, tile, indexes);
+    VDP_ReadTileIndexes(vdp, tile, indexes);
     const uint8_t* colours = CramHalf(vdp, palette);
     for (int i = 0; i < 64; ++i)
-        out[i] = VDP_InspectColour(vdp, colours[indexes[i]]);
+        out[i] = VDP_ReadColour(vdp, colours[indexes[i]]);
 }
 
 void VDP_DrawTileSheet(const T_VDP_CORE& vdp, TVdpPalette palette, uint32_t* out)
@@ -114,7 +114,7 @@ uint16_t NameAt(const T_VDP_CORE& vdp, uint32_t row, uint32_t column)
 
 } // namespace
 
-void VDP_InspectNameTable(const T_VDP_CORE& vdp, T_VDP_NAME_TABLE& table)
+void VDP_ReadNameTable(const T_VDP_CORE& vdp, T_VDP_NAME_TABLE& table)
 {
     table.Address = NameTableBase(vdp);
     for (uint32_t r = 0; r < VDP_NAME_ROWS; ++r)
@@ -133,12 +133,12 @@ void VDP_DrawNameTable(const T_VDP_CORE& vdp, uint32_t* out)
                 TileRowLeftToRight(vdp, entry, y, row);
                 uint32_t* to = out + (r * 8 + y) * VDP_PLANE_WIDTH + c * 8;
                 for (int k = 0; k < 8; ++k)
-                    to[k] = VDP_InspectColour(vdp, colours[row[k]]);
+                    to[k] = VDP_ReadColour(vdp, colours[row[k]]);
             }
         }
 }
 
-void VDP_InspectScrollWindow(const T_VDP_CORE& vdp, T_VDP_SCROLL_WINDOW& window)
+void VDP_ReadScrollWindow(const T_VDP_CORE& vdp, T_VDP_SCROLL_WINDOW& window)
 {
     window.HScroll = vdp.Registers[8];
     window.VScroll = vdp.FrameVScroll;
@@ -175,7 +175,7 @@ void VDP_ScrollWindowMask(const T_VDP_CORE& vdp, uint8_t* mask)
         }
 }
 
-void VDP_InspectSprites(const T_VDP_CORE& vdp, T_VDP_SPRITE_TABLE& table)
+void VDP_ReadSprites(const T_VDP_CORE& vdp, T_VDP_SPRITE_TABLE& table)
 {
     const uint8_t* regs = vdp.Registers;
     const uint16_t base = SpriteTableBase(vdp);
@@ -243,11 +243,11 @@ void VDP_DrawSprite(const T_VDP_CORE& vdp, uint32_t sprite, uint32_t out[128])
         uint8_t indexes[8];
         VDP_DecodeSpriteRow(vdp, static_cast<uint16_t>(pattern), row, indexes);
         for (int k = 0; k < 8; ++k)
-            out[row * 8 + k] = VDP_InspectColour(vdp, vdp.CRAM[16 + indexes[7 - k]]);
+            out[row * 8 + k] = VDP_ReadColour(vdp, vdp.CRAM[16 + indexes[7 - k]]);
     }
 }
 
-void VDP_InspectRegisters(const T_VDP_CORE& vdp, T_VDP_REGISTER_INFO& info)
+void VDP_ReadRegisters(const T_VDP_CORE& vdp, T_VDP_REGISTER_INFO& info)
 {
     const uint8_t* r = vdp.Registers;
     info = {};
@@ -269,7 +269,7 @@ void VDP_InspectRegisters(const T_VDP_CORE& vdp, T_VDP_REGISTER_INFO& info)
     info.SpriteTableAddress = SpriteTableBase(vdp);
     info.SpritePatternBase = (r[6] & VDP_R6_SPRITE_TILES_HIGH) ? 0x2000 : 0x0000;
     info.BackdropColour = r[7] & 0x0F;
-    info.BackdropRgb = VDP_InspectColour(vdp, vdp.CRAM[16 + info.BackdropColour]);
+    info.BackdropRgb = VDP_ReadColour(vdp, vdp.CRAM[16 + info.BackdropColour]);
     info.HScroll = r[8];
     info.VScroll = r[9];
     info.LineCounterReload = r[10];
@@ -309,7 +309,7 @@ std::string OnOff(uint8_t bit)
 std::vector<T_VDP_FIELD> VDP_DescribeRegisters(const T_VDP_CORE& vdp)
 {
     T_VDP_REGISTER_INFO i;
-    VDP_InspectRegisters(vdp, i);
+    VDP_ReadRegisters(vdp, i);
     static const char* const kCodes[4] = {"VRAM read", "VRAM write", "register write", "CRAM write"};
     char mode[32];
     std::snprintf(mode, sizeof mode, "M1 %u M2 %u M3 %u M4 %u", i.M1, i.M2, i.M3, i.M4);

@@ -1,15 +1,15 @@
-// VdpInspect: the decoded views checked against what the renderer puts on
+// VdpReadout: the decoded views checked against what the renderer puts on
 // the screen: tile pixels and palettes, name entries, the background plane
 // under every scroll setting and lock, the sprites found on each line
 // (including those past the eighth) and the decoded registers.
 #include "VDPTestSupport.h"
-#include "VdpInspect.h"
+#include "VdpReadout.h"
 
 #include <vector>
 
 namespace {
 
-class InspectTest : public VdpTest {
+class VdpReadoutTest : public VdpTest {
 protected:
     uint32_t seed = 12345;
     uint32_t Random()
@@ -23,10 +23,10 @@ protected:
         for (uint8_t i = 0; i < 32; ++i)
             Cram(i, static_cast<uint8_t>(i * 2 + (i >= 16 ? 1 : 0)));
     }
-    uint32_t ScreenRgb(uint32_t line, uint32_t x) const { return VDP_InspectColour(vdp, Screen(line)[x]); }
+    uint32_t ScreenRgb(uint32_t line, uint32_t x) const { return VDP_ReadColour(vdp, Screen(line)[x]); }
 };
 
-TEST_F(InspectTest, TilePixelsInEitherPalette)
+TEST_F(VdpReadoutTest, TilePixelsInEitherPalette)
 {
     Cram(1, 0x03);  // red
     Cram(2, 0x0C);  // green
@@ -52,12 +52,12 @@ TEST_F(InspectTest, TilePixelsInEitherPalette)
     EXPECT_EQ(0xFF0000u, sheet[(y0 + 7) * VDP_TILE_SHEET_WIDTH + x0 + 7]);
 
     T_VDP_PALETTE_INFO palette;
-    VDP_InspectPalette(vdp, palette);
+    VDP_ReadPalette(vdp, palette);
     EXPECT_EQ(0x30, palette.Value[17]);
     EXPECT_EQ(0x0000FFu, palette.Rgb[17]);
 }
 
-TEST_F(InspectTest, NameEntryFields)
+TEST_F(VdpReadoutTest, NameEntryFields)
 {
     struct Case {
         uint16_t raw;
@@ -81,7 +81,7 @@ TEST_F(InspectTest, NameEntryFields)
     Reg(2, 0x0C); // name table at 0x3000
     Poke(0x3000 + 3 * 64 + 5 * 2, {0x34, 0x16});
     T_VDP_NAME_TABLE table;
-    VDP_InspectNameTable(vdp, table);
+    VDP_ReadNameTable(vdp, table);
     EXPECT_EQ(0x3000, table.Address);
     EXPECT_EQ(0x1634, table.Entries[3][5].Raw);
     EXPECT_EQ(0x034, table.Entries[3][5].Tile);
@@ -90,7 +90,7 @@ TEST_F(InspectTest, NameEntryFields)
 // Random tiles and names (flips, palettes) under a table of scroll settings:
 // every screen pixel the renderer draws equals the plane pixel that the
 // scroll mapping names, and the mask marks exactly the plane rows shown.
-TEST_F(InspectTest, PlaneAndScrollWindowMatchTheScreen)
+TEST_F(VdpReadoutTest, PlaneAndScrollWindowMatchTheScreen)
 {
     DistinctColours();
     for (uint32_t a = 0; a < 448 * 32; ++a)
@@ -118,7 +118,7 @@ TEST_F(InspectTest, PlaneAndScrollWindowMatchTheScreen)
         DisplayOn();
         Frame();
         T_VDP_SCROLL_WINDOW w;
-        VDP_InspectScrollWindow(vdp, w);
+        VDP_ReadScrollWindow(vdp, w);
         EXPECT_EQ(c.left, w.Left) << int(c.hscroll);
         EXPECT_EQ(c.top, w.Top) << int(c.vscroll);
         uint32_t wrong = 0;
@@ -143,10 +143,10 @@ TEST_F(InspectTest, PlaneAndScrollWindowMatchTheScreen)
 }
 
 // Sprites at distinct columns, so each one's pixels tell whether the
-// renderer drew it on a line: the inspection's line lists must agree, past
+// renderer drew it on a line: the readout's line lists must agree, past
 // the eighth sprite of a line too (this core draws them; a console drops
 // them), with the list end, the y wrap and 8 x 16 sprites.
-TEST_F(InspectTest, SpriteLinesAgreeWithTheRenderer)
+TEST_F(VdpReadoutTest, SpriteLinesAgreeWithTheRenderer)
 {
     DistinctColours();
     SolidTile(40, '3');
@@ -163,7 +163,7 @@ TEST_F(InspectTest, SpriteLinesAgreeWithTheRenderer)
         Frame();
 
         T_VDP_SPRITE_TABLE table;
-        VDP_InspectSprites(vdp, table);
+        VDP_ReadSprites(vdp, table);
         EXPECT_EQ(30, table.ListLength);
         EXPECT_EQ(tall ? 16 : 8, table.Height);
         EXPECT_EQ(0, table.Sprites[31].InList);
@@ -191,13 +191,13 @@ TEST_F(InspectTest, SpriteLinesAgreeWithTheRenderer)
         VDP_ReadStatus(vdp); // clears the flag of the earlier frames
         Frame();
         T_VDP_SPRITE_TABLE table;
-        VDP_InspectSprites(vdp, table);
+        VDP_ReadSprites(vdp, table);
         EXPECT_EQ((VDP_ReadStatus(vdp) & 0x40) ? 1 : 0, table.Lines[100].Overflow) << int(count);
         EXPECT_EQ(0, table.Lines[100].OverLimit);
     }
 }
 
-TEST_F(InspectTest, SpritePatternAndPosition)
+TEST_F(VdpReadoutTest, SpritePatternAndPosition)
 {
     Reg(0, 0x08); // shifted left
     Reg(1, 0x42); // 8 x 16
@@ -206,7 +206,7 @@ TEST_F(InspectTest, SpritePatternAndPosition)
     Poke(0x3E00 + 2, {0x20});
     Poke(0x3E80 + 4, {0x03, 0x15});
     T_VDP_SPRITE_TABLE table;
-    VDP_InspectSprites(vdp, table);
+    VDP_ReadSprites(vdp, table);
     EXPECT_EQ(0x3E00, table.Address);
     EXPECT_EQ(0x2000, table.PatternBase);
     EXPECT_EQ(256 + 0x14, table.Sprites[2].Tile);
@@ -215,7 +215,7 @@ TEST_F(InspectTest, SpritePatternAndPosition)
     EXPECT_EQ(16, table.Sprites[2].LineCount);
 }
 
-TEST_F(InspectTest, RegistersByName)
+TEST_F(VdpReadoutTest, RegistersByName)
 {
     Reg(0, 0x36); // M2, M4, line interrupt, left blank
     Reg(1, 0x62); // display, frame interrupt, 8 x 16
@@ -224,7 +224,7 @@ TEST_F(InspectTest, RegistersByName)
     Reg(10, 0x40);
     Cram(16 + 3, 0x0C);
     T_VDP_REGISTER_INFO info;
-    VDP_InspectRegisters(vdp, info);
+    VDP_ReadRegisters(vdp, info);
     EXPECT_EQ(1, info.M2);
     EXPECT_EQ(1, info.M4);
     EXPECT_EQ(1, info.LineIntEnabled);

@@ -1,4 +1,4 @@
-// PsgInspect: the PSG's registers decoded for tools that show them (a
+// PsgReadout: the PSG's registers decoded for tools that show them (a
 // debugger's sound view): tone periods as frequencies, attenuations as
 // decibels, the noise mode and the latch. Toolkit-free; only reads the chip.
 //
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-struct T_PSG_TONE_INSPECT {
+struct T_PSG_TONE_READOUT {
     uint16_t Period;       // 10-bit period register
     uint8_t PendingLowBits;// low 4 bits latched for the next data byte
     uint8_t Attenuation;   // 0-15
@@ -34,7 +34,7 @@ struct T_PSG_TONE_INSPECT {
     uint8_t Enabled;       // the Sound menu's switch for this channel
 };
 
-struct T_PSG_NOISE_INSPECT {
+struct T_PSG_NOISE_READOUT {
     uint8_t Control;       // low 4 bits of the last control write
     uint8_t White;         // bit 2: 1 white, 0 periodic
     uint8_t Rate;          // bits 0-1: 0-2 fixed, 3 = tone 3's period
@@ -51,18 +51,18 @@ struct T_PSG_NOISE_INSPECT {
     uint8_t Enabled;
 };
 
-struct T_PSG_INSPECT {
+struct T_PSG_READOUT {
     uint32_t Clock;        // the input clock as the core keeps it (ClockDiv16 x 16)
     uint32_t SampleRate;
     uint32_t CounterStep;  // 16-clock units the counters fall per sample
-    T_PSG_TONE_INSPECT Tones[3];
-    T_PSG_NOISE_INSPECT Noise;
+    T_PSG_TONE_READOUT Tones[3];
+    T_PSG_NOISE_READOUT Noise;
     uint8_t LatchedChannel; // 0-2 tones, 3 noise
     uint8_t LatchedType;    // 1 attenuation, 0 period / noise control
     std::string Latched;    // e.g. "Tone 2 period", "Noise attenuation"
     uint8_t MixerOn;
 };
-void PSG_Inspect(const T_PSG_CORE& psg, T_PSG_INSPECT& info);
+void PSG_Readout(const T_PSG_CORE& psg, T_PSG_READOUT& info);
 
 // The chip's frequency of a tone period at a clock: clock / (32 x period),
 // 0 for period 0.

@@ -1,6 +1,6 @@
-// PsgInspect: the PSG's registers decoded for tool views, in the chip's
+// PsgReadout: the PSG's registers decoded for tool views, in the chip's
 // terms and in the terms of what SNDEM actually synthesises.
-#include "PsgInspect.h"
+#include "PsgReadout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -44,10 +44,10 @@ void Volume(uint8_t attenuation, uint8_t& att, uint8_t& off, double& db, uint8_t
     playedDb = LevelDb(level);
 }
 
-T_PSG_TONE_INSPECT Tone(const T_PSG_CORE& psg, uint32_t clock, uint16_t period, uint8_t lowBits,
+T_PSG_TONE_READOUT Tone(const T_PSG_CORE& psg, uint32_t clock, uint16_t period, uint8_t lowBits,
                         uint8_t attenuation, uint8_t output, uint8_t on)
 {
-    T_PSG_TONE_INSPECT t{};
+    T_PSG_TONE_READOUT t{};
     t.Period = period;
     t.PendingLowBits = lowBits & 0x0F;
     Volume(attenuation, t.Attenuation, t.Off, t.Decibels, t.Level, t.PlayedDecibels);
@@ -62,7 +62,7 @@ T_PSG_TONE_INSPECT Tone(const T_PSG_CORE& psg, uint32_t clock, uint16_t period, 
 
 } // namespace
 
-void PSG_Inspect(const T_PSG_CORE& psg, T_PSG_INSPECT& info)
+void PSG_Readout(const T_PSG_CORE& psg, T_PSG_READOUT& info)
 {
     const uint32_t clock = psg.ClockDiv16 * 16u;
     info.Clock = clock;
@@ -75,7 +75,7 @@ void PSG_Inspect(const T_PSG_CORE& psg, T_PSG_INSPECT& info)
     info.Tones[2] = Tone(psg, clock, psg.Tone3Period, psg.Tone3LowBits, psg.Tone3Attenuation, psg.Tone3Output,
                          psg.Tone3On);
 
-    T_PSG_NOISE_INSPECT& n = info.Noise;
+    T_PSG_NOISE_READOUT& n = info.Noise;
     n = {};
     n.Control = psg.NoiseControl & 0x0F;
     n.White = (n.Control >> 2) & 1;
@@ -118,11 +118,11 @@ std::string VolumeText(uint8_t attenuation, uint8_t off, double db, double playe
 
 std::vector<T_PSG_FIELD> PSG_DescribeRegisters(const T_PSG_CORE& psg)
 {
-    T_PSG_INSPECT i;
-    PSG_Inspect(psg, i);
+    T_PSG_READOUT i;
+    PSG_Readout(psg, i);
     std::vector<T_PSG_FIELD> rows;
     for (int c = 0; c < 3; ++c) {
-        const T_PSG_TONE_INSPECT& t = i.Tones[c];
+        const T_PSG_TONE_READOUT& t = i.Tones[c];
         const std::string name = "Tone " + std::to_string(c + 1);
         std::string period = std::to_string(t.Period) + ": ";
         if (t.Period == 0)
@@ -133,7 +133,7 @@ std::vector<T_PSG_FIELD> PSG_DescribeRegisters(const T_PSG_CORE& psg)
         rows.push_back({name + " period", period});
         rows.push_back({name + " attenuation", VolumeText(t.Attenuation, t.Off, t.Decibels, t.PlayedDecibels)});
     }
-    const T_PSG_NOISE_INSPECT& n = i.Noise;
+    const T_PSG_NOISE_READOUT& n = i.Noise;
     std::string mode = n.White ? "white, " : "periodic, ";
     mode += n.LinkedToTone3 ? "tone 3's rate" : "clock / " + std::to_string(n.Reload * 32);
     mode += Format(", shifts at %.1f Hz", n.ShiftHz);

@@ -1,4 +1,4 @@
-// VdpInspect: what the VDP holds, decoded the way VDPEM's renderer reads it,
+// VdpReadout: what the VDP holds, decoded the way VDPEM's renderer reads it,
 // for tools that show the chip's state (a debugger's tile, name-table,
 // sprite, palette and register views). Toolkit-free: plain structs and
 // 32-bit pixel buffers. Every procedure only reads the chip.
@@ -35,19 +35,19 @@ enum class TVdpPalette : uint8_t { Background = 0, Sprite = 1 };
 // --- Colours -----------------------------------------------------------------
 
 // 0x00RRGGBB of a 6-bit CRAM value (blue bits 5-4, green 3-2, red 1-0).
-uint32_t VDP_InspectColour(const T_VDP_CORE& vdp, uint8_t cramValue);
+uint32_t VDP_ReadColour(const T_VDP_CORE& vdp, uint8_t cramValue);
 
 struct T_VDP_PALETTE_INFO {
     uint8_t Value[VDP_CRAM_SIZE]; // CRAM as stored, 6 bits each
     uint32_t Rgb[VDP_CRAM_SIZE];  // 0x00RRGGBB
 };
-void VDP_InspectPalette(const T_VDP_CORE& vdp, T_VDP_PALETTE_INFO& info);
+void VDP_ReadPalette(const T_VDP_CORE& vdp, T_VDP_PALETTE_INFO& info);
 
 // --- Tiles -------------------------------------------------------------------
 
 // Colour indexes 0-15 of tile `tile` (0-511, wrapped), row by row, leftmost
 // pixel first, unflipped.
-void VDP_InspectTileIndexes(const T_VDP_CORE& vdp, uint16_t tile, uint8_t out[64]);
+void VDP_ReadTileIndexes(const T_VDP_CORE& vdp, uint16_t tile, uint8_t out[64]);
 // The same 8 x 8 tile in colour, row by row.
 void VDP_DrawTile(const T_VDP_CORE& vdp, uint16_t tile, TVdpPalette palette, uint32_t out[64]);
 // All 512 tiles, 16 to a row: tile n at column n % 16, row n / 16 of an image
@@ -73,7 +73,7 @@ struct T_VDP_NAME_TABLE {
     uint16_t Address; // (register 2 AND 0x0E) x 1024
     T_VDP_NAME_ENTRY Entries[VDP_NAME_ROWS][VDP_NAME_COLUMNS];
 };
-void VDP_InspectNameTable(const T_VDP_CORE& vdp, T_VDP_NAME_TABLE& table);
+void VDP_ReadNameTable(const T_VDP_CORE& vdp, T_VDP_NAME_TABLE& table);
 // The whole 256 x 224 background plane, each entry drawn with its tile,
 // flips and palette, rows top first. No sprites, no priority, no blanking.
 void VDP_DrawNameTable(const T_VDP_CORE& vdp, uint32_t* out /* 256 x 224 */);
@@ -93,7 +93,7 @@ struct T_VDP_SCROLL_WINDOW {
     uint8_t TopRowsLocked;      // register 0 bit 6: lines 0-15 ignore HScroll
     uint8_t RightColumnsLocked; // register 0 bit 7: the right 8 columns ignore VScroll
 };
-void VDP_InspectScrollWindow(const T_VDP_CORE& vdp, T_VDP_SCROLL_WINDOW& window);
+void VDP_ReadScrollWindow(const T_VDP_CORE& vdp, T_VDP_SCROLL_WINDOW& window);
 // The plane pixel that the renderer shows at screen pixel (x 0-255, line
 // 0-191), locks included.
 void VDP_ScreenToPlane(const T_VDP_CORE& vdp, uint32_t x, uint32_t line, uint32_t& planeX, uint32_t& planeY);
@@ -139,7 +139,7 @@ struct T_VDP_SPRITE_TABLE {
     T_VDP_SPRITE_INFO Sprites[VDP_SPRITE_TABLE_SIZE];
     T_VDP_SPRITE_LINE Lines[VDP_SCREEN_HEIGHT];
 };
-void VDP_InspectSprites(const T_VDP_CORE& vdp, T_VDP_SPRITE_TABLE& table);
+void VDP_ReadSprites(const T_VDP_CORE& vdp, T_VDP_SPRITE_TABLE& table);
 // One sprite drawn alone in the sprite palette, 8 x Height pixels (its
 // whole pattern, one or two tiles), rows top first; out holds 8 x 16.
 void VDP_DrawSprite(const T_VDP_CORE& vdp, uint32_t sprite, uint32_t out[128]);
@@ -184,7 +184,7 @@ struct T_VDP_REGISTER_INFO {
     uint8_t SecondByte;        // 1 = the next control byte completes a pair
     uint8_t ReadBuffer;        // the data port's read-ahead byte
 };
-void VDP_InspectRegisters(const T_VDP_CORE& vdp, T_VDP_REGISTER_INFO& info);
+void VDP_ReadRegisters(const T_VDP_CORE& vdp, T_VDP_REGISTER_INFO& info);
 
 // The registers and status as rows of text for a table view: the register
 // number (-1 for status and internal state), a name and its value.
