@@ -4,6 +4,8 @@
 // every form on the real step and comparing the accesses it makes.
 #include "Z80Disasm.h"
 
+#include "Z80EM.h"
+
 namespace {
 
 constexpr uint8_t kCarry = 0x01, kParity = 0x04, kZero = 0x40, kSign = 0x80;

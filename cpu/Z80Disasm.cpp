@@ -7,6 +7,8 @@
 
 #include "Z80Disasm.h"
 
+#include "Z80EM.h"
+
 namespace {
 
 const char* const kReg8[8] = {"B", "C", "D", "E", "H", "L", "(HL)", "A"};

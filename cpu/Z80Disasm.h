@@ -39,7 +39,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Z80EM.h"
+struct T_Z80_CPU_CORE;
 
 // Reads the byte at `address` without side effects.
 using TZ80Peek = uint8_t (*)(const void* context, uint16_t address);

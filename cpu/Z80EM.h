@@ -84,7 +84,7 @@ struct T_Z80_CPU_CORE {
     T_INTERCONNECT_CORE* Bus;  // not owned
     // The loaded cartridge's identity: its image size in bytes (0 = no
     // cartridge) and the FNV-1a 64-bit hash of those bytes, set by
-    // Z80_LoadRom and Z80_ClearRom. A saved state names the cartridge by them.
+    // Z80_LoadRomImage and Z80_ClearRom. A saved state names the cartridge by them.
     uint32_t RomSize;
     uint64_t RomHash;
     // Null in normal running: the run loop checks it once per call and only
@@ -104,7 +104,8 @@ struct T_Z80_FLAG_SET {
     uint8_t Sign;
 };
 
-// Raised by Z80_LoadRom; the message names the file and the reason.
+// Raised by Z80_LoadRomImage and the machine's file readers; the message
+// names the file and the reason.
 class Z80_RomError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -142,32 +143,13 @@ T_Z80_BANK Z80_MapAddress(const T_Z80_CPU_CORE& cpu, uint16_t address);
 // the NUL, written into `out`; returns out).
 char* Z80_BankName(const T_Z80_BANK& bank, char (&out)[8]);
 
-// ROM and battery files.
-void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path);  // throws Z80_RomError
-// Checks and loads an image already in memory, as Z80_LoadRom does a file's
-// bytes (a copier's 512-byte header is dropped); nothing changes when it is
-// refused. `path` is the file the messages name, `entry` (when not empty) the
-// image's own name inside that file, for an image taken out of an archive.
+// The cartridge. Files are the machine layer's: the CPU takes the image as
+// bytes, checks it and loads it (a copier's 512-byte header is dropped);
+// nothing changes when it is refused. `path` is the file the messages name,
+// `entry` (when not empty) the image's own name inside that file, for an
+// image taken out of an archive.
 void Z80_LoadRomImage(T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, const std::string& path,
                       const std::string& entry = {});  // throws Z80_RomError
-// Opens a ROM file for reading as Z80_LoadRom does: at once, never waiting on
-// a FIFO or a device, and only a regular file. Returns the descriptor (the
-// caller closes it) and the file's size; throws Z80_RomError with the reason.
-int Z80_OpenRomFile(const std::string& path, uint64_t& size);
-// A missing file is no error (no save yet). A file that exists but cannot be
-// read returns false with *error (if given) naming it and the reason.
-bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error = nullptr);
-// Returns false when a needed write failed; then *error (if given) says why,
-// naming the file, and the previous file is left intact.
-bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error = nullptr);
-// Replaces the file at `path` with `size` bytes without ever leaving half a
-// file under its name: they go to a temporary file NAME.tmp-XXXXXX beside it,
-// flushed and then renamed over it. A path that is a symbolic link is written
-// through: the link's target is replaced and the link stays. The folder is
-// created when missing, and temporaries of the same name older than a minute
-// (left by a crash) are removed. On failure returns false with the reason in
-// plain words in `reason`; the old file is untouched.
-bool Z80_ReplaceFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& reason);
 
 // Saved states. The CPU's part of a state is Z80_STATE_SIZE bytes: the
 // registers, the interrupt state, the paging registers, system RAM and

@@ -12,8 +12,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "ConsoleChips.h"
 #include "SMS.h"
-#include "VDPEM.h"
 #include "Z80Disasm.h"
 
 namespace {
@@ -32,11 +32,23 @@ std::string Where(uint16_t address, const char* bank) {
 
 bool InRange(const TBreakpoint& b, uint16_t address) { return address >= b.First && address <= b.Last; }
 
+TCpuRegisters RegistersOf(const T_Z80_CPU_CORE& cpu) {
+    TCpuRegisters r{};
+    r.A = cpu.A, r.F = cpu.F, r.B = cpu.B, r.C = cpu.C, r.D = cpu.D, r.E = cpu.E, r.H = cpu.H, r.L = cpu.L;
+    r.AltA = cpu.AltA, r.AltF = cpu.AltF, r.AltB = cpu.AltB, r.AltC = cpu.AltC;
+    r.AltD = cpu.AltD, r.AltE = cpu.AltE, r.AltH = cpu.AltH, r.AltL = cpu.AltL;
+    r.IX = cpu.IX, r.IY = cpu.IY, r.SP = cpu.SP, r.PC = cpu.PC, r.I = cpu.I, r.R = cpu.R;
+    r.InterruptMode = static_cast<uint8_t>(cpu.InterruptMode);
+    r.IFF1 = cpu.IFF1, r.IFF2 = cpu.IFF2, r.Halted = cpu.Halted;
+    return r;
+}
+
 }  // namespace
 
 struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
     TDebugger& owner;
-    TSMS& machine;
+    TConsole& console;
+    TSMS* machine;  // the machine thread's, or null where the caller runs the frames
     T_Z80_DEBUG_HOOK hook{};
 
     // Configuration (see the file comment).
@@ -77,23 +89,23 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
     TDebugStop last;
     uint64_t stopCount = 0;
 
-    TImpl(TDebugger& o, TSMS& m) : owner(o), machine(m) {
+    TImpl(TDebugger& o, TConsole& c, TSMS* m) : owner(o), console(c), machine(m) {
         hook.Context = this;
         hook.Before = [](void* c, T_Z80_CPU_CORE& cpu) { return static_cast<TImpl*>(c)->Before(cpu); };
         hook.After = [](void* c, T_Z80_CPU_CORE& cpu, uint32_t) { static_cast<TImpl*>(c)->After(cpu); };
         hook.Accepted = [](void* c, T_Z80_CPU_CORE& cpu) { static_cast<TImpl*>(c)->Accepted(cpu); };
     }
 
-    uint64_t Frame() const { return machine.FrameNumber; }
-    uint32_t Line() const { return machine.Vdp ? machine.Vdp->CurrentLine : 0; }
+    uint64_t Frame() const { return console.FrameNumber(); }
+    uint32_t Line() const { return console.CurrentLine(); }
+    T_Z80_CPU_CORE& Cpu() { return TConsoleChips::Cpu(console); }
 
     // Main thread, machine parked: the hook is in only while it has work.
     void UpdateHook() {
-        if (!machine.Cpu) return;
         bool enabled = false;
         for (const TBreakpoint& b : breakpoints) enabled = enabled || b.Enabled;
         const bool needed = enabled || mode != TMode::Run || traceSink || holding;
-        machine.Cpu->DebugHook = needed ? &hook : nullptr;
+        Cpu().DebugHook = needed ? &hook : nullptr;
     }
 
     void Rebuild() {
@@ -115,8 +127,8 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
     // Machine thread.
     void Accepted(T_Z80_CPU_CORE&) {
         progressed = true;
-        if (!anyInterrupt || !machine.Vdp) return;
-        const T_VDP_CORE& vdp = *machine.Vdp;
+        if (!anyInterrupt) return;
+        const T_VDP_CORE& vdp = TConsoleChips::Vdp(console);
         uint8_t kinds = 0;
         if (vdp.FrameIntPending == 1 && (vdp.Registers[1] & kR1FrameInt)) kinds |= 1;
         if (vdp.LineIntPending == 1 && (vdp.Registers[0] & kR0LineInt)) kinds |= 2;
@@ -128,7 +140,7 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
         if (!traceThis) return;
         traceThis = false;
         const std::string line = TDebugger::TraceLine(tracedFrame, tracedLine, Where(traced.Address, tracedBank),
-                                                      traced.Bytes, traced.Length, traced.Text, cpu);
+                                                      traced.Bytes, traced.Length, traced.Text, RegistersOf(cpu));
         if (traceSink) traceSink(line);
     }
 
@@ -220,7 +232,7 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
         stop.Halted = cpu.Halted == 1;
         mode = TMode::Run;
         progressed = false;
-        const bool parkThread = TSMS::OnMachineThread();
+        const bool parkThread = machine != nullptr && TSMS::OnMachineThread();
         {
             std::lock_guard lock(statusMutex);
             stopped = true;
@@ -231,8 +243,8 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
         if (parkThread) {
             // The window may close the debugger while the thread waits here.
             const std::shared_ptr<TImpl> keep = shared_from_this();
-            machine.PostDebugStop();
-            const bool goOn = machine.ParkForDebugger();
+            machine->PostDebugStop();
+            const bool goOn = machine->ParkForDebugger();
             if (detached) return 0;  // the hook is out: the run loop goes on without it
             if (!goOn) {
                 holding = true;  // the thread is ending: the CPU does nothing more
@@ -277,20 +289,21 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
     // raced the suspension is found by the record, and holds.
     class THold {
     public:
-        explicit THold(TImpl& d) : d_(d), resume_(!d.machine.Suspended()) {
-            if (resume_) d_.machine.Suspend();
+        explicit THold(TImpl& d) : d_(d), resume_(d.machine != nullptr && !d.machine->Suspended()) {
+            if (d_.machine == nullptr) return;  // the caller's own thread runs the frames: nothing to hold
+            if (resume_) d_.machine->Suspend();
             bool debugParked;
             {
                 std::lock_guard lock(d_.statusMutex);
                 debugParked = d_.stopped && d_.threadParked;
             }
             if (debugParked) {
-                if (!resume_) d_.machine.AwaitParked();
+                if (!resume_) d_.machine->AwaitParked();
                 resume_ = false;
             }
         }
         ~THold() {
-            if (resume_) d_.machine.Resume();
+            if (resume_) d_.machine->Resume();
         }
         THold(const THold&) = delete;
         THold& operator=(const THold&) = delete;
@@ -320,13 +333,14 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
             stopped = false;
             threadParked = false;
         }
+        if (machine == nullptr) return;
         if (wasStopped && parked) {
-            if (machine.Stopped == 1)
-                machine.ResumeEmulation();  // paused by the window meanwhile: its own resume
+            if (machine->Stopped == 1)
+                machine->ResumeEmulation();  // paused by the window meanwhile: its own resume
             else
-                machine.Resume();
-        } else if (start && machine.Stopped == 1 && machine.Started()) {
-            machine.ResumeEmulation();
+                machine->Resume();
+        } else if (start && machine->Stopped == 1 && machine->Started()) {
+            machine->ResumeEmulation();
         }
     }
 
@@ -338,7 +352,9 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
     }
 };
 
-TDebugger::TDebugger(TSMS& machine) : impl_(std::make_shared<TImpl>(*this, machine)) {
+TDebugger::TDebugger(TConsole& console) : impl_(std::make_shared<TImpl>(*this, console, nullptr)) {}
+
+TDebugger::TDebugger(TSMS& machine) : impl_(std::make_shared<TImpl>(*this, *machine.Console, &machine)) {
     machine.debugStopped_ = [this] {
         // The thread may still be on its way into the park.
         if (Stopped() && OnStop) OnStop();
@@ -353,8 +369,9 @@ TDebugger::~TDebugger() {
     Release();
     TImpl::THold hold(*impl_);
     impl_->detached = true;
-    impl_->machine.debugStopped_ = nullptr;
-    impl_->machine.debugResumed_ = nullptr;
+    if (impl_->machine == nullptr) return;
+    impl_->machine->debugStopped_ = nullptr;
+    impl_->machine->debugResumed_ = nullptr;
 }
 
 uint32_t TDebugger::AddBreakpoint(const TBreakpoint& breakpoint) {
@@ -425,8 +442,8 @@ void TDebugger::StepOver() {
         TImpl& d = *impl_;
         d.progressed = false;
         d.mode = TMode::Step;
-        if (!d.machine.Cpu || d.machine.Cpu->Halted == 1) return;
-        const T_Z80_CPU_CORE& cpu = *d.machine.Cpu;
+        const T_Z80_CPU_CORE& cpu = d.Cpu();
+        if (cpu.Halted == 1) return;
         T_Z80_INSTRUCTION in;
         Z80_Disassemble(Z80_PeekMemoryAt, &cpu, cpu.PC, in);
         if (in.Flow == TZ80Flow::Call || in.Flow == TZ80Flow::CallIf || in.Flow == TZ80Flow::Restart ||
@@ -470,7 +487,7 @@ bool TDebugger::Stopped() const {
         if (!impl_->stopped) return false;
         parked = impl_->threadParked;
     }
-    if (parked) impl_->machine.AwaitParked();
+    if (parked && impl_->machine != nullptr) impl_->machine->AwaitParked();
     return true;
 }
 
@@ -493,7 +510,7 @@ void TDebugger::SetTrace(std::function<void(std::string_view)> sink, uint64_t fi
     impl_->UpdateHook();
 }
 
-std::string TDebugger::FormatRegisters(const T_Z80_CPU_CORE& cpu) {
+std::string TDebugger::FormatRegisters(const TCpuRegisters& cpu) {
     static const char kFlagNames[] = "SZYHXPNC";
     char flags[9];
     for (int bit = 0; bit < 8; ++bit) flags[bit] = (cpu.F & (0x80 >> bit)) ? kFlagNames[bit] : '-';
@@ -508,16 +525,15 @@ std::string TDebugger::FormatRegisters(const T_Z80_CPU_CORE& cpu) {
     return text;
 }
 
-std::string TDebugger::DescribeAt(uint64_t frame, uint32_t line, const T_Z80_CPU_CORE& cpu) {
+std::string TDebugger::DescribeAt(uint64_t frame, uint32_t line, const TConsole& console) {
+    const TCpuRegisters cpu = console.Registers();
     T_Z80_INSTRUCTION in;
-    Z80_Disassemble(Z80_PeekMemoryAt, &cpu, cpu.PC, in);
-    char bank[8];
-    Z80_BankName(Z80_MapAddress(cpu, cpu.PC), bank);
-    return TraceLine(frame, line, Where(cpu.PC, bank), in.Bytes, in.Length, in.Text, cpu);
+    console.Disassemble(cpu.PC, in);
+    return TraceLine(frame, line, Where(cpu.PC, console.BankName(cpu.PC).c_str()), in.Bytes, in.Length, in.Text, cpu);
 }
 
 std::string TDebugger::TraceLine(uint64_t frame, uint32_t line, const std::string& where, const uint8_t* bytes,
-                                 int length, const std::string& text, const T_Z80_CPU_CORE& after) {
+                                 int length, const std::string& text, const TCpuRegisters& after) {
     char hex[16] = {};
     int used = 0;
     for (int i = 0; i < length && i < 4; ++i)

@@ -52,7 +52,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Z80EM.h"
+#include "Console.h"
 
 class TSMS;
 
@@ -94,15 +94,19 @@ struct TDebugStop {
     TBreakpoint Breakpoint;  // the breakpoint hit (Reason Breakpoint)
     uint16_t Access = 0;     // the address or port it matched (memory and port kinds)
     uint16_t PC = 0;         // the instruction the machine stopped before
-    uint64_t Frame = 0;      // TSMS::FrameNumber: frames since the machine was created
+    uint64_t Frame = 0;      // TConsole::FrameNumber: frames since the console was built
     uint32_t Line = 0;       // the scan line 0-261 being run
     bool Halted = false;     // the CPU idles on a HALT (PC is past it)
 };
 
 class TDebugger {
 public:
-    // The machine must outlive the debugger; one debugger per machine, made
-    // after the machine's InitMachine (the hook goes into its CPU).
+    // The console (or the machine) must outlive the debugger; one debugger per
+    // console. On a console whose frames the caller runs on its own thread,
+    // a stop calls Parker. On the window's machine, made after its
+    // InitMachine (the hook goes into its console's CPU), a stop parks the
+    // machine thread.
+    explicit TDebugger(TConsole& console);
     explicit TDebugger(TSMS& machine);
     // Release() first: the game goes on as if the debugger had never been.
     ~TDebugger();
@@ -151,7 +155,7 @@ public:
     std::function<bool(TDebugger&)> Parker;
 
     // The trace: after each instruction of frames first..last (inclusive,
-    // TSMS::FrameNumber), one line without its newline (see TraceLine). An
+    // TConsole::FrameNumber), one line without its newline (see TraceLine). An
     // empty sink ends the trace.
     void SetTrace(std::function<void(std::string_view line)> sink, uint64_t firstFrame = 0,
                   uint64_t lastFrame = UINT64_MAX);
@@ -159,14 +163,14 @@ public:
     // The registers in the trace's format, e.g.
     // "AF=0044 BC=0000 DE=0000 HL=0000 IX=0000 IY=0000 SP=DFF0 AF'=0000
     //  BC'=0000 DE'=0000 HL'=0000 I=00 R=0C IFF=00 IM=1 F=-Z---P--" (one line).
-    static std::string FormatRegisters(const T_Z80_CPU_CORE& cpu);
+    static std::string FormatRegisters(const TCpuRegisters& cpu);
     // The instruction at the CPU's PC in the trace's format, with the
     // registers as they are now (the headless runner's --break line).
-    static std::string DescribeAt(uint64_t frame, uint32_t line, const T_Z80_CPU_CORE& cpu);
+    static std::string DescribeAt(uint64_t frame, uint32_t line, const TConsole& console);
     // One trace line: frame, line, PC with its bank, the instruction's bytes
     // and text, then the registers after it.
     static std::string TraceLine(uint64_t frame, uint32_t line, const std::string& where, const uint8_t* bytes,
-                                 int length, const std::string& text, const T_Z80_CPU_CORE& after);
+                                 int length, const std::string& text, const TCpuRegisters& after);
 
 private:
     struct TImpl;

@@ -10,28 +10,9 @@
 
 #include "SMS.h"
 
+#include "ConsoleChips.h"
+
 namespace {
-
-using TBusCall = void (*)(T_INTERCONNECT_CORE&);
-struct TPadBit {
-    TBusCall Press, Release;
-};
-
-// The order in which the inputs are written every frame.
-constexpr TPadBit kPadBits[SMS_PAD_INPUTS] = {
-    {Interconnect_PressP1Left, Interconnect_ReleaseP1Left},
-    {Interconnect_PressP1Right, Interconnect_ReleaseP1Right},
-    {Interconnect_PressP1Up, Interconnect_ReleaseP1Up},
-    {Interconnect_PressP1Down, Interconnect_ReleaseP1Down},
-    {Interconnect_PressP1Button1, Interconnect_ReleaseP1Button1},
-    {Interconnect_PressP1Button2, Interconnect_ReleaseP1Button2},
-    {Interconnect_PressP2Left, Interconnect_ReleaseP2Left},
-    {Interconnect_PressP2Right, Interconnect_ReleaseP2Right},
-    {Interconnect_PressP2Up, Interconnect_ReleaseP2Up},
-    {Interconnect_PressP2Down, Interconnect_ReleaseP2Down},
-    {Interconnect_PressP2Button1, Interconnect_ReleaseP2Button1},
-    {Interconnect_PressP2Button2, Interconnect_ReleaseP2Button2},
-};
 
 constexpr TColor kWhite{255, 255, 255};
 constexpr TColor kBlack{0, 0, 0};
@@ -53,11 +34,6 @@ void StartOverlay(TCanvas& canvas) {
 std::string Line(const char* label, unsigned value) { return label + std::to_string(value); }
 
 }  // namespace
-
-void SMS_WritePads(T_INTERCONNECT_CORE& bus, const bool held[SMS_PAD_INPUTS]) {
-    for (int input = 0; input < SMS_PAD_INPUTS; ++input)
-        (held[input] ? kPadBits[input].Press : kPadBits[input].Release)(bus);
-}
 
 void TSMS::PresentFrame() {
     PresentInput();
@@ -83,26 +59,27 @@ void TSMS::PresentFrame() {
 void TSMS::PresentInput() {
     if (Input1 != nullptr) Input1->Update();
     if (Input2 != nullptr) Input2->Update();
-    auto on = [](const TInputDevice* device, TInputState state) { return device != nullptr && device->State(state); };
-    const bool held[SMS_PAD_INPUTS] = {
-        on(Input1, TInputState::Left), on(Input1, TInputState::Right),
-        on(Input1, TInputState::Up), on(Input1, TInputState::Down),
-        on(Input1, TInputState::Button1), on(Input1, TInputState::Button2),
-        on(Input2, TInputState::Left), on(Input2, TInputState::Right),
-        on(Input2, TInputState::Up), on(Input2, TInputState::Down),
-        on(Input2, TInputState::Button1), on(Input2, TInputState::Button2),
+    auto pad = [](const TInputDevice* device) {
+        if (device == nullptr) return uint8_t{0};
+        static constexpr struct {
+            TInputState State;
+            uint8_t Bit;
+        } kButtons[] = {{TInputState::Left, PAD_LEFT},       {TInputState::Right, PAD_RIGHT},
+                        {TInputState::Up, PAD_UP},           {TInputState::Down, PAD_DOWN},
+                        {TInputState::Button1, PAD_BUTTON1}, {TInputState::Button2, PAD_BUTTON2}};
+        uint8_t held = 0;
+        for (const auto& button : kButtons)
+            if (device->State(button.State)) held |= button.Bit;
+        return held;
     };
-    SMS_WritePads(*Interconnect, held);
+    Console->SetPads(pad(Input1), pad(Input2));
     // Held Pause asks every frame; the CPU's lock-out turns that into one
     // interrupt per lock-out period. Player 2 has no pause.
-    if (on(Input1, TInputState::Button3)) Z80_RaiseNMI(*Cpu);
+    if (Input1 != nullptr && Input1->State(TInputState::Button3)) Console->PressPause();
 }
 
 void TSMS::PresentSound() {
-    T_PSG_SAMPLE_BLOCK block;
-    PSG_RenderFrame(*Psg, block);
-    // 128 is the unsigned samples' silent level.
-    if (SoundMuted == 1) std::memset(block.Samples, 128, sizeof block.Samples);
+    const std::span<const uint8_t> samples = Console->RenderFrameSamples();
 
     // Fast forward: the frames' sound would come far faster than the card
     // plays it, so the ring is halted (the card then plays silence) and
@@ -128,7 +105,11 @@ void TSMS::PresentSound() {
     // never used.
     TSoundLockRegions regions;
     if (SoundBuffer.Lock(WritePos, static_cast<uint32_t>(SamplesPerFrame), regions) && regions.Region1 != nullptr) {
-        for (uint32_t i = 0; i < regions.Size1; ++i) regions.Region1[i] = block.Samples[i];
+        // 128 is the unsigned samples' silent level.
+        if (SoundMuted == 1)
+            std::memset(regions.Region1, 128, regions.Size1);
+        else
+            for (uint32_t i = 0; i < regions.Size1; ++i) regions.Region1[i] = samples[i];
         SoundBuffer.Unlock(regions);
         WritePos = WritePos + regions.Size1;
         if (WritePos >= static_cast<uint32_t>(SoundBufferSize)) WritePos = 0;
@@ -157,7 +138,10 @@ void TSMS::PresentPicture() {
 }
 
 void TSMS::RepaintPicture() {
-    if (Display == nullptr || FrameStream.Size == 0) return;
+    // A loaded state brings its picture before any frame has run.
+    if (Display == nullptr || !Console || !Console->HasPicture()) return;
+    FrameStream.Data = Console->FrameImage();
+    FrameStream.Size = static_cast<uint32_t>(CONSOLE_FRAME_IMAGE_SIZE);
     Display->LoadSurface(FrameStream.Data, FrameStream.Size);
     FrameStream.Position = FrameStream.Size;
     DrawPicture();
@@ -202,7 +186,7 @@ void TSMS::DrawMessage(TCanvas& canvas, const std::string& text) {
 
 void TSMS::DrawPsgStatus(TCanvas& canvas) {
     T_PSG_STATUS_INFO info;
-    PSG_GetStatus(*Psg, info);
+    PSG_GetStatus(TConsoleChips::Psg(*Console), info);
     StartOverlay(canvas);
     canvas.Rectangle(10, 47, 125, 155);
     canvas.SetFontColor(kYellow);
@@ -231,7 +215,7 @@ void TSMS::DrawPsgStatus(TCanvas& canvas) {
 
 void TSMS::DrawVdpStatus(TCanvas& canvas) {
     T_VDP_STATUS_INFO info;
-    VDP_GetStatusInfo(*Vdp, info);
+    VDP_GetStatusInfo(TConsoleChips::Vdp(*Console), info);
     StartOverlay(canvas);
     canvas.Rectangle(150, 47, 250, 145);
     canvas.SetFontColor(kYellow);
@@ -245,7 +229,7 @@ void TSMS::DrawVdpStatus(TCanvas& canvas) {
     canvas.TextOut(153, 110, Line("Verti Scroll: ", info.VertiScroll));
     canvas.TextOut(153, 120, Line("Video Active: ", info.VideoActive));
     // Drawn frames per second.
-    const uint32_t skip = Frameskip.load(std::memory_order_relaxed);
+    const uint32_t skip = Console->Frameskip();
     canvas.TextOut(153, 130, Line("Frames p/ Sc: ", MeasuredFps.load(std::memory_order_relaxed) / (skip + 1)));
 }
 

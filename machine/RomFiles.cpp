@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "GameFiles.h"
 #include "Z80EM.h"
 
 namespace {
@@ -113,7 +114,7 @@ std::string SMS_RomName(const std::string& path) {
 
 TArchiveImage SMS_ReadArchiveImage(const std::string& path) {
     uint64_t fileSize = 0;
-    const TFdClose file{Z80_OpenRomFile(path, fileSize)};  // a folder, a FIFO, a broken link... as for any ROM
+    const TFdClose file{SMS_OpenRomFile(path, fileSize)};  // a folder, a FIFO, a broken link... as for any ROM
     const TArchiveKind kind = KindOf(FileName(path));
     const std::unique_ptr<archive, TArchiveFree> reader(archive_read_new());
     archive* a = reader.get();

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "BiosFiles.h"
-#include "RomFiles.h"
+#include "ConsoleChips.h"
 
 namespace {
 
@@ -25,34 +24,28 @@ void TSMS::ClearCoresCreated() { CoresCreated = 0; }
 
 void TSMS::InitMachine() {
     if (CoresCreated != 1) {
-        // The chips are created once and live as long as the machine.
-        if (!Vdp) Vdp.reset(new T_VDP_CORE());
-        if (!Cpu) Cpu.reset(new T_Z80_CPU_CORE());
-        if (!Psg) Psg.reset(new T_PSG_CORE());
-        if (!Interconnect) Interconnect.reset(new T_INTERCONNECT_CORE());
+        // The console and its chips are created once and live as long as the
+        // machine; a second first start (after ClearCoresCreated) powers them
+        // on again.
+        std::vector<std::string> messages;
+        TConsole::InstallBiosImages(BiosFolders, messages);
+        if (!Console)
+            Console = std::make_unique<TConsole>();
+        else
+            Console->PowerOn();
+        FrameStream.Data = Console->FrameImage();
         FrameStream.Size = 0;
         FrameStream.Position = 0;
 
-        std::vector<std::string> messages;
-        Bios_InstallImages(BiosFolders, messages);
-
-        Z80_Reset(*Cpu, *Interconnect);
-        Interconnect_Init(*Interconnect, *Vdp, *Psg);
-        VDP_Reset(*Vdp);
-        PSG_Reset(*Psg);
-
         CoresCreated = 1;
         Ready = 0;
-        TargetFps = 60;
-        CpuClock = 3579536;
-        SampleRate = 44100;
-        Frameskip.store(0, std::memory_order_relaxed);
+        TargetFps = Console->FramesPerSecond();
+        CpuClock = Console->CpuClock();
+        SampleRate = Console->SampleRate();
+        Console->SetFrameskip(0);
         WritePos = 0;
         PlayPos = 0;
-        SamplesPerFrame = static_cast<int32_t>(SampleRate / TargetFps);
-
-        PSG_SetFrameRate(*Psg, TargetFps);
-        PSG_SetClock(*Psg, CpuClock);
+        SamplesPerFrame = static_cast<int32_t>(Console->SamplesPerFrame());
 
         // The card plays 150 samples per second slower than the synthesis
         // rate, so the queue slowly grows and is resynchronised, never starves.
@@ -61,18 +54,15 @@ void TSMS::InitMachine() {
             messages.push_back("Sound output unavailable: the emulation runs without sound.");
 
         PerfFrequency = Timers.QueryPerformanceFrequency();
-        Z80_SetBiosType(*Cpu, 1);
+        Console->SetBiosType(1);
 
         for (const std::string& message : messages) Report(message);
         return;
     }
 
-    // A new start on the existing chips. The VDP keeps its registers and
-    // memories until the new program rewrites them.
-    Z80_Reset(*Cpu, *Interconnect);
+    // A new start on the existing chips.
+    Console->ResetConsole();
     Ready = 0;
-    Interconnect_Init(*Interconnect, *Vdp, *Psg);
-    PSG_Reset(*Psg);
     SoundBuffer.Stop();
     SoundBuffer.SetCurrentPosition(0);
     WritePos = 0;
@@ -81,13 +71,7 @@ void TSMS::InitMachine() {
 
 void TSMS::LoadRom(const std::string& path) {
     if (CoresCreated != 1) throw std::logic_error("LoadRom before InitMachine");
-    if (SMS_IsArchive(path)) {
-        const TArchiveImage image = SMS_ReadArchiveImage(path);
-        Z80_LoadRomImage(*Cpu, image.Data.data(), image.Data.size(), path, image.Entry);
-    } else {
-        Z80_LoadRom(*Cpu, path);
-    }
-    RomFileName = std::filesystem::path(path).filename().string();
+    Console->LoadCartridge(path);
     Ready = 1;
 }
 
@@ -103,9 +87,9 @@ void TSMS::StopEmulation() {
     // waiting for this very thread, is at rest already.)
     if (!Suspended()) Suspend();
     std::string error;
-    if (!Z80_SaveBatteryRam(*Cpu, RamPath, &error))
+    if (!Console->SaveBatteryFile(RamPath, error))
         Report(error.empty() ? "The battery RAM file " + RamPath + " could not be written." : error);
-    PSG_Reset(*Psg);
+    PSG_Reset(TConsoleChips::Psg(*Console));
     SoundBuffer.Stop();
     Stopped = 1;
 }
@@ -119,7 +103,9 @@ void TSMS::ResumeEmulation() {
     Stopped = 0;
 }
 
-void TSMS::SetFrameskip(uint8_t frames) { Frameskip.store(frames, std::memory_order_relaxed); }
+void TSMS::SetFrameskip(uint8_t frames) {
+    if (Console) Console->SetFrameskip(frames);
+}
 
 void TSMS::SetFullScreen(uint8_t on) {
     FullScreen = on;
@@ -132,24 +118,13 @@ void TSMS::SetPsgOverlay(uint8_t on) { ShowPsgStatus = on; }
 
 void TSMS::SetFastForward(uint8_t on) { FastForward = on; }
 
+void TSMS::ParkBetweenLines(void* self) { static_cast<TSMS*>(self)->ParkPoint(); }
+
 void TSMS::RunFrame() {
-    // The counter is decremented before the frame and reloaded only after a
-    // drawn one, so a new setting takes effect after the next drawn frame.
-    SkipCounter = SkipCounter - 1;
-    const uint8_t draw = SkipCounter < 0 ? 1 : 0;
-    T_VDP_CORE& vdp = *Vdp;
-    T_Z80_CPU_CORE& cpu = *Cpu;
-    for (uint32_t line = 0; line < SMS_LINES_PER_FRAME; ++line) {
-        ParkPoint();
-        VDP_RunLine(vdp, line, draw);
-        Z80_RunCycles(cpu, SMS_CYCLES_PER_LINE);
-    }
-    if (SkipCounter < 0) SkipCounter = Frameskip.load(std::memory_order_relaxed);
-    // Every frame, drawn or not: a skipped frame presents the last picture again.
-    VDP_ExportFrame(vdp, FrameStream.Data);
-    FrameStream.Size = static_cast<uint32_t>(VDP_FRAME_IMAGE_SIZE);
+    Console->RunFrame(ParkBetweenLines, this);
+    FrameStream.Data = Console->FrameImage();
+    FrameStream.Size = static_cast<uint32_t>(CONSOLE_FRAME_IMAGE_SIZE);
     FrameStream.Position = 0;
-    ++FrameNumber;
 }
 
 void TSMS::MeasureFrameRate() {

@@ -1,10 +1,13 @@
-// TSMS: the machine. One worker thread that owns the four chips, wires them
-// together and runs the emulation one video frame at a time: 262 lines, each
-// the VDP's line step followed by 228 CPU cycles; then the frame image is
-// copied into FrameStream and PresentFrame is handed to the main thread,
-// which runs it while the machine waits.
+// TSMS: the machine of the desktop program. One worker thread that owns the
+// console (TConsole, which owns and wires the four chips) and runs it one
+// video frame at a time: 262 lines, each the VDP's line step followed by 228
+// CPU cycles; then FrameStream holds the frame image and PresentFrame is
+// handed to the main thread, which runs it while the machine waits. The
+// thread, the presentation (input, the sound ring, the picture with its
+// overlays) and the pacing are here; the console itself is thread-less and
+// is what the other front ends drive directly.
 //
-// Toolkit-free: it knows the cores and the platform interfaces only. The
+// Toolkit-free: it knows the console and the platform interfaces only. The
 // front end supplies the main-thread dispatcher, the timers, the sound output
 // buffer and the callbacks (presentation, repaint request, error report).
 #pragma once
@@ -16,32 +19,20 @@
 #include <string>
 #include <vector>
 
+#include "Console.h"
 #include "Display.h"
 #include "InputDevice.h"
-#include "Interconnect.h"
 #include "PlatformThread.h"
-#include "SNDEM.h"
 #include "SoundOutputBuffer.h"
 #include "Timers.h"
-#include "VDPEM.h"
-#include "Z80EM.h"
 
-// The in-memory stream that carries the latest frame image to the display:
-// storage for one frame image, rewound and overwritten each frame.
+// The stream that carries the latest frame image to the display: a view of
+// the console's frame image, rewound each frame.
 struct TFrameStream {
-    uint8_t Data[VDP_FRAME_IMAGE_SIZE];
-    uint32_t Size;      // bytes held: 0 until the first frame
-    uint32_t Position;  // read position
+    const uint8_t* Data;  // the console's frame image (null until InitMachine)
+    uint32_t Size;        // bytes held: 0 until the first frame
+    uint32_t Position;    // read position
 };
-
-constexpr uint32_t SMS_LINES_PER_FRAME = 262;
-// The controller inputs written to the bus every frame, in writing order:
-// player 1 Left, Right, Up, Down, Button 1, Button 2, then player 2's.
-constexpr int SMS_PAD_INPUTS = 12;
-// Presses (true) or releases (false) each input's port bit.
-void SMS_WritePads(T_INTERCONNECT_CORE& bus, const bool held[SMS_PAD_INPUTS]);
-
-constexpr uint32_t SMS_CYCLES_PER_LINE = 228;
 
 class TSMS : public TPlatformThread {
 public:
@@ -53,7 +44,7 @@ public:
     // Commands, all on the main thread.
     void ClearCoresCreated();
     void InitMachine();
-    void LoadRom(const std::string& path);  // throws Z80_RomError; Ready stays 0 then
+    void LoadRom(const std::string& path);  // throws (the console's cartridge error); Ready stays 0 then
     void MarkReady();
     void SetRamPath(const std::string& path);
     void StopEmulation();
@@ -64,9 +55,9 @@ public:
     void SetPsgOverlay(uint8_t on);
     void SetFastForward(uint8_t on);
 
-    // One frame's work without the thread: the frameskip counter, the 262
-    // lines and the export into FrameStream. Execute calls it; the headless
-    // runner calls it directly.
+    // One frame's work without the thread: the console's frame (the
+    // frameskip counter, the 262 lines and the export), with a safe stopping
+    // point between lines, and FrameStream rewound. Execute calls it.
     void RunFrame();
     // The per-frame presentation step, on the main thread while the machine
     // waits: input into the controller ports, the frame's sound into the
@@ -123,10 +114,6 @@ public:
     uint32_t TargetFps = 0;
     std::atomic<uint32_t> MeasuredFps{0};  // written by the machine thread, shown by the main thread
     uint32_t FrameCounter = 0;
-    // The frame RunFrame runs now or runs next, counted from 0 when the
-    // machine is created (the headless runner's frame numbers); RunFrame adds
-    // one at its end. The debugger's frame numbers and the trace use it.
-    uint64_t FrameNumber = 0;
     uint32_t CpuClock = 0;
     int32_t SamplesPerFrame = 0;
     uint32_t SampleRate = 0;
@@ -138,9 +125,6 @@ public:
     uint8_t Stopped = 0;
     uint8_t Ready = 0;
     std::string RamPath;
-    // The loaded cartridge's file name without its folder, for the messages
-    // of saved states ("" until a ROM is loaded).
-    std::string RomFileName;
     uint8_t FullScreen = 0;
     uint8_t VideoModePending = 0;
     uint8_t ShowVdpStatus = 0;
@@ -156,12 +140,10 @@ public:
     uint8_t FastForward = 0;
     std::string Message;
     uint32_t MessageStart = 0;  // timeGetTime when it appeared
-    std::atomic<uint8_t> Frameskip{0};  // written by the main thread while the machine runs
-    int32_t SkipCounter = 0;
-    std::unique_ptr<T_VDP_CORE> Vdp;
-    std::unique_ptr<T_PSG_CORE> Psg;
-    std::unique_ptr<T_Z80_CPU_CORE> Cpu;
-    std::unique_ptr<T_INTERCONNECT_CORE> Interconnect;
+    // The console: the four chips, the frameskip setting and counter, the
+    // frame image. Created by the first InitMachine and kept for the life of
+    // the machine; front ends reach the chips only through its interface.
+    std::unique_ptr<TConsole> Console;
 
 protected:
     void Execute() override;
@@ -195,6 +177,7 @@ private:
     void Report(const std::string& message);
     void StopAfterFault();
     static void PresentOnMainThread(void* self);
+    static void ParkBetweenLines(void* self);
     static void StopAfterFaultOnMainThread(void* self);
 
     bool intervalOpen_ = false;

@@ -1,87 +1,94 @@
-// Saved states: the header with the cartridge's identity, the tagged
-// sections of the cores and of the machine, and the two-phase load that
-// checks every section before it changes anything.
+// Saved states: the header with the cartridge's identity, the tagged and
+// versioned sections of the chips and of the frame loop, and the two-phase
+// load that checks every section before it changes anything.
 #include "SaveState.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
-#include "SMS.h"
+#include "ConsoleChips.h"
+#include "LittleEndian.h"
+
+// The frame loop's state for the state code, beside the chips.
+struct TConsoleFrameLoop {
+    static int32_t& SkipCounter(TConsole& console) { return console.skipCounter_; }
+    static int32_t SkipCounter(const TConsole& console) { return console.skipCounter_; }
+};
 
 namespace {
 
 constexpr char kMagic[8] = {'T', 'R', 'V', 'S', 'T', 'A', 'T', 'E'};
 constexpr std::size_t kFixedHeaderSize = 26;  // magic, version, BIOS, reserved, size, hash, name length
 constexpr std::size_t kMaxNameLength = 1024;
-constexpr std::size_t kSectionHeaderSize = 8;  // tag, length
+// A section: its tag and its length; from format 2 on, its version too.
+constexpr std::size_t kSectionHeaderSize1 = 8;
+constexpr std::size_t kSectionHeaderSize = 10;
 constexpr std::size_t kMachineStateSize = 1;
 
-inline void PutU16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-inline void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-inline void PutU64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-inline uint16_t GetU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t GetU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline uint64_t GetU64(const uint8_t* p) { return uint64_t(GetU32(p)) | uint64_t(GetU32(p + 4)) << 32; }
+std::size_t SectionHeaderSize(uint16_t format) { return format >= 2 ? kSectionHeaderSize : kSectionHeaderSize1; }
 
-// One section of the format: its tag, its name in messages, its length and
-// the part's three procedures. The machine's own part is handled like the
-// cores' so that the load's two phases see one list.
+// One section of the format: its tag, its name in messages, the version this
+// program writes, and the part's procedures. Size gives the length of each
+// version this program reads (0: a version it does not know); Load is given
+// the version it reads, so that an older one leaves its missing fields at
+// their start values. The frame loop's part is handled like the chips' so
+// that the load's two phases see one list.
 struct TSection {
     char Tag[4];
     const char* Name;
-    std::size_t Size;
-    void (*Save)(const TSMS&, uint8_t*);
-    bool (*Validate)(const TSMS&, const uint8_t*, std::size_t, std::string&);
-    void (*Load)(TSMS&, const uint8_t*);
+    uint16_t Version;
+    std::size_t (*Size)(uint16_t version);
+    void (*Save)(const TConsole&, uint8_t*);
+    bool (*Validate)(const TConsole&, const uint8_t*, std::size_t, uint16_t version, std::string&);
+    void (*Load)(TConsole&, const uint8_t*, uint16_t version);
 };
 
-// The machine: the frameskip counter, which decides whether the next frames
-// are drawn. The frameskip setting itself is the user's.
-void SaveMachine(const TSMS& sms, uint8_t* out) { out[0] = uint8_t(sms.SkipCounter); }
-bool ValidateMachine(const TSMS&, const uint8_t*, std::size_t size, std::string& reason) {
-    if (size == kMachineStateSize) return true;
-    reason = "the machine section is " + std::to_string(size) + " bytes long, not " + std::to_string(kMachineStateSize);
-    return false;
+template <std::size_t N>
+std::size_t Version1Size(uint16_t version) {
+    return version == 1 ? N : 0;
 }
-void LoadMachine(TSMS& sms, const uint8_t* data) { sms.SkipCounter = data[0]; }
+
+using C = TConsoleChips;
 
 const TSection kSections[] = {
-    {{'M', 'A', 'C', 'H'}, "machine", kMachineStateSize, SaveMachine, ValidateMachine, LoadMachine},
-    {{'Z', '8', '0', ' '}, "CPU", Z80_STATE_SIZE,
-     [](const TSMS& s, uint8_t* out) { Z80_SaveState(*s.Cpu, out); },
-     [](const TSMS& s, const uint8_t* d, std::size_t n, std::string& r) { return Z80_ValidateState(*s.Cpu, d, n, r); },
-     [](TSMS& s, const uint8_t* d) { Z80_LoadState(*s.Cpu, d); }},
-    {{'V', 'D', 'P', ' '}, "VDP", VDP_STATE_SIZE,
-     [](const TSMS& s, uint8_t* out) { VDP_SaveState(*s.Vdp, out); },
-     [](const TSMS& s, const uint8_t* d, std::size_t n, std::string& r) { return VDP_ValidateState(*s.Vdp, d, n, r); },
-     [](TSMS& s, const uint8_t* d) { VDP_LoadState(*s.Vdp, d); }},
-    {{'P', 'S', 'G', ' '}, "PSG", PSG_STATE_SIZE,
-     [](const TSMS& s, uint8_t* out) { PSG_SaveState(*s.Psg, out); },
-     [](const TSMS& s, const uint8_t* d, std::size_t n, std::string& r) { return PSG_ValidateState(*s.Psg, d, n, r); },
-     [](TSMS& s, const uint8_t* d) { PSG_LoadState(*s.Psg, d); }},
-    {{'B', 'U', 'S', ' '}, "I/O bus", INTERCONNECT_STATE_SIZE,
-     [](const TSMS& s, uint8_t* out) { Interconnect_SaveState(*s.Interconnect, out); },
-     [](const TSMS& s, const uint8_t* d, std::size_t n, std::string& r) {
-         return Interconnect_ValidateState(*s.Interconnect, d, n, r);
+    // The frame loop: the frameskip counter, which decides whether the next
+    // frames are drawn. The frameskip setting itself is the player's.
+    {{'M', 'A', 'C', 'H'}, "machine", 1, Version1Size<kMachineStateSize>,
+     [](const TConsole& c, uint8_t* out) { out[0] = uint8_t(TConsoleFrameLoop::SkipCounter(c)); },
+     [](const TConsole&, const uint8_t*, std::size_t, uint16_t, std::string&) { return true; },
+     [](TConsole& c, const uint8_t* d, uint16_t) { TConsoleFrameLoop::SkipCounter(c) = d[0]; }},
+    {{'Z', '8', '0', ' '}, "CPU", 1, Version1Size<Z80_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { Z80_SaveState(C::Cpu(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return Z80_ValidateState(C::Cpu(c), d, n, r);
      },
-     [](TSMS& s, const uint8_t* d) { Interconnect_LoadState(*s.Interconnect, d); }},
+     [](TConsole& c, const uint8_t* d, uint16_t) { Z80_LoadState(C::Cpu(c), d); }},
+    {{'V', 'D', 'P', ' '}, "VDP", 1, Version1Size<VDP_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { VDP_SaveState(C::Vdp(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return VDP_ValidateState(C::Vdp(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { VDP_LoadState(C::Vdp(c), d); }},
+    {{'P', 'S', 'G', ' '}, "PSG", 1, Version1Size<PSG_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { PSG_SaveState(C::Psg(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return PSG_ValidateState(C::Psg(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { PSG_LoadState(C::Psg(c), d); }},
+    {{'B', 'U', 'S', ' '}, "I/O bus", 1, Version1Size<INTERCONNECT_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { Interconnect_SaveState(C::Bus(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return Interconnect_ValidateState(C::Bus(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { Interconnect_LoadState(C::Bus(c), d); }},
 };
 
 // A view, not a copy: the rewind history saves a state every frame, and a
 // copy of a long name would allocate each time.
-std::string_view CartridgeName(const TSMS& sms) {
-    if (sms.Cpu->RomSize == 0) return {};
-    return std::string_view(sms.RomFileName).substr(0, kMaxNameLength);
+std::string_view StateCartridgeName(const TConsole& console) {
+    if (!console.HasCartridge()) return {};
+    return std::string_view(console.CartridgeName()).substr(0, kMaxNameLength);
 }
 
 // A name read from a file is shown with control characters replaced.
@@ -104,57 +111,63 @@ const char* BiosName(uint8_t type) { return type == 0 ? "Japanese" : "American /
 
 }  // namespace
 
-void SMS_SaveState(const TSMS& sms, std::vector<uint8_t>& out) {
-    const std::string_view name = CartridgeName(sms);
-    std::size_t total = kFixedHeaderSize + name.size();
-    for (const TSection& s : kSections) total += kSectionHeaderSize + s.Size;
+std::size_t TConsole::StateSize() const {
+    std::size_t total = kFixedHeaderSize + StateCartridgeName(*this).size();
+    for (const TSection& s : kSections) total += kSectionHeaderSize + s.Size(s.Version);
+    return total;
+}
+
+void TConsole::SaveState(std::vector<uint8_t>& out) const {
+    const std::string_view name = StateCartridgeName(*this);
+    const T_Z80_CPU_CORE& cpu = C::Cpu(*this);
     // Every byte is written below, so the vector is only sized, never cleared:
     // a kept vector of the right size costs nothing here.
-    out.resize(total);
+    out.resize(StateSize());
     uint8_t* p = out.data();
     std::memcpy(p, kMagic, sizeof kMagic);
-    PutU16(p + 8, SMS_STATE_VERSION);
-    p[10] = sms.Cpu->BiosType ? 1 : 0;
+    LE_Put16(p + 8, SMS_STATE_VERSION);
+    p[10] = cpu.BiosType ? 1 : 0;
     p[11] = 0;
-    PutU32(p + 12, sms.Cpu->RomSize);
-    PutU64(p + 16, sms.Cpu->RomHash);
-    PutU16(p + 24, static_cast<uint32_t>(name.size()));
+    LE_Put32(p + 12, cpu.RomSize);
+    LE_Put64(p + 16, cpu.RomHash);
+    LE_Put16(p + 24, static_cast<uint16_t>(name.size()));
     // The BIOS alone has no cartridge name: an empty view may hold no
     // pointer at all, which memcpy must not be given even for no bytes.
     if (!name.empty()) std::memcpy(p + kFixedHeaderSize, name.data(), name.size());
     p += kFixedHeaderSize + name.size();
     for (const TSection& s : kSections) {
+        const std::size_t size = s.Size(s.Version);
         std::memcpy(p, s.Tag, 4);
-        PutU32(p + 4, static_cast<uint32_t>(s.Size));
-        s.Save(sms, p + kSectionHeaderSize);
-        p += kSectionHeaderSize + s.Size;
+        LE_Put32(p + 4, static_cast<uint32_t>(size));
+        LE_Put16(p + 8, s.Version);
+        s.Save(*this, p + kSectionHeaderSize);
+        p += kSectionHeaderSize + size;
     }
 }
 
-bool SMS_LoadState(TSMS& sms, const uint8_t* data, size_t size, std::string& error, const std::string& name) {
+bool TConsole::LoadState(const uint8_t* data, std::size_t size, std::string& error, const std::string& name) {
     auto refuse = [&](const std::string& reason) {
         error = (name.empty() ? std::string("Cannot load the state: ") : "Cannot load the state file \"" + name + "\": ") +
                 reason + ".";
         return false;
     };
-    if (!sms.Cpu || !sms.Vdp || !sms.Psg || !sms.Interconnect) return refuse("the machine has not been started");
     if (size == 0 || data == nullptr) return refuse("it is empty");
     if (size < sizeof kMagic && std::memcmp(data, kMagic, size) == 0)
         return refuse("it is only " + std::to_string(size) + " bytes long, cut off inside its header");
     if (size < sizeof kMagic || std::memcmp(data, kMagic, sizeof kMagic) != 0)
         return refuse("it is not a Tiravel state (it does not begin with \"TRVSTATE\")");
     if (size < kFixedHeaderSize) return refuse("it is only " + std::to_string(size) + " bytes long, cut off inside its header");
-    const uint16_t version = GetU16(data + 8);
-    if (version > SMS_STATE_VERSION)
-        return refuse("it was written by a newer version of Tiravel (state format " + std::to_string(version) +
+    const uint16_t format = LE_Get16(data + 8);
+    if (format > SMS_STATE_VERSION)
+        return refuse("it was written by a newer version of Tiravel (state format " + std::to_string(format) +
                       "; this program reads up to format " + std::to_string(SMS_STATE_VERSION) + ")");
-    if (version == 0) return refuse("its state format 0 does not exist");
+    if (format == 0) return refuse("its state format 0 does not exist");
     const uint8_t bios = data[10];
     if (bios > 1) return refuse("its BIOS type is " + std::to_string(bios) + ", neither 0 nor 1");
     if (data[11] != 0) return refuse("its header's reserved byte is " + std::to_string(data[11]) + ", not 0");
-    const uint32_t romSize = GetU32(data + 12);
-    const uint64_t romHash = GetU64(data + 16);
-    const std::size_t nameLength = GetU16(data + 24);
+    const uint32_t romSize = LE_Get32(data + 12);
+    const uint64_t romHash = LE_Get64(data + 16);
+    const std::size_t nameLength = LE_Get16(data + 24);
     if (nameLength > kMaxNameLength)
         return refuse("its cartridge name is " + std::to_string(nameLength) + " bytes long, more than " +
                       std::to_string(kMaxNameLength));
@@ -162,43 +175,77 @@ bool SMS_LoadState(TSMS& sms, const uint8_t* data, size_t size, std::string& err
         return refuse("it is only " + std::to_string(size) + " bytes long, cut off inside its header");
     const std::string stateName = Printable(data + kFixedHeaderSize, nameLength);
 
-    const T_Z80_CPU_CORE& cpu = *sms.Cpu;
+    const T_Z80_CPU_CORE& cpu = C::Cpu(*this);
     if (romSize != cpu.RomSize || romHash != cpu.RomHash)
         return refuse("it was saved with " + Describe(stateName, romSize, romHash) + ", but " +
-                      Describe(CartridgeName(sms), cpu.RomSize, cpu.RomHash) + " is running");
+                      Describe(StateCartridgeName(*this), cpu.RomSize, cpu.RomHash) + " is running");
     const uint8_t running = cpu.BiosType ? 1 : 0;
     if (bios != running)
         return refuse(std::string("it was saved with the ") + BiosName(bios) + " BIOS, but the machine runs the " +
                       BiosName(running) + " BIOS");
 
-    // Phase one: every section present, in order, of the right length, and
-    // every value in range. Nothing is changed yet.
+    // Phase one: every section present, in order, of a version this program
+    // knows and of its length, and every value in range. Nothing is changed yet.
+    const std::size_t sectionHeader = SectionHeaderSize(format);
     const uint8_t* sections[std::size(kSections)];
+    uint16_t versions[std::size(kSections)];
     std::size_t at = kFixedHeaderSize + nameLength;
     for (std::size_t i = 0; i < std::size(kSections); ++i) {
         const TSection& s = kSections[i];
         const std::string tag(s.Tag, 4);
-        if (size - at < kSectionHeaderSize)
+        if (size - at < sectionHeader)
             return refuse("it is " + std::to_string(size) + " bytes long, cut off before the " + s.Name + " section");
         if (std::memcmp(data + at, s.Tag, 4) != 0)
             return refuse("section \"" + Printable(data + at, 4) + "\" stands where the " + s.Name + " section \"" +
                           tag + "\" belongs");
-        const uint32_t length = GetU32(data + at + 4);
-        at += kSectionHeaderSize;
+        const uint32_t length = LE_Get32(data + at + 4);
+        const uint16_t version = format >= 2 ? LE_Get16(data + at + 8) : 1;
+        at += sectionHeader;
+        if (version > s.Version)
+            return refuse("it was written by a newer version of Tiravel (its " + std::string(s.Name) +
+                          " section is version " + std::to_string(version) + "; this program reads up to version " +
+                          std::to_string(s.Version) + ")");
+        if (version == 0 || s.Size(version) == 0)
+            return refuse("its " + std::string(s.Name) + " section is version " + std::to_string(version) +
+                          ", which does not exist");
         if (length > size - at)
             return refuse("the " + std::string(s.Name) + " section says it is " + std::to_string(length) +
                           " bytes long, but only " + std::to_string(size - at) + " bytes follow");
+        if (length != s.Size(version))
+            return refuse("the " + std::string(s.Name) + " section is " + std::to_string(length) + " bytes long, not " +
+                          std::to_string(s.Size(version)));
         std::string reason;
-        if (!s.Validate(sms, data + at, length, reason)) return refuse(reason);
+        if (!s.Validate(*this, data + at, length, version, reason)) return refuse(reason);
         sections[i] = data + at;
+        versions[i] = version;
         at += length;
     }
     if (at != size) return refuse(std::to_string(size - at) + " bytes follow the last section");
 
-    // Phase two: commit.
-    for (std::size_t i = 0; i < std::size(kSections); ++i) kSections[i].Load(sms, sections[i]);
-    VDP_ExportFrame(*sms.Vdp, sms.FrameStream.Data);
-    sms.FrameStream.Size = static_cast<uint32_t>(VDP_FRAME_IMAGE_SIZE);
-    sms.FrameStream.Position = 0;
+    // Phase two: commit. The state's picture becomes the frame image.
+    for (std::size_t i = 0; i < std::size(kSections); ++i) kSections[i].Load(*this, sections[i], versions[i]);
+    VDP_ExportFrame(C::Vdp(*this), frameImage_.data());
+    hasPicture_ = true;
     return true;
+}
+
+bool SMS_FindStatePicture(const uint8_t* state, std::size_t size, std::size_t& offset, std::size_t& pictureSize) {
+    // The header and the cartridge's name, then the sections; the VDP's
+    // payload ends with the frame image's pixels.
+    if (size < kFixedHeaderSize) return false;
+    const std::size_t header = SectionHeaderSize(LE_Get16(state + 8));
+    std::size_t at = kFixedHeaderSize + LE_Get16(state + 24);
+    while (at + header <= size) {
+        const std::size_t length = LE_Get32(state + at + 4);
+        const std::size_t payload = at + header;
+        if (length > size - payload) return false;
+        if (std::memcmp(state + at, "VDP ", 4) == 0) {
+            if (length < VDP_FRAME_PIXEL_COUNT) return false;
+            offset = payload + length - VDP_FRAME_PIXEL_COUNT;
+            pictureSize = VDP_FRAME_PIXEL_COUNT;
+            return true;
+        }
+        at = payload + length;
+    }
+    return false;
 }

@@ -2,6 +2,8 @@
 // terms and in the terms of what SNDEM actually synthesises.
 #include "PsgReadout.h"
 
+#include "SNDEM.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>

@@ -13,7 +13,7 @@
 // waiting in its per-frame synchronised step.
 #pragma once
 
-#include "SNDEM.h"
+struct T_PSG_CORE;
 
 #include <cstdint>
 #include <string>

@@ -11,17 +11,7 @@
 #include <cstdint>
 #include <string>
 
-constexpr std::size_t VDP_REGISTER_COUNT = 11;
-constexpr std::size_t VDP_VRAM_SIZE = 16384;
-constexpr std::size_t VDP_CRAM_SIZE = 32;
-constexpr std::size_t VDP_SCREEN_WIDTH = 256;
-constexpr std::size_t VDP_SCREEN_HEIGHT = 192;
-constexpr std::size_t VDP_LINES_PER_FRAME = 262;
-
-// Layout of the frame image (a Windows bitmap file with a 40-byte header).
-constexpr std::size_t VDP_FRAME_IMAGE_SIZE = 50230;
-constexpr std::size_t VDP_FRAME_PALETTE_OFFSET = 54;
-constexpr std::size_t VDP_FRAME_PIXEL_OFFSET = 1078;
+#include "VDPGeometry.h"
 
 // Zero-filled on creation (no constructor); VDP_Reset gives the start values.
 struct T_VDP_CORE {

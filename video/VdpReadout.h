@@ -11,7 +11,9 @@
 // waiting in its per-frame synchronised step.
 #pragma once
 
-#include "VDPEM.h"
+#include "VDPGeometry.h"
+
+struct T_VDP_CORE;
 
 #include <cstddef>
 #include <cstdint>

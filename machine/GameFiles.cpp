@@ -1,6 +1,7 @@
-// Z80EM: cartridge image and battery-RAM files.
+// The game's files: cartridge images and battery RAM, and the safe
+// replacement of a file that battery saves and saved states share.
 //
-// A ROM file is read whole and checked before anything in the CPU object
+// A ROM file is read whole and checked before anything in the console
 // changes, so a rejected file leaves the running game intact. Battery RAM is
 // saved through a temporary file that replaces the old save only after a
 // complete, flushed write: a crash or a full disk never costs the player the
@@ -17,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "GameFiles.h"
+
 #include "Z80EM.h"
 
 namespace {
@@ -25,21 +28,13 @@ constexpr std::size_t kHeaderSize = 512;
 
 std::string Quote(const std::string& path) { return "\"" + path + "\""; }
 
-// The file as the messages name it: its path, and where the image is one
-// file inside it (an archive's member), that member's name too.
-std::string Named(const std::string& path, const std::string& entry) {
-    return entry.empty() ? Quote(path) : Quote(path) + " (the image " + Quote(entry) + " inside it)";
+[[noreturn]] void Reject(const std::string& path, const std::string& reason) {
+    throw Z80_RomError("Cannot load the ROM file " + Quote(path) + ": " + reason + ".");
 }
 
-[[noreturn]] void Reject(const std::string& path, const std::string& reason, const std::string& entry = {}) {
-    throw Z80_RomError("Cannot load the ROM file " + Named(path, entry) + ": " + reason + ".");
-}
+}  // namespace
 
-// Opens a file for reading without ever blocking: a FIFO or a device would
-// otherwise hold open() or read() until some other program writes to it.
-// Only regular files are accepted; anything else is refused with the reason
-// in plain words (empty on success). On success `st` describes the file.
-int OpenRegularFile(const std::string& path, struct stat& st, std::string& reason) {
+int SMS_OpenRegularFile(const std::string& path, struct stat& st, std::string& reason) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         const int err = errno;
@@ -68,8 +63,7 @@ int OpenRegularFile(const std::string& path, struct stat& st, std::string& reaso
     return fd;
 }
 
-// Reads up to `limit` bytes; returns false with errno set on a read error.
-bool ReadUpTo(int fd, uint8_t* data, std::size_t limit, std::size_t& size) {
+bool SMS_ReadUpTo(int fd, uint8_t* data, std::size_t limit, std::size_t& size) {
     size = 0;
     while (size < limit) {
         const ssize_t n = ::read(fd, data + size, limit - size);
@@ -83,10 +77,9 @@ bool ReadUpTo(int fd, uint8_t* data, std::size_t limit, std::size_t& size) {
     return true;
 }
 
-// Reads a whole regular file; throws with the reason in plain words.
-std::vector<uint8_t> ReadRomFile(const std::string& path) {
+std::vector<uint8_t> SMS_ReadRomFile(const std::string& path) {
     uint64_t fileSize = 0;
-    const int fd = Z80_OpenRomFile(path, fileSize);
+    const int fd = SMS_OpenRomFile(path, fileSize);
     // Read up to one byte past the largest image (plus header) so that an
     // oversized file is recognised without reading all of it; a file that
     // says it is far larger is refused before any read.
@@ -102,11 +95,11 @@ std::vector<uint8_t> ReadRomFile(const std::string& path) {
     // cost more than the load itself.)
     std::vector<uint8_t> data(static_cast<std::size_t>(fileSize) + 1);
     std::size_t size = 0;
-    bool read = ReadUpTo(fd, data.data(), data.size(), size);
+    bool read = SMS_ReadUpTo(fd, data.data(), data.size(), size);
     if (read && size == data.size() && size < limit) {
         data.resize(limit);
         std::size_t more = 0;
-        read = ReadUpTo(fd, data.data() + size, limit - size, more);
+        read = SMS_ReadUpTo(fd, data.data() + size, limit - size, more);
         size += more;
     }
     if (!read) {
@@ -118,6 +111,8 @@ std::vector<uint8_t> ReadRomFile(const std::string& path) {
     data.resize(size);
     return data;
 }
+
+namespace {
 
 // The temporary files of a save are "<name>.tmp-" and six characters made by
 // mkstemp. A crash between their creation and the rename leaves one behind;
@@ -154,55 +149,13 @@ void RemoveStaleTempFiles(const std::filesystem::path& folder, const std::string
 
 }  // namespace
 
-int Z80_OpenRomFile(const std::string& path, uint64_t& size) {
+int SMS_OpenRomFile(const std::string& path, uint64_t& size) {
     struct stat st {};
     std::string reason;
-    const int fd = OpenRegularFile(path, st, reason);
+    const int fd = SMS_OpenRegularFile(path, st, reason);
     if (fd < 0) Reject(path, reason);
     size = static_cast<uint64_t>(st.st_size);
     return fd;
-}
-
-void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path) {
-    const std::vector<uint8_t> file = ReadRomFile(path);
-    Z80_LoadRomImage(cpu, file.data(), file.size(), path);
-}
-
-void Z80_LoadRomImage(T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, const std::string& path,
-                      const std::string& entry) {
-    if (size == 0) Reject(path, "the file is empty", entry);
-
-    // Images are whole kilobytes; a size that is not comes from a copier
-    // that put a 512-byte header in front of the image.
-    std::size_t start = 0;
-    if (size % 1024 != 0) {
-        if (size < kHeaderSize)
-            Reject(path, "it is only " + std::to_string(size) + " bytes long, too short to be a cartridge image",
-                   entry);
-        start = kHeaderSize;
-        size -= kHeaderSize;
-        if (size == 0) Reject(path, "it holds a 512-byte header and no image", entry);
-    }
-    if (size > Z80_ROM_SIZE)
-        Reject(path, "the image is larger than the 1 MB (1048576 bytes) a cartridge can hold", entry);
-
-    std::memcpy(cpu.Rom, data + start, size);
-    // Nothing of an earlier, larger game may stay visible in a partial last
-    // bank, and a new game starts with blank cartridge RAM unless its own
-    // battery file is loaded afterwards.
-    std::memset(cpu.Rom + size, 0, Z80_ROM_SIZE - size);
-    std::memset(cpu.CartRam, 0, sizeof cpu.CartRam);
-    const std::size_t banks = size / Z80_BANK_SIZE;
-    cpu.RomBankCount = static_cast<uint8_t>(banks == 0 ? 1 : banks);
-    cpu.CartRamDirty = 0;
-    cpu.RomSize = static_cast<uint32_t>(size);
-    cpu.RomHash = Z80_HashImage(cpu.Rom, size);
-}
-
-uint64_t Z80_HashImage(const uint8_t* data, std::size_t size) {
-    uint64_t hash = 0xcbf29ce484222325ULL;
-    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 0x100000001b3ULL;
-    return hash;
 }
 
 namespace {
@@ -218,9 +171,9 @@ TBatteryRead ReadBatteryFile(const std::string& path, uint8_t* data, std::size_t
                              std::string& reason) {
     struct stat st {};
     done = 0;
-    const int fd = OpenRegularFile(path, st, reason);
+    const int fd = SMS_OpenRegularFile(path, st, reason);
     if (fd < 0) return reason == std::strerror(ENOENT) ? TBatteryRead::Missing : TBatteryRead::Failed;
-    const bool read = ReadUpTo(fd, data, size, done);
+    const bool read = SMS_ReadUpTo(fd, data, size, done);
     const int err = errno;
     ::close(fd);
     if (read) return TBatteryRead::Read;
@@ -242,30 +195,29 @@ std::filesystem::path SaveTarget(const std::filesystem::path& path) {
 
 }  // namespace
 
-bool Z80_LoadBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
+bool SMS_ReadBatteryFile(const std::string& path, uint8_t* ram, std::size_t ramSize, std::string& error) {
     // Read into a buffer first: cartridge RAM changes only after a complete
     // read, so a file that fails part-way leaves it as it was (blank, for a
     // game just loaded), just as the message says.
-    std::vector<uint8_t> file(sizeof cpu.CartRam);
+    std::vector<uint8_t> file(ramSize);
     std::size_t done = 0;
     std::string reason;
     switch (ReadBatteryFile(path, file.data(), file.size(), done, reason)) {
         case TBatteryRead::Missing:
             return true;  // no save yet
         case TBatteryRead::Failed:
-            if (error)
-                *error = "Cannot read the battery RAM file " + Quote(path) + ": " + reason + "." + kStartsWithout;
+            error = "Cannot read the battery RAM file " + Quote(path) + ": " + reason + "." + kStartsWithout;
             return false;
         case TBatteryRead::Read:
             break;
     }
     // A shorter file fills only its own length; a longer one gives its first
     // 32768 bytes.
-    std::memcpy(cpu.CartRam, file.data(), done);
+    std::memcpy(ram, file.data(), done);
     return true;
 }
 
-bool Z80_ReplaceFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& reason) {
+bool SMS_ReplaceFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& reason) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -318,10 +270,9 @@ bool Z80_ReplaceFile(const std::string& path, const uint8_t* data, std::size_t s
     return true;
 }
 
-bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
-    if (cpu.CartRamDirty != 1) return true;
+bool SMS_WriteBatteryFile(const std::string& path, const uint8_t* ram, std::size_t ramSize, std::string& error) {
     auto fail = [&](const std::string& reason) {
-        if (error) *error = "Cannot save the battery RAM to " + Quote(path) + ": " + reason + ".";
+        error = "Cannot save the battery RAM to " + Quote(path) + ": " + reason + ".";
         return false;
     };
     if (path.empty()) return fail("no file name was given");
@@ -332,12 +283,12 @@ bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::strin
     // alone, and said so. It is read as the load reads it, to its first
     // 32768 bytes.
     {
-        std::vector<uint8_t> existing(sizeof cpu.CartRam);
+        std::vector<uint8_t> existing(ramSize);
         std::size_t done = 0;
         std::string reason;
         if (ReadBatteryFile(path, existing.data(), existing.size(), done, reason) == TBatteryRead::Failed)
             return fail("the existing file cannot be read (" + reason + "), so it is left as it is");
     }
     std::string reason;
-    return Z80_ReplaceFile(path, cpu.CartRam, sizeof cpu.CartRam, reason) || fail(reason);
+    return SMS_ReplaceFile(path, ram, ramSize, reason) || fail(reason);
 }

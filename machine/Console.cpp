@@ -1,0 +1,255 @@
+// TConsole: the chips' creation and wiring, the frame, input, resets, the
+// cartridge and its battery RAM (the inspection is ConsoleInspection.cpp).
+#include "Console.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <strings.h>
+
+#include "BiosFiles.h"
+#include "ConsoleChips.h"
+#include "GameFiles.h"
+#include "RomFiles.h"
+
+namespace {
+
+// The default model's timing: NTSC, 60 frames of 262 lines, the CPU at the
+// colour subcarrier's frequency, the sound made at 44100 Hz.
+constexpr uint32_t kFramesPerSecond = 60;
+constexpr uint32_t kCpuClock = 3579536;
+constexpr uint32_t kSampleRate = 44100;
+
+constexpr TConsoleModelInfo kModels[] = {
+    {TConsoleModel::Tiravel, "tiravel", "Tiravel"},
+};
+
+}  // namespace
+
+std::span<const TConsoleModelInfo> Console_Models() { return kModels; }
+
+bool Console_FindModel(std::string_view id, TConsoleModel& model) {
+    for (const TConsoleModelInfo& info : kModels) {
+        if (id.size() == std::strlen(info.Id) && ::strncasecmp(id.data(), info.Id, id.size()) == 0) {
+            model = info.Model;
+            return true;
+        }
+    }
+    return false;
+}
+
+const TConsoleModelInfo& Console_ModelInfo(TConsoleModel model) {
+    for (const TConsoleModelInfo& info : kModels)
+        if (info.Model == model) return info;
+    return kModels[0];
+}
+
+void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels) {
+    const uint8_t* palette = image + CONSOLE_FRAME_PALETTE_OFFSET;
+    uint32_t colours[256];
+    for (int i = 0; i < 256; ++i) {
+        const uint8_t* entry = palette + 4 * i;  // blue, green, red, unused
+        colours[i] = (uint32_t{entry[2]} << 16) | (uint32_t{entry[1]} << 8) | entry[0];
+    }
+    // The bitmap stores its bottom row first.
+    const uint8_t* rows = image + CONSOLE_FRAME_PIXEL_OFFSET;
+    for (std::size_t y = 0; y < CONSOLE_PICTURE_HEIGHT; ++y) {
+        const uint8_t* row = rows + (CONSOLE_PICTURE_HEIGHT - 1 - y) * CONSOLE_PICTURE_WIDTH;
+        uint32_t* out = pixels + y * CONSOLE_PICTURE_WIDTH;
+        for (std::size_t x = 0; x < CONSOLE_PICTURE_WIDTH; ++x) out[x] = colours[row[x]];
+    }
+}
+
+static_assert(CONSOLE_FRAME_IMAGE_SIZE == VDP_FRAME_IMAGE_SIZE && CONSOLE_FRAME_PIXEL_OFFSET == VDP_FRAME_PIXEL_OFFSET &&
+              CONSOLE_FRAME_PALETTE_OFFSET == VDP_FRAME_PALETTE_OFFSET);
+static_assert(CONSOLE_PICTURE_WIDTH == VDP_SCREEN_WIDTH && CONSOLE_PICTURE_HEIGHT == VDP_SCREEN_HEIGHT);
+
+// ---------------------------------------------------------------- set-up
+
+// The chips are created zero-filled, in the order VDP, CPU, PSG, bus, and
+// live as long as the console.
+TConsole::TConsole(const TConsoleSettings& settings)
+    : chips_(std::make_unique<TChips>()), settings_(settings), frameImage_(CONSOLE_FRAME_IMAGE_SIZE) {
+    chips_->Vdp.reset(new T_VDP_CORE());
+    chips_->Cpu.reset(new T_Z80_CPU_CORE());
+    chips_->Psg.reset(new T_PSG_CORE());
+    chips_->Bus.reset(new T_INTERCONNECT_CORE());
+    PowerOn();
+    Z80_SetBiosType(*chips_->Cpu, 1);
+}
+
+TConsole::~TConsole() = default;
+
+void TConsole::Configure(const TConsoleSettings& settings) {
+    settings_ = settings;
+    PowerOn();
+}
+
+void TConsole::SetBiosType(uint8_t type) { Z80_SetBiosType(*chips_->Cpu, type); }
+
+uint8_t TConsole::BiosType() const { return chips_->Cpu->BiosType; }
+
+void TConsole::InstallBiosImages(const std::vector<std::string>& folders, std::vector<std::string>& messages) {
+    Bios_InstallImages(folders, messages);
+}
+
+bool TConsole::LoadBiosDump(const std::string& path, uint8_t type, std::string& message) {
+    return Bios_LoadDump(path, type, message);
+}
+
+// ---------------------------------------------------------------- the cartridge
+
+void TConsole::LoadCartridge(const std::string& path) {
+    if (SMS_IsArchive(path)) {
+        const TArchiveImage image = SMS_ReadArchiveImage(path);
+        Z80_LoadRomImage(*chips_->Cpu, image.Data.data(), image.Data.size(), path, image.Entry);
+    } else {
+        const std::vector<uint8_t> data = SMS_ReadRomFile(path);
+        Z80_LoadRomImage(*chips_->Cpu, data.data(), data.size(), path);
+    }
+    cartridgeName_ = std::filesystem::path(path).filename().string();
+}
+
+void TConsole::LoadCartridge(const uint8_t* data, std::size_t size, const std::string& name) {
+    Z80_LoadRomImage(*chips_->Cpu, data, size, name);
+    cartridgeName_ = std::filesystem::path(name).filename().string();
+}
+
+void TConsole::RemoveCartridge() {
+    Z80_ClearRom(*chips_->Cpu);
+    cartridgeName_.clear();
+}
+
+bool TConsole::HasCartridge() const { return chips_->Cpu->RomSize != 0; }
+
+// ---------------------------------------------------------------- battery RAM
+
+std::span<const uint8_t> TConsole::BatteryRam() const { return {chips_->Cpu->CartRam, Z80_CART_RAM_SIZE}; }
+
+void TConsole::SetBatteryRam(std::span<const uint8_t> bytes) {
+    T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    std::memcpy(cpu.CartRam, bytes.data(), std::min(bytes.size(), sizeof cpu.CartRam));
+    cpu.CartRamDirty = 0;
+}
+
+bool TConsole::BatteryRamUsed() const { return chips_->Cpu->CartRamDirty == 1; }
+
+bool TConsole::LoadBatteryFile(const std::string& path, std::string& error) {
+    T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    return SMS_ReadBatteryFile(path, cpu.CartRam, sizeof cpu.CartRam, error);
+}
+
+bool TConsole::SaveBatteryFile(const std::string& path, std::string& error) {
+    if (!BatteryRamUsed()) return true;
+    T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    return SMS_WriteBatteryFile(path, cpu.CartRam, sizeof cpu.CartRam, error);
+}
+
+// ---------------------------------------------------------------- input
+
+void TConsole::SetPads(uint8_t player1, uint8_t player2) {
+    using TBusCall = void (*)(T_INTERCONNECT_CORE&);
+    struct TLine {
+        uint8_t Bit;
+        TBusCall Press, Release;
+    };
+    static constexpr TLine kPlayer1[] = {
+        {PAD_LEFT, Interconnect_PressP1Left, Interconnect_ReleaseP1Left},
+        {PAD_RIGHT, Interconnect_PressP1Right, Interconnect_ReleaseP1Right},
+        {PAD_UP, Interconnect_PressP1Up, Interconnect_ReleaseP1Up},
+        {PAD_DOWN, Interconnect_PressP1Down, Interconnect_ReleaseP1Down},
+        {PAD_BUTTON1, Interconnect_PressP1Button1, Interconnect_ReleaseP1Button1},
+        {PAD_BUTTON2, Interconnect_PressP1Button2, Interconnect_ReleaseP1Button2},
+    };
+    static constexpr TLine kPlayer2[] = {
+        {PAD_LEFT, Interconnect_PressP2Left, Interconnect_ReleaseP2Left},
+        {PAD_RIGHT, Interconnect_PressP2Right, Interconnect_ReleaseP2Right},
+        {PAD_UP, Interconnect_PressP2Up, Interconnect_ReleaseP2Up},
+        {PAD_DOWN, Interconnect_PressP2Down, Interconnect_ReleaseP2Down},
+        {PAD_BUTTON1, Interconnect_PressP2Button1, Interconnect_ReleaseP2Button1},
+        {PAD_BUTTON2, Interconnect_PressP2Button2, Interconnect_ReleaseP2Button2},
+    };
+    T_INTERCONNECT_CORE& bus = *chips_->Bus;
+    for (const TLine& line : kPlayer1) ((player1 & line.Bit) ? line.Press : line.Release)(bus);
+    for (const TLine& line : kPlayer2) ((player2 & line.Bit) ? line.Press : line.Release)(bus);
+}
+
+void TConsole::PressPause() { Z80_RaiseNMI(*chips_->Cpu); }
+
+void TConsole::PressReset() { Interconnect_PressReset(*chips_->Bus); }
+
+// ---------------------------------------------------------------- running
+
+void TConsole::SetFrameskip(uint8_t frames) { frameskip_.store(frames, std::memory_order_relaxed); }
+
+uint8_t TConsole::Frameskip() const { return frameskip_.load(std::memory_order_relaxed); }
+
+void TConsole::RunFrame(void (*betweenLines)(void*), void* context) {
+    // The counter is decremented before the frame and reloaded only after a
+    // drawn one, so a new setting takes effect after the next drawn frame.
+    skipCounter_ = skipCounter_ - 1;
+    const uint8_t draw = skipCounter_ < 0 ? 1 : 0;
+    T_VDP_CORE& vdp = *chips_->Vdp;
+    T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    for (uint32_t line = 0; line < CONSOLE_LINES_PER_FRAME; ++line) {
+        if (betweenLines != nullptr) betweenLines(context);
+        VDP_RunLine(vdp, line, draw);
+        Z80_RunCycles(cpu, CONSOLE_CYCLES_PER_LINE);
+    }
+    if (skipCounter_ < 0) skipCounter_ = frameskip_.load(std::memory_order_relaxed);
+    // Every frame, drawn or not: a skipped frame presents the last picture again.
+    VDP_ExportFrame(vdp, frameImage_.data());
+    hasPicture_ = true;
+    ++frameNumber_;
+}
+
+uint32_t TConsole::CurrentLine() const { return chips_->Vdp->CurrentLine; }
+
+void TConsole::ExportPictureNow(uint8_t* image) const { VDP_ExportFrame(*chips_->Vdp, image); }
+
+std::span<const uint8_t> TConsole::RenderFrameSamples() {
+    PSG_RenderFrame(*chips_->Psg, chips_->Samples);
+    return {chips_->Samples.Samples, SamplesPerFrame()};
+}
+
+uint32_t TConsole::SampleRate() const { return kSampleRate; }
+uint32_t TConsole::SamplesPerFrame() const { return kSampleRate / kFramesPerSecond; }
+uint32_t TConsole::FramesPerSecond() const { return kFramesPerSecond; }
+uint32_t TConsole::CpuClock() const { return kCpuClock; }
+
+void TConsole::SetBackgroundLayer(uint8_t on) { VDP_SetBackgroundLayer(*chips_->Vdp, on); }
+
+void TConsole::SetSpriteLayer(uint8_t on) { VDP_SetSpriteLayer(*chips_->Vdp, on); }
+
+void TConsole::SetSoundChannel(TSoundChannel channel, uint8_t on) {
+    T_PSG_CORE& psg = *chips_->Psg;
+    switch (channel) {
+        case TSoundChannel::Tone1: PSG_SetTone1Enabled(psg, on); break;
+        case TSoundChannel::Tone2: PSG_SetTone2Enabled(psg, on); break;
+        case TSoundChannel::Tone3: PSG_SetTone3Enabled(psg, on); break;
+        case TSoundChannel::Noise: PSG_SetNoiseEnabled(psg, on); break;
+        case TSoundChannel::Mixer: PSG_SetMixerEnabled(psg, on); break;
+    }
+}
+
+// ---------------------------------------------------------------- resets
+
+void TConsole::PowerOn() {
+    T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    T_INTERCONNECT_CORE& bus = *chips_->Bus;
+    Z80_Reset(cpu, bus);
+    Interconnect_Init(bus, *chips_->Vdp, *chips_->Psg);
+    VDP_Reset(*chips_->Vdp);
+    PSG_Reset(*chips_->Psg);
+    PSG_SetFrameRate(*chips_->Psg, kFramesPerSecond);
+    PSG_SetClock(*chips_->Psg, kCpuClock);
+}
+
+// The VDP is not reset: it keeps its registers and memories until the new
+// program rewrites them.
+void TConsole::ResetConsole() {
+    Z80_Reset(*chips_->Cpu, *chips_->Bus);
+    Interconnect_Init(*chips_->Bus, *chips_->Vdp, *chips_->Psg);
+    PSG_Reset(*chips_->Psg);
+}
+

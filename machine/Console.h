@@ -1,0 +1,316 @@
+// TConsole: the console, one thread-less object that owns the four chips (the
+// Z80 with its memory, the VDP, the PSG and the I/O bus), wires them together
+// and runs them one frame at a time. It is the only way in for everything
+// above the machine layer: the window's machine thread (TSMS), the headless
+// runner, the libretro core, the debugger, the benchmarks and the tests all
+// drive it through this interface, and none of them includes a chip's
+// header. The thread, the pacing and the presentation are not here: they
+// belong to whoever drives the console (TSMS for the window).
+//
+// The chips are reached by the machine layer's own units through
+// ConsoleChips.h, never from above it.
+//
+// Not thread-safe: one thread at a time. The few settings that the window
+// writes while the machine thread runs a frame (the frameskip, the layer and
+// channel switches) are single bytes, as they were on the chips.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct T_Z80_CPU_CORE;
+struct T_VDP_CORE;
+struct T_PSG_CORE;
+struct T_INTERCONNECT_CORE;
+struct T_VDP_PALETTE_INFO;
+struct T_VDP_NAME_TABLE;
+struct T_VDP_SCROLL_WINDOW;
+struct T_VDP_SPRITE_TABLE;
+struct T_VDP_FIELD;
+struct T_PSG_READOUT;
+struct T_PSG_FIELD;
+struct T_Z80_INSTRUCTION;
+enum class TVdpPalette : uint8_t;
+
+// ---------------------------------------------------------------- models
+
+// The consoles this program can be. Only the default model exists today;
+// the table below is what front ends list and parse, so a new model is a new
+// row here and a new branch in the cores, not a change in every front end.
+enum class TConsoleModel : uint8_t {
+    Tiravel,  // the default: the machine as designed, bit for bit
+};
+
+struct TConsoleModelInfo {
+    TConsoleModel Model;
+    const char* Id;    // stable, for command lines, option files, states: "tiravel"
+    const char* Name;  // shown to players: "Tiravel"
+};
+std::span<const TConsoleModelInfo> Console_Models();
+// The model with this id (any letter case); false when there is none.
+bool Console_FindModel(std::string_view id, TConsoleModel& model);
+const TConsoleModelInfo& Console_ModelInfo(TConsoleModel model);
+
+// Everything fixed when the console is built or reset: the model and its
+// options. The BIOS type is kept apart (it is a switch a player changes
+// between games, and states name it).
+struct TConsoleSettings {
+    TConsoleModel Model = TConsoleModel::Tiravel;
+};
+
+// ---------------------------------------------------------------- input
+
+// The buttons of one control pad, as bits of SetPads' arguments.
+enum TPadButton : uint8_t {
+    PAD_UP = 0x01,
+    PAD_DOWN = 0x02,
+    PAD_LEFT = 0x04,
+    PAD_RIGHT = 0x08,
+    PAD_BUTTON1 = 0x10,
+    PAD_BUTTON2 = 0x20,
+};
+
+// The sound chip's switches.
+enum class TSoundChannel : uint8_t { Tone1, Tone2, Tone3, Noise, Mixer };
+
+// ---------------------------------------------------------------- inspection
+
+// The memories a debugger or a front end may look into.
+enum class TMemoryRegion : uint8_t {
+    SystemRam,     // 8 KB at #C000-#DFFF (mirrored at #E000)
+    CartridgeRam,  // 32 KB battery RAM of the cartridge, two 16 KB banks
+    Vram,          // the VDP's 16 KB
+    Cram,          // the VDP's 32 colour entries (6 bits each)
+    CpuSpace,      // the 64 KB the CPU sees now, through the paging
+};
+
+// The Z80's registers as a debugger shows and edits them.
+struct TCpuRegisters {
+    uint8_t A, F, B, C, D, E, H, L;
+    uint8_t AltA, AltF, AltB, AltC, AltD, AltE, AltH, AltL;
+    uint16_t IX, IY, SP, PC;
+    uint8_t I, R;
+    uint8_t InterruptMode;  // 0-2
+    uint8_t IFF1, IFF2;
+    uint8_t Halted;  // waits on a HALT (PC past it)
+};
+
+// The picture's size and the frame image's layout: a complete 8-bit bitmap
+// file (bottom row first, a 256-entry blue-green-red-unused palette).
+constexpr std::size_t CONSOLE_PICTURE_WIDTH = 256;
+constexpr std::size_t CONSOLE_PICTURE_HEIGHT = 192;
+constexpr std::size_t CONSOLE_PICTURE_PIXELS = CONSOLE_PICTURE_WIDTH * CONSOLE_PICTURE_HEIGHT;
+constexpr std::size_t CONSOLE_FRAME_IMAGE_SIZE = 50230;
+constexpr std::size_t CONSOLE_FRAME_PALETTE_OFFSET = 54;
+constexpr std::size_t CONSOLE_FRAME_PIXEL_OFFSET = 1078;
+
+// Lines of a frame and CPU cycles of a line.
+constexpr uint32_t CONSOLE_LINES_PER_FRAME = 262;
+constexpr uint32_t CONSOLE_CYCLES_PER_LINE = 228;
+
+// The largest saved state a file may hold; a larger one is refused unread.
+constexpr std::size_t CONSOLE_MAX_STATE_SIZE = 4 * 1024 * 1024;
+
+// A frame image turned into RGB words: `image` is CONSOLE_FRAME_IMAGE_SIZE
+// bytes; `pixels` receives CONSOLE_PICTURE_PIXELS words, row after row from
+// the top, each 0x00RRGGBB taken from the image's own palette.
+void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels);
+
+class TConsole {
+public:
+    // Builds the chips and powers the console on: every chip reset, the
+    // American / Brazilian BIOS selected, no cartridge.
+    explicit TConsole(const TConsoleSettings& settings = {});
+    ~TConsole();
+    TConsole(const TConsole&) = delete;
+    TConsole& operator=(const TConsole&) = delete;
+
+    // ------------------------------------------------------------ set-up
+
+    const TConsoleSettings& Settings() const { return settings_; }
+    // Applies new settings and powers the console on again; the cartridge
+    // and the BIOS type stay.
+    void Configure(const TConsoleSettings& settings);
+
+    // The BIOS run first at every start: 0 Japanese, 1 American / Brazilian.
+    // Takes effect at the next reset.
+    void SetBiosType(uint8_t type);
+    uint8_t BiosType() const;
+    // The built-in open images, then the first dumps found in `folders`
+    // (BIOS/American.bin, BIOS/Japanese.bin); a dump of the wrong size is
+    // refused with a message in `messages`. The BIOS images are shared by
+    // every console of the process.
+    static void InstallBiosImages(const std::vector<std::string>& folders, std::vector<std::string>& messages);
+    // Replaces the image of `type` by the dump at `path`; false with the
+    // message when it cannot be read or is not 8192 bytes.
+    static bool LoadBiosDump(const std::string& path, uint8_t type, std::string& message);
+
+    // ------------------------------------------------------------ the cartridge
+
+    // From a file: a plain image, or an archive (.zip, .7z, .gz) holding one.
+    // Throws Z80_RomError (a std::runtime_error) naming the file and the
+    // reason; nothing changes then.
+    void LoadCartridge(const std::string& path);
+    // From bytes already in memory; `name` is the file name the messages and
+    // saved states give (a copier's 512-byte header is dropped).
+    void LoadCartridge(const uint8_t* data, std::size_t size, const std::string& name);
+    // No cartridge: the BIOS alone.
+    void RemoveCartridge();
+    bool HasCartridge() const;
+    // The cartridge's file name without its folder ("" without one).
+    const std::string& CartridgeName() const { return cartridgeName_; }
+
+    // ------------------------------------------------------------ battery RAM
+
+    std::span<const uint8_t> BatteryRam() const;
+    // Replaces the battery RAM (a shorter copy fills the start; the rest
+    // stays). It counts as not used since loaded.
+    void SetBatteryRam(std::span<const uint8_t> bytes);
+    // True when the game read or wrote the battery RAM since it was loaded:
+    // only then is a battery file written.
+    bool BatteryRamUsed() const;
+    // The battery file: a missing file is no error (no save yet); a file
+    // that exists but cannot be read gives false with `error` naming it.
+    bool LoadBatteryFile(const std::string& path, std::string& error);
+    // Writes only when the RAM was used; never leaves half a file under the
+    // name (a temporary file and a rename). False with the reason named.
+    bool SaveBatteryFile(const std::string& path, std::string& error);
+
+    // ------------------------------------------------------------ input
+
+    // Both pads for the frames to come: TPadButton bits held.
+    void SetPads(uint8_t player1, uint8_t player2);
+    // Pause: the console's NMI. A front end calls it every frame while the
+    // button is held; the CPU turns that into one interrupt per lock-out.
+    void PressPause();
+    // The reset button, pressed once: the game reads it at its next poll.
+    void PressReset();
+
+    // ------------------------------------------------------------ running
+
+    // Frames not drawn after each drawn one (0, 1 or 3 from the menus). A new
+    // setting takes effect after the next drawn frame.
+    void SetFrameskip(uint8_t frames);
+    uint8_t Frameskip() const;
+    // One frame: 262 lines, each the VDP's line then 228 CPU cycles, then the
+    // frame image exported (every frame, drawn or not). `betweenLines`, when
+    // given, is called before each line (a thread's safe stopping point).
+    void RunFrame(void (*betweenLines)(void*) = nullptr, void* context = nullptr);
+    // The frames run since the console was built.
+    uint64_t FrameNumber() const { return frameNumber_; }
+    // The line the VDP runs now (0-261).
+    uint32_t CurrentLine() const;
+
+    // True once a frame ran or a state was loaded: the frame image then
+    // holds a picture (before, zeros: no image at all).
+    bool HasPicture() const { return hasPicture_; }
+    // The frame image of the last frame (CONSOLE_FRAME_IMAGE_SIZE bytes), and
+    // its pixels and palette.
+    const uint8_t* FrameImage() const { return frameImage_.data(); }
+    const uint8_t* FramePixels() const { return frameImage_.data() + CONSOLE_FRAME_PIXEL_OFFSET; }
+    const uint8_t* FramePalette() const { return frameImage_.data() + CONSOLE_FRAME_PALETTE_OFFSET; }
+    void FrameToXrgb8888(uint32_t* pixels) const { Console_FrameToXrgb8888(FrameImage(), pixels); }
+    // The image as the VDP holds it right now, in the middle of a frame too
+    // (a debugger's stop): into `image`, CONSOLE_FRAME_IMAGE_SIZE bytes.
+    void ExportPictureNow(uint8_t* image) const;
+
+    // The frame's sound, made once per frame after RunFrame from the sound
+    // chip's registers as they stand: SamplesPerFrame() unsigned 8-bit mono
+    // samples at SampleRate(), 128 silent. Each call makes the next block.
+    std::span<const uint8_t> RenderFrameSamples();
+    uint32_t SampleRate() const;
+    uint32_t SamplesPerFrame() const;
+    uint32_t FramesPerSecond() const;
+    uint32_t CpuClock() const;
+
+    // Switches of the picture's layers and of the sound's channels and mixer
+    // (1 on, the start; 0 off); they stay through resets.
+    void SetBackgroundLayer(uint8_t on);
+    void SetSpriteLayer(uint8_t on);
+    void SetSoundChannel(TSoundChannel channel, uint8_t on);
+
+    // ------------------------------------------------------------ resets
+
+    // The console's reset: the CPU, the bus and the sound chip start again
+    // (the BIOS runs first); the VDP keeps its registers and memories until
+    // the program rewrites them; the cartridge and its RAM stay.
+    void ResetConsole();
+    // Everything as at power-on, the VDP too (the cartridge stays).
+    void PowerOn();
+
+    // ------------------------------------------------------------ states
+
+    // The whole console into `out` (resized; its capacity is reused).
+    void SaveState(std::vector<uint8_t>& out) const;
+    // The size SaveState would give now, without writing one.
+    std::size_t StateSize() const;
+    // Checks everything first; on failure returns false with `error` saying
+    // why (naming `name` when given) and nothing changed. On success the
+    // state's picture is the frame image.
+    bool LoadState(const uint8_t* data, std::size_t size, std::string& error, const std::string& name = {});
+    // The same through files: written through a temporary file and a rename;
+    // read refusing FIFOs, folders and files larger than any state.
+    bool SaveStateFile(const std::string& path, std::string& error) const;
+    bool LoadStateFile(const std::string& path, std::string& error);
+
+    // ------------------------------------------------------------ inspection
+
+    std::size_t RegionSize(TMemoryRegion region) const;
+    const char* RegionName(TMemoryRegion region) const;
+    // A byte as a debugger sees it: no side effect (a CPU read of the
+    // cartridge RAM would mark it used).
+    uint8_t Peek(TMemoryRegion region, uint32_t offset) const;
+    // A byte changed by a debugger: cartridge RAM counts as used (kept in the
+    // battery file), a colour keeps 6 bits, the CPU space is written as the
+    // CPU would (ROM stays, #FFFC-#FFFF set the paging).
+    void Poke(TMemoryRegion region, uint32_t offset, uint8_t value);
+    // The region's bytes themselves for a front end that shares them (the
+    // libretro core's system and save RAM); null for the CPU space.
+    uint8_t* RegionData(TMemoryRegion region);
+
+    TCpuRegisters Registers() const;
+    void SetRegisters(const TCpuRegisters& registers);
+    // The instruction at `address` as the CPU would run it, read without
+    // side effects.
+    void Disassemble(uint16_t address, T_Z80_INSTRUCTION& out) const;
+    // What `address` maps to now: "ROM 3", "BIOS", "RAM", "SRAM 1".
+    std::string BankName(uint16_t address) const;
+    // The ROM bank (0-63) mapped at `address`, -1 for BIOS or RAM.
+    int RomBankAt(uint16_t address) const;
+
+    // The VDP's and the PSG's read-outs (VdpReadout.h, PsgReadout.h).
+    void ReadPalette(T_VDP_PALETTE_INFO& info) const;
+    void DrawTileSheet(TVdpPalette palette, uint32_t* out) const;
+    void ReadNameTable(T_VDP_NAME_TABLE& table) const;
+    void DrawNameTable(uint32_t* out) const;
+    void ReadScrollWindow(T_VDP_SCROLL_WINDOW& window) const;
+    void ScrollWindowMask(uint8_t* mask) const;
+    void ReadSprites(T_VDP_SPRITE_TABLE& table) const;
+    std::vector<T_VDP_FIELD> DescribeVdpRegisters() const;
+    void ReadSound(T_PSG_READOUT& info) const;
+
+    // A copy of another console's chips, frame and settings (a debugger's
+    // snapshot, read while the other runs on). Pointers between the chips are
+    // this console's own.
+    void CopyFrom(const TConsole& other);
+
+private:
+    friend struct TConsoleChips;
+    friend struct TConsoleFrameLoop;
+    struct TChips;
+    std::unique_ptr<TChips> chips_;
+    TConsoleSettings settings_;
+    std::string cartridgeName_;
+    std::vector<uint8_t> frameImage_;
+    uint64_t frameNumber_ = 0;
+    bool hasPicture_ = false;
+    int32_t skipCounter_ = 0;
+    // Written by a window's thread while a machine thread runs the frame.
+    std::atomic<uint8_t> frameskip_{0};
+};

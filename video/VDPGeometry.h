@@ -1,0 +1,17 @@
+// The VDP's sizes and the frame image's layout, apart from the chip itself:
+// read-outs and front ends that size their buffers need them, not the chip.
+#pragma once
+
+#include <cstddef>
+
+constexpr std::size_t VDP_REGISTER_COUNT = 11;
+constexpr std::size_t VDP_VRAM_SIZE = 16384;
+constexpr std::size_t VDP_CRAM_SIZE = 32;
+constexpr std::size_t VDP_SCREEN_WIDTH = 256;
+constexpr std::size_t VDP_SCREEN_HEIGHT = 192;
+constexpr std::size_t VDP_LINES_PER_FRAME = 262;
+
+// Layout of the frame image (a Windows bitmap file with a 40-byte header).
+constexpr std::size_t VDP_FRAME_IMAGE_SIZE = 50230;
+constexpr std::size_t VDP_FRAME_PALETTE_OFFSET = 54;
+constexpr std::size_t VDP_FRAME_PIXEL_OFFSET = 1078;
