@@ -13,37 +13,13 @@
 //   Ram (8192 bytes), CartRam (32768 bytes)
 #include <cstring>
 
+#include "LittleEndian.h"
 #include "Z80EM.h"
 
 namespace {
 
-struct TWriter {
-    uint8_t* p;
-    void U8(uint8_t v) { *p++ = v; }
-    void U16(uint16_t v) {
-        p[0] = uint8_t(v);
-        p[1] = uint8_t(v >> 8);
-        p += 2;
-    }
-    void Bytes(const uint8_t* src, std::size_t n) {
-        std::memcpy(p, src, n);
-        p += n;
-    }
-};
-
-struct TReader {
-    const uint8_t* p;
-    uint8_t U8() { return *p++; }
-    uint16_t U16() {
-        const uint16_t v = uint16_t(p[0] | (p[1] << 8));
-        p += 2;
-        return v;
-    }
-    void Bytes(uint8_t* dst, std::size_t n) {
-        std::memcpy(dst, p, n);
-        p += n;
-    }
-};
+using TWriter = TLeWriter;
+using TReader = TLeReader;
 
 // Offsets of the checked fields within the part.
 constexpr std::size_t kPagingOffset = 26;

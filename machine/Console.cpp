@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <strings.h>
 
 #include "BiosFiles.h"
@@ -19,6 +20,10 @@ namespace {
 constexpr uint32_t kFramesPerSecond = 60;
 constexpr uint32_t kCpuClock = 3579536;
 constexpr uint32_t kSampleRate = 44100;
+
+// The BIOS images are the process's: installed once, built-in or dumps.
+std::mutex gBiosMutex;
+bool gBiosInstalled = false;
 
 constexpr TConsoleModelInfo kModels[] = {
     {TConsoleModel::Tiravel, "tiravel", "Tiravel"},
@@ -74,6 +79,16 @@ TConsole::TConsole(const TConsoleSettings& settings)
     chips_->Cpu.reset(new T_Z80_CPU_CORE());
     chips_->Psg.reset(new T_PSG_CORE());
     chips_->Bus.reset(new T_INTERCONNECT_CORE());
+    // The built-in open BIOS images, unless a front end installed images
+    // (and perhaps dumps) already.
+    {
+        std::lock_guard lock(gBiosMutex);
+        if (!gBiosInstalled) {
+            std::vector<std::string> none;
+            Bios_InstallImages({}, none);
+            gBiosInstalled = true;
+        }
+    }
     PowerOn();
     Z80_SetBiosType(*chips_->Cpu, 1);
 }
@@ -90,7 +105,9 @@ void TConsole::SetBiosType(uint8_t type) { Z80_SetBiosType(*chips_->Cpu, type); 
 uint8_t TConsole::BiosType() const { return chips_->Cpu->BiosType; }
 
 void TConsole::InstallBiosImages(const std::vector<std::string>& folders, std::vector<std::string>& messages) {
+    std::lock_guard lock(gBiosMutex);
     Bios_InstallImages(folders, messages);
+    gBiosInstalled = true;
 }
 
 bool TConsole::LoadBiosDump(const std::string& path, uint8_t type, std::string& message) {

@@ -18,20 +18,27 @@
 
 #include "RewindBuffer.h"
 
+class TConsole;
 class TSMS;
 
 class TRewind {
 public:
     explicit TRewind(size_t maxStates = TRewindBuffer::kDefaultStates, size_t maxBytes = TRewindBuffer::kDefaultBytes);
 
-    // The hand-over of a frame, the machine parked. `back` false keeps the
-    // frame's state; true goes one state back (at the oldest it stays there)
-    // and mutes the machine's sound until a frame goes forward again. False,
-    // with `error` set, when a kept state could not be loaded: the history is
-    // then forgotten and the machine left as it was.
+    // After a frame, the console between frames. `back` false keeps the
+    // frame's state; true goes one state back (at the oldest it stays there),
+    // and Rewinding() is true until a frame goes forward again: the sound is
+    // to be muted meanwhile. False, with `error` set, when a kept state could
+    // not be loaded: the history is then forgotten and the console left as it
+    // was.
+    bool Frame(TConsole& console, bool back, std::string& error);
+    // The same in the window machine's hand-over, the machine parked; its
+    // sound is muted while rewinding.
     bool Frame(TSMS& machine, bool back, std::string& error);
 
-    // Forgets every state and gives the memory back; the sound is unmuted.
+    // Forgets every state and gives the memory back (the machine's sound is
+    // unmuted).
+    void Clear();
     void Clear(TSMS& machine);
 
     bool Rewinding() const { return rewinding_; }

@@ -9,6 +9,8 @@
 // cost of keeping a state is close to that of reading the two states once.
 #include "RewindBuffer.h"
 
+#include "LittleEndian.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -21,14 +23,6 @@ namespace {
 
 constexpr size_t kChunk = 32;
 constexpr size_t kRunHeader = 8;
-
-inline void PutU32(uint8_t* p, size_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-inline size_t GetU32(const uint8_t* p) {
-    return size_t(p[0]) | size_t(p[1]) << 8 | size_t(p[2]) << 16 | size_t(p[3]) << 24;
-}
 
 // The XOR of one 32-byte chunk of `a` and `b` into `out`; true if all zero.
 inline bool XorChunk(const uint8_t* a, const uint8_t* b, uint8_t* out) {
@@ -93,8 +87,8 @@ struct TEncoder {
     size_t Skip = 0;  // bytes agreed since the last kept run
 
     void Run(size_t keep) {
-        PutU32(Out, Skip);
-        PutU32(Out + 4, keep);
+        LE_Put32(Out, static_cast<uint32_t>(Skip));
+        LE_Put32(Out + 4, static_cast<uint32_t>(keep));
         Skip = 0;
     }
     // [from, to) of two states that both hold it.
@@ -160,8 +154,8 @@ void TRewindBuffer::ApplyDifference(const uint8_t* encoded, size_t encodedSize, 
     const uint8_t* const end = encoded + encodedSize;
     size_t at = 0;
     while (end - in >= static_cast<std::ptrdiff_t>(kRunHeader) && at < size) {
-        const size_t skip = GetU32(in);
-        size_t keep = GetU32(in + 4);
+        const size_t skip = LE_Get32(in);
+        size_t keep = LE_Get32(in + 4);
         in += kRunHeader;
         at += std::min(skip, size - at);
         keep = std::min({keep, size - at, static_cast<size_t>(end - in)});

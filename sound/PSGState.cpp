@@ -7,39 +7,14 @@
 //   noise: attenuation u8, control u8, toggle u8, tap mask u8,
 //          shift register u16, counter i32, fold count u32
 //   LatchedChannel u8, LatchedType u8
+#include "LittleEndian.h"
 #include "PSGChannels.h"
 #include "SNDEM.h"
 
 namespace {
 
-struct TWriter {
-    uint8_t* p;
-    void U8(uint8_t v) { *p++ = v; }
-    void U16(uint16_t v) {
-        p[0] = uint8_t(v);
-        p[1] = uint8_t(v >> 8);
-        p += 2;
-    }
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-        p += 4;
-    }
-};
-
-struct TReader {
-    const uint8_t* p;
-    uint8_t U8() { return *p++; }
-    uint16_t U16() {
-        const uint16_t v = uint16_t(p[0] | (p[1] << 8));
-        p += 2;
-        return v;
-    }
-    uint32_t U32() {
-        const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-        p += 4;
-        return v;
-    }
-};
+using TWriter = TLeWriter;
+using TReader = TLeReader;
 
 // The fields of one tone channel, for the load loop.
 struct TToneFields {

@@ -2,23 +2,10 @@
 // the per-frame export copy and the status overlay's register read-out.
 #include "VDPInternal.h"
 
+#include "LittleEndian.h"
+
 #include <cstring>
 
-namespace {
-
-void PutLE16(uint8_t* p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void PutLE32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-} // namespace
 
 // The image is a complete Windows bitmap file: 14-byte file header, 40-byte
 // information header, a 256-entry palette and the bottom-up pixel rows. Pixel
@@ -29,21 +16,21 @@ void VDP_WriteFrameHeaders(T_VDP_CORE& vdp)
     uint8_t* f = vdp.FrameImage;
     f[0] = 'B';
     f[1] = 'M';
-    PutLE32(f + 2, VDP_FRAME_IMAGE_SIZE);
-    PutLE16(f + 6, 0);
-    PutLE16(f + 8, 0);
-    PutLE32(f + 10, VDP_FRAME_PIXEL_OFFSET);
-    PutLE32(f + 14, 40);
-    PutLE32(f + 18, VDP_SCREEN_WIDTH);
-    PutLE32(f + 22, VDP_SCREEN_HEIGHT); // positive: rows stored bottom-up
-    PutLE16(f + 26, 1);
-    PutLE16(f + 28, 8);
-    PutLE32(f + 30, 0);
-    PutLE32(f + 34, VDP_SCREEN_WIDTH * VDP_SCREEN_HEIGHT);
-    PutLE32(f + 38, 2867); // 72.8 dots per inch
-    PutLE32(f + 42, 2867);
-    PutLE32(f + 46, 256);
-    PutLE32(f + 50, 256);
+    LE_Put32(f + 2, VDP_FRAME_IMAGE_SIZE);
+    LE_Put16(f + 6, 0);
+    LE_Put16(f + 8, 0);
+    LE_Put32(f + 10, VDP_FRAME_PIXEL_OFFSET);
+    LE_Put32(f + 14, 40);
+    LE_Put32(f + 18, VDP_SCREEN_WIDTH);
+    LE_Put32(f + 22, VDP_SCREEN_HEIGHT); // positive: rows stored bottom-up
+    LE_Put16(f + 26, 1);
+    LE_Put16(f + 28, 8);
+    LE_Put32(f + 30, 0);
+    LE_Put32(f + 34, VDP_SCREEN_WIDTH * VDP_SCREEN_HEIGHT);
+    LE_Put32(f + 38, 2867); // 72.8 dots per inch
+    LE_Put32(f + 42, 2867);
+    LE_Put32(f + 46, 256);
+    LE_Put32(f + 50, 256);
 
     // Each 2-bit component v becomes the level 85 x v; entries 64-255 stay black.
     uint8_t* palette = f + VDP_FRAME_PALETTE_OFFSET;

@@ -15,6 +15,7 @@
 // at reset; the priority and sprite masks are scratch of one line's drawing.
 #include <cstring>
 
+#include "LittleEndian.h"
 #include "VDPInternal.h"
 
 namespace {
@@ -27,12 +28,6 @@ constexpr std::size_t kCramOffset = kVramOffset + VDP_VRAM_SIZE;
 constexpr std::size_t kPixelOffset = kCramOffset + VDP_CRAM_SIZE;
 static_assert(kPixelOffset + VDP_FRAME_PIXEL_COUNT == VDP_STATE_SIZE);
 
-inline void PutU16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-
-inline uint16_t GetU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 // The one-bit flags among the ten bytes at kFlagsOffset; the others (code,
 // read-ahead byte, latched scroll, line counter) are checked or free.
@@ -48,7 +43,7 @@ constexpr TFlag kFlags[] = {{3, "the interrupt line"},     {4, "the frame interr
 
 void VDP_SaveState(const T_VDP_CORE& vdp, uint8_t* out) {
     std::memcpy(out, vdp.Registers, VDP_REGISTER_COUNT);
-    PutU16(out + kAddressOffset, vdp.Address);
+    LE_Put16(out + kAddressOffset, vdp.Address);
     uint8_t* f = out + kFlagsOffset;
     f[0] = vdp.Code;
     f[1] = vdp.ReadBuffer;
@@ -60,7 +55,7 @@ void VDP_SaveState(const T_VDP_CORE& vdp, uint8_t* out) {
     f[7] = vdp.SpriteOverflow;
     f[8] = vdp.SpriteCollision;
     f[9] = vdp.SecondByte;
-    PutU16(out + kLineOffset, vdp.CurrentLine);
+    LE_Put16(out + kLineOffset, vdp.CurrentLine);
     std::memcpy(out + kVramOffset, vdp.VRAM, VDP_VRAM_SIZE);
     std::memcpy(out + kCramOffset, vdp.CRAM, VDP_CRAM_SIZE);
     std::memcpy(out + kPixelOffset, vdp.FrameImage + VDP_FRAME_PIXEL_OFFSET, VDP_FRAME_PIXEL_COUNT);
@@ -71,7 +66,7 @@ bool VDP_ValidateState(const T_VDP_CORE&, const uint8_t* data, std::size_t size,
         reason = "the VDP section is " + std::to_string(size) + " bytes long, not " + std::to_string(VDP_STATE_SIZE);
         return false;
     }
-    const uint16_t address = GetU16(data + kAddressOffset);
+    const uint16_t address = LE_Get16(data + kAddressOffset);
     if (address > VDP_ADDRESS_MASK) {
         reason = "the VDP address is " + std::to_string(address) + ", beyond 14 bits";
         return false;
@@ -87,7 +82,7 @@ bool VDP_ValidateState(const T_VDP_CORE&, const uint8_t* data, std::size_t size,
             return false;
         }
     }
-    const uint16_t line = GetU16(data + kLineOffset);
+    const uint16_t line = LE_Get16(data + kLineOffset);
     if (line >= VDP_LINES_PER_FRAME) {
         reason = "the current line is " + std::to_string(line) + ", not below " + std::to_string(VDP_LINES_PER_FRAME);
         return false;
@@ -110,7 +105,7 @@ bool VDP_ValidateState(const T_VDP_CORE&, const uint8_t* data, std::size_t size,
 
 void VDP_LoadState(T_VDP_CORE& vdp, const uint8_t* data) {
     std::memcpy(vdp.Registers, data, VDP_REGISTER_COUNT);
-    vdp.Address = GetU16(data + kAddressOffset);
+    vdp.Address = LE_Get16(data + kAddressOffset);
     const uint8_t* f = data + kFlagsOffset;
     vdp.Code = f[0];
     vdp.ReadBuffer = f[1];
@@ -122,7 +117,7 @@ void VDP_LoadState(T_VDP_CORE& vdp, const uint8_t* data) {
     vdp.SpriteOverflow = f[7];
     vdp.SpriteCollision = f[8];
     vdp.SecondByte = f[9];
-    vdp.CurrentLine = GetU16(data + kLineOffset);
+    vdp.CurrentLine = LE_Get16(data + kLineOffset);
     std::memcpy(vdp.VRAM, data + kVramOffset, VDP_VRAM_SIZE);
     std::memcpy(vdp.CRAM, data + kCramOffset, VDP_CRAM_SIZE);
     // The headers too, in case this VDP was never reset: the image is then

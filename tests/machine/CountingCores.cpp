@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "GameFiles.h"
 #include "Interconnect.h"
 #include "SNDEM.h"
 #include "VDPEM.h"
@@ -60,27 +61,38 @@ void Z80_RunCycles(T_Z80_CPU_CORE&, uint32_t budget) { CoreLog.Calls.push_back({
 void Z80_SetBiosType(T_Z80_CPU_CORE& cpu, uint8_t type) { cpu.BiosType = type; }
 void Z80_RaiseNMI(T_Z80_CPU_CORE& cpu) { cpu.NmiActive = 1; }
 
-void Z80_LoadRom(T_Z80_CPU_CORE& cpu, const std::string& path) {
-    if (path == "missing.sms") throw Z80_RomError("missing.sms cannot be read");
-    cpu.Rom[0] = 0xF3;
-}
 void Z80_LoadRomImage(T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, const std::string&,
                       const std::string&) {
     cpu.Rom[0] = size > 0 ? data[0] : 0;
 }
-int Z80_OpenRomFile(const std::string& path, uint64_t&) { throw Z80_RomError(path + " cannot be read"); }
-bool Z80_LoadBatteryRam(T_Z80_CPU_CORE&, const std::string&, std::string*) { return true; }
-bool Z80_SaveBatteryRam(T_Z80_CPU_CORE& cpu, const std::string& path, std::string* error) {
-    ++CoreLog.Saves;
+void Z80_ClearRom(T_Z80_CPU_CORE& cpu) { cpu.Rom[0] = 0; }
+
+// The game's files, never touched.
+std::vector<uint8_t> SMS_ReadRomFile(const std::string& path) {
+    if (path == "missing.sms") throw Z80_RomError("missing.sms cannot be read");
+    return {0xF3};
+}
+int SMS_OpenRomFile(const std::string& path, uint64_t&) { throw Z80_RomError(path + " cannot be read"); }
+bool SMS_ReadBatteryFile(const std::string&, uint8_t*, std::size_t, std::string&) { return true; }
+bool SMS_WriteBatteryFile(const std::string& path, const uint8_t*, std::size_t, std::string& error) {
     CoreLog.LastSavePath = path;
-    if (cpu.CartRamDirty != 1) return true;
     if (!CoreLog.FailSavesWith.empty()) {
-        if (error != nullptr) *error = CoreLog.FailSavesWith;
+        error = CoreLog.FailSavesWith;
         return false;
     }
     ++CoreLog.SavesWritten;
     return true;
 }
+
+// The switches of the layers and channels, and the reset button.
+void VDP_SetBackgroundLayer(T_VDP_CORE&, uint8_t) {}
+void VDP_SetSpriteLayer(T_VDP_CORE&, uint8_t) {}
+void PSG_SetMixerEnabled(T_PSG_CORE&, uint8_t) {}
+void PSG_SetTone1Enabled(T_PSG_CORE&, uint8_t) {}
+void PSG_SetTone2Enabled(T_PSG_CORE&, uint8_t) {}
+void PSG_SetTone3Enabled(T_PSG_CORE&, uint8_t) {}
+void PSG_SetNoiseEnabled(T_PSG_CORE&, uint8_t) {}
+void Interconnect_PressReset(T_INTERCONNECT_CORE&) {}
 
 // The presentation's calls: silence, zero status, and counted pad writes.
 void PSG_RenderFrame(T_PSG_CORE&, T_PSG_SAMPLE_BLOCK& block) { std::memset(block.Samples, 128, sizeof block.Samples); }

@@ -1,5 +1,6 @@
-// Counting stand-ins for the four cores, linked in place of the real ones so
-// that the machine's frame loop and commands can be observed call by call.
+// Counting stand-ins for the four cores and the game's files, linked in place
+// of the real ones so that the machine's frame loop and commands can be
+// observed call by call (no file is ever touched).
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,7 @@ struct TCoreLog {
     int CpuResets = 0;
     int PsgResets = 0;
     int BusInits = 0;
-    int Saves = 0;          // Z80_SaveBatteryRam calls
-    int SavesWritten = 0;   // of which found the RAM dirty
+    int SavesWritten = 0;   // battery files written (the console writes only used RAM)
     std::string LastSavePath;
     std::string FailSavesWith;  // non-empty: saves fail with this message
     uint32_t Exports = 0;

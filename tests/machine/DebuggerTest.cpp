@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ConsoleChips.h"
 #include "Debugger.h"
 #include "ManualDispatcher.h"
 #include "SMS.h"
@@ -39,8 +40,8 @@ struct DebuggerTest : ::testing::Test {
         machine.InitMachine();
         machine.StopEmulation();
         machine.LoadRom(TIRAVEL_TEST_ROM_DIR "/debugtest.sms");
-        machine.Interconnect->MemoryControl = 0x08;  // the cartridge mapped, as the BIOS leaves it
-        std::memset(machine.Cpu->Ram, 0, sizeof machine.Cpu->Ram);
+        TConsoleChips::Bus(*machine.Console).MemoryControl = 0x08;  // the cartridge mapped, as the BIOS leaves it
+        std::memset(TConsoleChips::Cpu(*machine.Console).Ram, 0, sizeof TConsoleChips::Cpu(*machine.Console).Ram);
         machine.OnPresentFrame = [this](TSMS&) { ++presents; };
         debugger = std::make_unique<TDebugger>(machine);
     }
@@ -72,7 +73,7 @@ struct DebuggerTest : ::testing::Test {
         }
         return done();
     }
-    uint8_t Ram(uint16_t address) const { return machine.Cpu->Ram[address & 0x1FFF]; }
+    uint8_t Ram(uint16_t address) const { return TConsoleChips::Cpu(*machine.Console).Ram[address & 0x1FFF]; }
 };
 
 TEST_F(DebuggerTest, EachBreakpointKindStopsBeforeItsInstruction) {
@@ -104,13 +105,13 @@ TEST_F(DebuggerTest, EachBreakpointKindStopsBeforeItsInstruction) {
         EXPECT_EQ(stop.Reason, TStopReason::Breakpoint);
         EXPECT_EQ(stop.Breakpoint.Id, id);
         EXPECT_EQ(stop.PC, c.pc);
-        EXPECT_EQ(machine.Cpu->PC, c.pc);
+        EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).PC, c.pc);
         EXPECT_EQ(stop.Access, c.access);
         if (c.kind == TBreakKind::MemoryWrite && c.first == 0xC100) {
             EXPECT_NE(Ram(0xC100), 0x5A) << "not yet written";
         }
         if (c.kind == TBreakKind::MemoryWrite && c.first == 0xC205) {
-            EXPECT_EQ(machine.Cpu->C, 16 - 5) << "five copied";
+            EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).C, 16 - 5) << "five copied";
         }
         if (c.kind == TBreakKind::FrameInterrupt) {
             EXPECT_GE(stop.Line, 192u);
@@ -184,7 +185,7 @@ TEST_F(DebuggerTest, SteppingCommandsStopWhereTheyShould) {
         uint16_t sp = 0;
         debugger->Parker = [&](TDebugger& d) {
             if (d.StopCount() == 1) {
-                sp = machine.Cpu->SP;
+                sp = TConsoleChips::Cpu(*machine.Console).SP;
                 d.RemoveBreakpoint(id);
                 (d.*c.command)();
                 return true;
@@ -196,10 +197,10 @@ TEST_F(DebuggerTest, SteppingCommandsStopWhereTheyShould) {
         EXPECT_EQ(stop.Reason, c.reason);
         EXPECT_EQ(stop.PC, c.pc);
         if (c.command == &TDebugger::StepOver) {
-            EXPECT_EQ(machine.Cpu->SP, sp);
+            EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).SP, sp);
         }
         if (c.from == kLdir) {
-            EXPECT_EQ(machine.Cpu->C, c.command == &TDebugger::StepOver ? 0 : 15);
+            EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).C, c.command == &TDebugger::StepOver ? 0 : 15);
         }
         debugger.reset();
     }
@@ -256,15 +257,15 @@ TEST_F(DebuggerTest, RunOneFrameStopsAtTheSameLineOfTheNextFrame) {
 // command, and the next frame goes on from the stopped instruction.
 TEST_F(DebuggerTest, AStopWithoutParkerHoldsTheCpuUntilACommand) {
     StartCartridge();
-    EXPECT_EQ(machine.Cpu->DebugHook, nullptr) << "nothing to do: the normal loop runs";
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).DebugHook, nullptr) << "nothing to do: the normal loop runs";
     const uint32_t id = Break(TBreakKind::Execute, kWrite);
-    EXPECT_NE(machine.Cpu->DebugHook, nullptr);
+    EXPECT_NE(TConsoleChips::Cpu(*machine.Console).DebugHook, nullptr);
     ASSERT_TRUE(RunUntilStops(1));
-    const uint8_t r = machine.Cpu->R;
+    const uint8_t r = TConsoleChips::Cpu(*machine.Console).R;
     machine.RunFrame();
     machine.RunFrame();
-    EXPECT_EQ(machine.Cpu->PC, kWrite);
-    EXPECT_EQ(machine.Cpu->R, r) << "nothing ran while held";
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).PC, kWrite);
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).R, r) << "nothing ran while held";
     EXPECT_TRUE(debugger->Stopped());
 
     debugger->Step();
@@ -275,7 +276,7 @@ TEST_F(DebuggerTest, AStopWithoutParkerHoldsTheCpuUntilACommand) {
 
     debugger->RemoveBreakpoint(id);
     debugger->Run();
-    EXPECT_EQ(machine.Cpu->DebugHook, nullptr) << "the hook goes once it has nothing to do";
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).DebugHook, nullptr) << "the hook goes once it has nothing to do";
     machine.RunFrame();
     EXPECT_EQ(debugger->StopCount(), 2u);
 }
@@ -310,11 +311,11 @@ TEST_F(DebuggerTest, TheTraceKeepsToItsFrames) {
     EXPECT_EQ(frames.front(), 2u);
     EXPECT_EQ(frames.back(), 3u);
     debugger->SetTrace(nullptr);
-    EXPECT_EQ(machine.Cpu->DebugHook, nullptr);
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).DebugHook, nullptr);
 }
 
 TEST_F(DebuggerTest, RegistersAreFormattedWithTheFlagsByName) {
-    T_Z80_CPU_CORE cpu{};
+    TCpuRegisters cpu{};
     cpu.A = 0x12;
     cpu.F = 0xC1;  // S Z C
     cpu.B = 0x34;
@@ -349,11 +350,11 @@ TEST_F(DebuggerThreadTest, AStopParksTheThreadForEditsAndIsAnnouncedOnTheMainThr
     ASSERT_TRUE(sound.GetStatus()) << "the sound plays";
     Break(TBreakKind::Execute, kCountStore);  // while it runs
     ASSERT_TRUE(AwaitStop(1));
-    EXPECT_EQ(machine.Cpu->PC, kCountStore);
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).PC, kCountStore);
     ASSERT_TRUE(ServeUntil([&] { return announced == 1; }));
     EXPECT_FALSE(sound.GetStatus()) << "the sound card is halted";
 
-    machine.Cpu->A = 0x77;  // edited while stopped
+    TConsoleChips::Cpu(*machine.Console).A = 0x77;  // edited while stopped
     debugger->Step();
     ASSERT_TRUE(AwaitStop(2));
     EXPECT_EQ(debugger->LastStop().PC, kCountStore + 3);
@@ -365,7 +366,7 @@ TEST_F(DebuggerThreadTest, AStopParksTheThreadForEditsAndIsAnnouncedOnTheMainThr
     ASSERT_TRUE(ServeUntil([&] { return presents >= before + 1; }));
     EXPECT_EQ(machine.WritePos, static_cast<uint32_t>(machine.SamplesPerFrame))
         << "the sound queue starts again empty";
-    EXPECT_EQ(machine.Cpu->DebugHook, nullptr);
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).DebugHook, nullptr);
 
     debugger->Stop();
     ASSERT_TRUE(AwaitStop(3));
@@ -412,7 +413,7 @@ TEST_F(DebuggerThreadTest, ClosingTheDebuggerOrTheMachineFromAStopEndsCleanly) {
             break;
         }
         debugger->Release();
-        EXPECT_EQ(machine.Cpu->DebugHook, nullptr);
+        EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).DebugHook, nullptr);
         const int before = presents;
         ASSERT_TRUE(ServeUntil([&] { return presents >= before + 2; }));
         EXPECT_EQ(Ram(0xC100), 0x5A);
@@ -430,7 +431,7 @@ TEST_F(DebuggerThreadTest, AThreadWakingAfterTheDebuggerClosedRunsOnWithoutIt) {
     machine.StopEmulation();
     machine.Ready = 0;
     debugger.reset();
-    EXPECT_EQ(machine.Cpu->DebugHook, nullptr);
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).DebugHook, nullptr);
     machine.Ready = 1;
     machine.ResumeEmulation();
     const int before = presents;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "ConsoleChips.h"
 #include "BiosFiles.h"
 #include "ManualDispatcher.h"
 #include "SMS.h"
@@ -56,7 +57,8 @@ struct MachineCoresTest : ::testing::Test {
         machine.StopEmulation();
         machine.LoadRom(WriteRom());
         machine.SetRamPath((dir / "Game.RAM").string());
-        Z80_LoadBatteryRam(*machine.Cpu, machine.RamPath);
+        std::string error;
+        machine.Console->LoadBatteryFile(machine.RamPath, error);
         machine.ResumeEmulation();
     }
     void ServeFrames(int frames) {
@@ -78,9 +80,9 @@ TEST_F(MachineCoresTest, StopSavesTheBatteryRamOnlyWhenTheGameUsedIt) {
 
     machine.ResumeEmulation();
     onPresent = [this] {  // runs while the machine waits: the cores are ours
-        machine.Cpu->CartRam[0] = 0x5A;
-        machine.Cpu->CartRam[32767] = 0xA5;
-        machine.Cpu->CartRamDirty = 1;
+        TConsoleChips::Cpu(*machine.Console).CartRam[0] = 0x5A;
+        TConsoleChips::Cpu(*machine.Console).CartRam[32767] = 0xA5;
+        TConsoleChips::Cpu(*machine.Console).CartRamDirty = 1;
     };
     ServeFrames(3);
     machine.StopEmulation();
@@ -98,7 +100,7 @@ TEST_F(MachineCoresTest, FailedBatterySaveIsReportedWithTheCoresMessage) {
     StartGame();
     // A folder that cannot exist: its parent is the ROM file.
     machine.SetRamPath((dir / "Game.sms" / "Game.RAM").string());
-    onPresent = [this] { machine.Cpu->CartRamDirty = 1; };
+    onPresent = [this] { TConsoleChips::Cpu(*machine.Console).CartRamDirty = 1; };
     ServeFrames(1);
     machine.StopEmulation();
     ASSERT_EQ(errors.size(), 1u);
@@ -107,13 +109,13 @@ TEST_F(MachineCoresTest, FailedBatterySaveIsReportedWithTheCoresMessage) {
 
 TEST_F(MachineCoresTest, FramesOfTheBiosProduceTheFrameImage) {
     machine.InitMachine();
-    EXPECT_EQ(machine.Cpu->BiosType, 1);
-    Z80_ClearRom(*machine.Cpu);
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).BiosType, 1);
+    Z80_ClearRom(TConsoleChips::Cpu(*machine.Console));
     machine.MarkReady();
     for (int frame = 0; frame < 3; ++frame) machine.RunFrame();
     EXPECT_EQ(machine.FrameStream.Data[0], 'B');
     EXPECT_EQ(machine.FrameStream.Data[1], 'M');
-    EXPECT_EQ(machine.Vdp->CurrentLine, 261u);
+    EXPECT_EQ(TConsoleChips::Vdp(*machine.Console).CurrentLine, 261u);
 }
 
 TEST_F(MachineCoresTest, BiosDumpOfTheRightSizeReplacesTheBuiltInImageAndOthersAreRefused) {

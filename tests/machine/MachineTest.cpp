@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "ConsoleChips.h"
 #include "CountingCores.h"
 #include "ManualDispatcher.h"
 #include "SMS.h"
@@ -90,7 +91,8 @@ TEST_F(MachineTest, FrameskipCounterDrawsOneFrameThenSkipsTheSetting) {
         {3, {1, 0, 0, 0, 1, 0, 0, 0, 1}},
     };
     for (const Case& c : cases) {
-        machine.SkipCounter = 0;  // as after creation
+        machine.Console.reset();  // the counter as after creation
+        machine.ClearCoresCreated();
         machine.InitMachine();
         machine.SetFrameskip(c.skip);
         ResetCoreLog();
@@ -105,7 +107,6 @@ TEST_F(MachineTest, NewFrameskipTakesEffectOnlyAfterTheNextDrawnFrame) {
     ResetCoreLog();
     machine.RunFrame();  // drawn; counter reloaded to 3
     machine.RunFrame();  // skipped; counter 2
-    ASSERT_EQ(machine.SkipCounter, 2);
     machine.SetFrameskip(0);
     for (int i = 0; i < 5; ++i) machine.RunFrame();
     EXPECT_EQ(DrawFlags(), (std::vector<int>{1, 0, 0, 0, 1, 1, 1}));
@@ -128,7 +129,9 @@ TEST_F(MachineTest, FrameStreamHoldsTheLatestExportRewound) {
 TEST_F(MachineTest, FirstInitMachineCreatesAndSetsEverything) {
     timers.Frequency = 3000000;
     machine.InitMachine();
-    ASSERT_TRUE(machine.Vdp && machine.Cpu && machine.Psg && machine.Interconnect);
+    ASSERT_TRUE(machine.Console);
+    const T_Z80_CPU_CORE& cpu = TConsoleChips::Cpu(*machine.Console);
+    const T_INTERCONNECT_CORE& bus = TConsoleChips::Bus(*machine.Console);
     EXPECT_EQ(machine.CoresCreated, 1);
     EXPECT_EQ(machine.Ready, 0);
     EXPECT_EQ(machine.TargetFps, 60u);
@@ -136,12 +139,12 @@ TEST_F(MachineTest, FirstInitMachineCreatesAndSetsEverything) {
     EXPECT_EQ(machine.SampleRate, 44100u);
     EXPECT_EQ(machine.SamplesPerFrame, 735);
     EXPECT_EQ(machine.SoundBufferSize, 5880);
-    EXPECT_EQ(machine.Frameskip.load(), 0);
+    EXPECT_EQ(machine.Console->Frameskip(), 0);
     EXPECT_EQ(machine.PerfFrequency, 3000000);
-    EXPECT_EQ(machine.Cpu->BiosType, 1);
-    EXPECT_EQ(machine.Psg->FrameRate, 60u);
-    EXPECT_EQ(machine.Interconnect->Vdp, machine.Vdp.get());
-    EXPECT_EQ(machine.Cpu->Bus, machine.Interconnect.get());
+    EXPECT_EQ(cpu.BiosType, 1);
+    EXPECT_EQ(TConsoleChips::Psg(*machine.Console).FrameRate, 60u);
+    EXPECT_EQ(bus.Vdp, &TConsoleChips::Vdp(*machine.Console));
+    EXPECT_EQ(cpu.Bus, &bus);
     EXPECT_EQ(sound.BytesPerSecond(), 43950u);
     EXPECT_EQ(sound.Size(), 5880u);
     EXPECT_EQ(CoreLog.VdpResets, 1);
@@ -153,10 +156,10 @@ TEST_F(MachineTest, FirstInitMachineCreatesAndSetsEverything) {
 
 TEST_F(MachineTest, LaterInitMachineKeepsVdpFrameskipAndBiosTypeAndRewindsTheSound) {
     machine.InitMachine();
-    T_VDP_CORE* vdp = machine.Vdp.get();
+    T_VDP_CORE* vdp = &TConsoleChips::Vdp(*machine.Console);
     vdp->Registers[1] = 0x60;
     machine.SetFrameskip(3);
-    Z80_SetBiosType(*machine.Cpu, 0);
+    machine.Console->SetBiosType(0);
     machine.MarkReady();
     machine.WritePos = 2205;
     machine.PlayPos = 1000;
@@ -164,14 +167,14 @@ TEST_F(MachineTest, LaterInitMachineKeepsVdpFrameskipAndBiosTypeAndRewindsTheSou
     sound.Play();
 
     machine.InitMachine();
-    EXPECT_EQ(machine.Vdp.get(), vdp) << "never re-created";
+    EXPECT_EQ(&TConsoleChips::Vdp(*machine.Console), vdp) << "never re-created";
     EXPECT_EQ(vdp->Registers[1], 0x60);
     EXPECT_EQ(CoreLog.VdpResets, 1);
     EXPECT_EQ(CoreLog.CpuResets, 2);
     EXPECT_EQ(CoreLog.PsgResets, 2);
     EXPECT_EQ(CoreLog.BusInits, 2);
-    EXPECT_EQ(machine.Frameskip.load(), 3);
-    EXPECT_EQ(machine.Cpu->BiosType, 0);
+    EXPECT_EQ(machine.Console->Frameskip(), 3);
+    EXPECT_EQ(machine.Console->BiosType(), 0);
     EXPECT_EQ(machine.Ready, 0);
     EXPECT_EQ(machine.WritePos, 0u);
     EXPECT_EQ(machine.PlayPos, 0u);
@@ -205,19 +208,18 @@ TEST_F(MachineTest, StopSavesAndParksOnceAndASecondStopDoesNothing) {
     Start();
     ServeFrames(2);
     machine.SetRamPath("/ram/Game.RAM");
-    machine.Cpu->CartRamDirty = 1;  // the game wrote its battery RAM
+    TConsoleChips::Cpu(*machine.Console).CartRamDirty = 1;  // the game wrote its battery RAM
     const int psgResets = CoreLog.PsgResets;
     machine.StopEmulation();
     EXPECT_TRUE(machine.Suspended());
     EXPECT_TRUE(machine.Parked());
     EXPECT_EQ(machine.Stopped, 1);
-    EXPECT_EQ(CoreLog.Saves, 2);  // the one after InitMachine found nothing to write
     EXPECT_EQ(CoreLog.SavesWritten, 1);
     EXPECT_EQ(CoreLog.LastSavePath, "/ram/Game.RAM");
     EXPECT_EQ(CoreLog.PsgResets, psgResets + 1);
 
     machine.StopEmulation();
-    EXPECT_EQ(CoreLog.Saves, 2);
+    EXPECT_EQ(CoreLog.SavesWritten, 1);
     EXPECT_EQ(CoreLog.PsgResets, psgResets + 1);
     EXPECT_TRUE(errors.empty());
 }
@@ -244,7 +246,7 @@ TEST_F(MachineTest, StopWhileTheMachineWaitsForTheHandOverReturnsAndPresentsAfte
 TEST_F(MachineTest, FailedBatterySaveIsReported) {
     machine.InitMachine();
     machine.SetRamPath("/ram/Game.RAM");
-    machine.Cpu->CartRamDirty = 1;
+    TConsoleChips::Cpu(*machine.Console).CartRamDirty = 1;
     CoreLog.FailSavesWith = "The battery RAM file /ram/Game.RAM could not be written: disk full";
     machine.StopEmulation();
     EXPECT_EQ(machine.Stopped, 1);
@@ -278,9 +280,9 @@ TEST_F(MachineTest, HandOverErrorIsReportedStopsTheMachineAndTheNextStartRunsItA
     };
     machine.SetRamPath("/ram/Game.RAM");
     Start();
-    machine.Cpu->CartRamDirty = 0;
+    TConsoleChips::Cpu(*machine.Console).CartRamDirty = 0;
     ServeFrames(1);
-    machine.Cpu->CartRamDirty = 1;  // written during frame 2, saved by the stop
+    TConsoleChips::Cpu(*machine.Console).CartRamDirty = 1;  // written during frame 2, saved by the stop
     ServeFrames(2);                  // throws
     ASSERT_TRUE(dispatcher.AwaitPosted(3));
     dispatcher.ServeOne();  // the machine's own report and stop

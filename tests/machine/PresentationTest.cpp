@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "ConsoleChips.h"
 #include "ManualDispatcher.h"
 #include "SMS.h"
 
@@ -80,7 +81,7 @@ struct PresentationTest : ::testing::Test {
     }
     void TearDown() override { dispatcher.Close(); }
     uint16_t Ports() {
-        return static_cast<uint16_t>(machine.Interconnect->PortA | machine.Interconnect->PortB << 8);
+        return static_cast<uint16_t>(TConsoleChips::Bus(*machine.Console).PortA | TConsoleChips::Bus(*machine.Console).PortB << 8);
     }
 };
 
@@ -131,9 +132,9 @@ TEST_F(PresentationTest, LowLatencyIsCorrectedOnlyFromTheRingsLastBlock) {
 
 TEST_F(PresentationTest, TheFramesSamplesLandAtTheWritePosition) {
     // Tone 1 at full volume on a short period: the block is not silence.
-    PSG_WritePort(*machine.Psg, 0x80 | 0x04);
-    PSG_WritePort(*machine.Psg, 0x01);
-    PSG_WritePort(*machine.Psg, 0x90);
+    PSG_WritePort(TConsoleChips::Psg(*machine.Console), 0x80 | 0x04);
+    PSG_WritePort(TConsoleChips::Psg(*machine.Console), 0x01);
+    PSG_WritePort(TConsoleChips::Psg(*machine.Console), 0x90);
     machine.WritePos = 1470;
     machine.PresentFrame();
     EXPECT_EQ(machine.WritePos, 2205u);
@@ -211,20 +212,20 @@ TEST_F(PresentationTest, NothingIsReadWhileTheWindowIsBehindAnother) {
     keys.InFront = false;
     machine.PresentFrame();
     EXPECT_EQ(Ports() & 0x0FFF, 0x0FFF);
-    EXPECT_EQ(machine.Cpu->NmiActive, 0);
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).NmiActive, 0);
 }
 
 TEST_F(PresentationTest, HeldPauseRaisesOneNmiPerLockOut) {
     // The CPU runs an empty program (the cleared ROM area is NOPs) while
     // the BIOS is mapped out; each accepted NMI starts the lock-out.
-    Z80_ClearRom(*machine.Cpu);
+    Z80_ClearRom(TConsoleChips::Cpu(*machine.Console));
     machine.MarkReady();
     keys.Down = {VK::Return};
     int accepted = 0;
     for (int frame = 0; frame < 60; ++frame) {
-        const uint8_t wasActive = machine.Cpu->NmiActive;
+        const uint8_t wasActive = TConsoleChips::Cpu(*machine.Console).NmiActive;
         machine.PresentFrame();
-        if (machine.Cpu->NmiActive == 1 && wasActive == 0) ++accepted;
+        if (TConsoleChips::Cpu(*machine.Console).NmiActive == 1 && wasActive == 0) ++accepted;
         machine.RunFrame();
         if (frame == 10) {
             EXPECT_EQ(accepted, 1) << "fewer frames than the lock-out: one NMI";
@@ -238,10 +239,10 @@ TEST_F(PresentationTest, HeldPauseRaisesOneNmiPerLockOut) {
     keys.Down = {};
     pad2.BindKey(TInputState::Button3, 0, 'P');
     keys.Down = {'P'};
-    machine.Cpu->NmiActive = 0;
-    machine.Cpu->NmiLockCounter = 0;
+    TConsoleChips::Cpu(*machine.Console).NmiActive = 0;
+    TConsoleChips::Cpu(*machine.Console).NmiLockCounter = 0;
     machine.PresentFrame();
-    EXPECT_EQ(machine.Cpu->NmiActive, 0);
+    EXPECT_EQ(TConsoleChips::Cpu(*machine.Console).NmiActive, 0);
 }
 
 // A display that draws nothing and keeps each text with its place.
@@ -280,8 +281,8 @@ struct OverlayTextTest : PresentationTest {
         machine.Display = &display;
     }
     void WriteVdpRegister(uint8_t reg, uint8_t value) {
-        VDP_WriteControl(*machine.Vdp, value);
-        VDP_WriteControl(*machine.Vdp, static_cast<uint8_t>(0x80 | reg));
+        VDP_WriteControl(TConsoleChips::Vdp(*machine.Console), value);
+        VDP_WriteControl(TConsoleChips::Vdp(*machine.Console), static_cast<uint8_t>(0x80 | reg));
     }
 };
 
@@ -290,7 +291,7 @@ TEST_F(OverlayTextTest, PsgStatusShowsTheRegistersAndTheQueuedBytes) {
     // Periods 0x1AB, 0x0FE and 0x3FF (latch with the low four bits, then
     // the high six), noise control 5, attenuations 3, 7, 12 and 1.
     for (uint8_t value : {0x8B, 0x1A, 0xAE, 0x0F, 0xCF, 0x3F, 0xE5, 0x93, 0xB7, 0xDC, 0xF1})
-        PSG_WritePort(*machine.Psg, value);
+        PSG_WritePort(TConsoleChips::Psg(*machine.Console), value);
     machine.PresentFrame();
     // After a rewind the first frame queues one block.
     EXPECT_EQ(display.Column(13), (std::vector<std::string>{

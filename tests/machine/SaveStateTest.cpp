@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "ConsoleChips.h"
+#include "SaveState.h"
 #include "StateTestRig.h"
 
 namespace fs = std::filesystem;
@@ -91,7 +93,7 @@ TEST(SaveStateTest, ALoadedStateRunsOnExactlyAsTheOriginal) {
         RunFrames(original, 0, c.Before, c, c.Before);
         const std::vector<uint8_t> state = original.Save();
         if (std::string(c.Rom) == "battery") {
-            EXPECT_EQ(original.machine.Cpu->CartRamDirty, 1);
+            EXPECT_EQ(TConsoleChips::Cpu(original.machine).CartRamDirty, 1);
         }
         original.soundHash = 0;
         RunFrames(original, c.Before, c.After, c, c.Before);
@@ -99,7 +101,7 @@ TEST(SaveStateTest, ALoadedStateRunsOnExactlyAsTheOriginal) {
         TStateRig copy(rom, 1, c.Frameskip);
         copy.Frames(3);  // anything the state must replace
         std::string error;
-        ASSERT_TRUE(SMS_LoadState(copy.machine, state.data(), state.size(), error)) << error;
+        ASSERT_TRUE(copy.machine.LoadState(state.data(), state.size(), error)) << error;
         EXPECT_TRUE(Same(copy.Save(), state)) << "every saved field is loaded back";
         copy.soundHash = 0;
         RunFrames(copy, c.Before, c.After, c, c.Before);
@@ -117,14 +119,17 @@ TEST(SaveStateTest, ALoadedStateShowsItsPictureAtOnce) {
 
     TStateRig copy(Rom("demo"));
     copy.Frames(10);
-    copy.machine.FrameStream.Position = copy.machine.FrameStream.Size;  // as after a presentation
     std::string error;
-    ASSERT_TRUE(SMS_LoadState(copy.machine, state.data(), state.size(), error)) << error;
+    ASSERT_TRUE(copy.machine.LoadState(state.data(), state.size(), error)) << error;
     EXPECT_EQ(copy.PictureHash(), picture);
-    EXPECT_EQ(copy.machine.FrameStream.Size, VDP_FRAME_IMAGE_SIZE);
-    EXPECT_EQ(copy.machine.FrameStream.Position, 0u) << "the display reads it on the next presentation";
-    EXPECT_EQ(std::memcmp(copy.machine.FrameStream.Data, original.machine.FrameStream.Data, VDP_FRAME_IMAGE_SIZE), 0)
+    EXPECT_EQ(std::memcmp(copy.machine.FrameImage(), original.machine.FrameImage(), CONSOLE_FRAME_IMAGE_SIZE), 0)
         << "a whole bitmap, headers included";
+
+    TStateRig fresh(Rom("demo"));
+    ASSERT_FALSE(fresh.machine.HasPicture());
+    ASSERT_TRUE(fresh.machine.LoadState(state.data(), state.size(), error)) << error;
+    EXPECT_TRUE(fresh.machine.HasPicture()) << "shown before any frame has run";
+    EXPECT_EQ(fresh.PictureHash(), picture);
 }
 
 // The cartridge RAM comes from the state: a console reset after the load
@@ -136,15 +141,15 @@ TEST(SaveStateTest, TheStatesCartridgeRamReplacesTheMachines) {
     const std::vector<uint8_t> state = original.Save();
 
     TStateRig copy(Rom("battery"));
-    std::memset(copy.machine.Cpu->CartRam, 0x5A, Z80_CART_RAM_SIZE);
+    std::memset(TConsoleChips::Cpu(copy.machine).CartRam, 0x5A, Z80_CART_RAM_SIZE);
     std::string error;
-    ASSERT_TRUE(SMS_LoadState(copy.machine, state.data(), state.size(), error)) << error;
-    EXPECT_EQ(copy.machine.Cpu->CartRamDirty, 1) << "the battery file is written at the stop";
+    ASSERT_TRUE(copy.machine.LoadState(state.data(), state.size(), error)) << error;
+    EXPECT_EQ(TConsoleChips::Cpu(copy.machine).CartRamDirty, 1) << "the battery file is written at the stop";
     for (TStateRig* rig : {&original, &copy}) {
-        rig->machine.InitMachine();
+        rig->machine.ResetConsole();
         rig->Frames(150);
     }
-    EXPECT_EQ(std::memcmp(copy.machine.Cpu->CartRam, original.machine.Cpu->CartRam, Z80_CART_RAM_SIZE), 0);
+    EXPECT_EQ(std::memcmp(TConsoleChips::Cpu(copy.machine).CartRam, TConsoleChips::Cpu(original.machine).CartRam, Z80_CART_RAM_SIZE), 0);
     EXPECT_EQ(copy.PictureHash(), original.PictureHash());
 }
 
@@ -156,17 +161,17 @@ TEST(SaveStateTest, TheUsersSwitchesStayAsTheyWereSet) {
     const std::vector<uint8_t> state = original.Save();
 
     TStateRig copy(Rom("demo"), 1, 3);
-    VDP_SetSpriteLayer(*copy.machine.Vdp, 0);
-    VDP_SetBackgroundLayer(*copy.machine.Vdp, 0);
-    PSG_SetTone2Enabled(*copy.machine.Psg, 0);
-    PSG_SetMixerEnabled(*copy.machine.Psg, 0);
+    copy.machine.SetSpriteLayer(0);
+    copy.machine.SetBackgroundLayer(0);
+    copy.machine.SetSoundChannel(TSoundChannel::Tone2, 0);
+    copy.machine.SetSoundChannel(TSoundChannel::Mixer, 0);
     std::string error;
-    ASSERT_TRUE(SMS_LoadState(copy.machine, state.data(), state.size(), error)) << error;
-    EXPECT_EQ(copy.machine.Vdp->SpriteLayerOn, 0);
-    EXPECT_EQ(copy.machine.Vdp->BackgroundLayerOn, 0);
-    EXPECT_EQ(copy.machine.Psg->Tone2On, 0);
-    EXPECT_EQ(copy.machine.Psg->MixerOn, 0);
-    EXPECT_EQ(copy.machine.Frameskip.load(), 3);
+    ASSERT_TRUE(copy.machine.LoadState(state.data(), state.size(), error)) << error;
+    EXPECT_EQ(TConsoleChips::Vdp(copy.machine).SpriteLayerOn, 0);
+    EXPECT_EQ(TConsoleChips::Vdp(copy.machine).BackgroundLayerOn, 0);
+    EXPECT_EQ(TConsoleChips::Psg(copy.machine).Tone2On, 0);
+    EXPECT_EQ(TConsoleChips::Psg(copy.machine).MixerOn, 0);
+    EXPECT_EQ(copy.machine.Frameskip(), 3);
 }
 
 // A state taken between two lines of a frame, after the line interrupt has
@@ -176,8 +181,8 @@ TEST(SaveStateTest, TheUsersSwitchesStayAsTheyWereSet) {
 TEST(SaveStateTest, AStateInsideTheLineInterruptSplitFinishesTheFrame) {
     auto runLines = [](TStateRig& rig, uint32_t from, uint32_t to) {
         for (uint32_t line = from; line < to; ++line) {
-            VDP_RunLine(*rig.machine.Vdp, line, 1);
-            Z80_RunCycles(*rig.machine.Cpu, SMS_CYCLES_PER_LINE);
+            VDP_RunLine(TConsoleChips::Vdp(rig.machine), line, 1);
+            Z80_RunCycles(TConsoleChips::Cpu(rig.machine), CONSOLE_CYCLES_PER_LINE);
         }
     };
     for (const uint32_t splitLine : {97u, 98u, 150u, 191u, 194u, 200u}) {
@@ -185,30 +190,51 @@ TEST(SaveStateTest, AStateInsideTheLineInterruptSplitFinishesTheFrame) {
         TStateRig original(Rom("lineint"));
         original.Frames(120);
         runLines(original, 0, splitLine);
-        EXPECT_EQ(original.machine.Vdp->Registers[8], splitLine < 193 ? 36 : 0) << "the split's scroll is in force";
+        EXPECT_EQ(TConsoleChips::Vdp(original.machine).Registers[8], splitLine < 193 ? 36 : 0) << "the split's scroll is in force";
         const std::vector<uint8_t> state = original.Save();
-        runLines(original, splitLine, SMS_LINES_PER_FRAME);
+        runLines(original, splitLine, CONSOLE_LINES_PER_FRAME);
         original.Frames(2);
 
         TStateRig copy(Rom("lineint"));
         std::string error;
-        ASSERT_TRUE(SMS_LoadState(copy.machine, state.data(), state.size(), error)) << error;
-        EXPECT_EQ(copy.machine.Vdp->CurrentLine, splitLine - 1);
-        runLines(copy, splitLine, SMS_LINES_PER_FRAME);
+        ASSERT_TRUE(copy.machine.LoadState(state.data(), state.size(), error)) << error;
+        EXPECT_EQ(TConsoleChips::Vdp(copy.machine).CurrentLine, splitLine - 1);
+        runLines(copy, splitLine, CONSOLE_LINES_PER_FRAME);
         copy.Frames(2);
         EXPECT_TRUE(Same(copy.Save(), original.Save()));
     }
 }
 
+// A state written by the first format (no section versions) loads, and the
+// game runs on exactly as it did in the program that wrote it: these are
+// that program's hashes of the 300 frames after the load.
+TEST(SaveStateTest, AStateOfTheFirstFormatLoadsAndRunsOnAsItDid) {
+    const std::string path = std::string(TIRAVEL_SOURCE_DIR) + "/tests/data/states/tiravel-demo-format1.st1";
+    TStateRig rig(TIRAVEL_DEMO_ROM, 1, 1);
+    std::string error;
+    ASSERT_TRUE(rig.machine.LoadStateFile(path, error)) << error;
+    rig.Frames(300);
+    EXPECT_EQ(rig.PictureHash(), 0x1e717a76b15eea49ULL);
+    EXPECT_EQ(rig.soundHash, 0x6ad3778c4e8eeffcULL);
+    // Saved again, it is a state of today's format that loads the same.
+    const std::vector<uint8_t> state = rig.Save();
+    EXPECT_EQ(state[8], SMS_STATE_VERSION);
+    TStateRig copy(TIRAVEL_DEMO_ROM, 1, 1);
+    ASSERT_TRUE(copy.machine.LoadState(state.data(), state.size(), error)) << error;
+    EXPECT_TRUE(Same(copy.Save(), state));
+}
+
 // ---- Refusals -------------------------------------------------------------
 
-// The payload offset of the section with `tag` in a state.
+// The payload offset of the section with `tag` in a state: each section
+// is a tag, a 32-bit length and a 16-bit version before its payload.
+constexpr std::size_t kSectionHeader = 10;
 std::size_t SectionAt(const std::vector<uint8_t>& state, const char* tag) {
     std::size_t at = 26 + (state[24] | (state[25] << 8));
-    while (at + 8 <= state.size()) {
+    while (at + kSectionHeader <= state.size()) {
         const uint32_t length = state[at + 4] | state[at + 5] << 8 | state[at + 6] << 16 | uint32_t(state[at + 7]) << 24;
-        if (std::memcmp(&state[at], tag, 4) == 0) return at + 8;
-        at += 8 + length;
+        if (std::memcmp(&state[at], tag, 4) == 0) return at + kSectionHeader;
+        at += kSectionHeader + length;
     }
     ADD_FAILURE() << "no section " << tag;
     return 0;
@@ -233,7 +259,7 @@ TEST(SaveStateTest, EveryRefusalLeavesTheMachineAsItWas) {
     source.Frames(200);
     const std::vector<uint8_t> good = source.Save();
     const std::size_t cpu = SectionAt(good, "Z80 "), vdp = SectionAt(good, "VDP "), psg = SectionAt(good, "PSG ");
-    const std::size_t cpuHeader = cpu - 8;
+    const std::size_t cpuHeader = cpu - kSectionHeader;
 
     const TRefusal cases[] = {
         {"empty", [](auto& s) { s.clear(); }, "it is empty"},
@@ -244,7 +270,10 @@ TEST(SaveStateTest, EveryRefusalLeavesTheMachineAsItWas) {
         {"cut by one byte", [](auto& s) { s.pop_back(); }, "only 2 bytes follow"},
         {"wrong magic", [](auto& s) { s[0] = 'X'; }, "not a Tiravel state"},
         {"a battery file", [](auto& s) { s.assign(32768, 0); }, "not a Tiravel state"},
-        {"newer version", [](auto& s) { PutU16(s, 8, 2); }, "newer version of Tiravel (state format 2"},
+        {"newer version", [](auto& s) { PutU16(s, 8, 3); }, "newer version of Tiravel (state format 3"},
+        {"newer section", [&](auto& s) { PutU16(s, cpuHeader + 8, 2); },
+         "newer version of Tiravel (its CPU section is version 2; this program reads up to version 1)"},
+        {"section version 0", [&](auto& s) { PutU16(s, cpuHeader + 8, 0); }, "CPU section is version 0, which does not exist"},
         {"version 0", [](auto& s) { PutU16(s, 8, 0); }, "format 0 does not exist"},
         {"BIOS type 2", [](auto& s) { s[10] = 2; }, "BIOS type is 2"},
         {"other BIOS", [](auto& s) { s[10] = 0; }, "saved with the Japanese BIOS, but the machine runs the American"},
@@ -286,20 +315,20 @@ TEST(SaveStateTest, EveryRefusalLeavesTheMachineAsItWas) {
     TStateRig running(Rom("paging"));
     running.Frames(90);
     const std::vector<uint8_t> before = running.Save();
-    std::vector<uint8_t> picture(running.machine.FrameStream.Data, running.machine.FrameStream.Data + VDP_FRAME_IMAGE_SIZE);
+    std::vector<uint8_t> picture(running.machine.FrameImage(), running.machine.FrameImage() + CONSOLE_FRAME_IMAGE_SIZE);
     for (const TRefusal& c : cases) {
         SCOPED_TRACE(c.Name);
         std::vector<uint8_t> spoilt = good;
         c.Spoil(spoilt);
         std::string error;
-        EXPECT_FALSE(SMS_LoadState(running.machine, spoilt.data(), spoilt.size(), error, "slot.st1"));
+        EXPECT_FALSE(running.machine.LoadState(spoilt.data(), spoilt.size(), error, "slot.st1"));
         EXPECT_NE(error.find("Cannot load the state file \"slot.st1\": "), std::string::npos) << error;
         EXPECT_NE(error.find(c.Reason), std::string::npos) << error;
         EXPECT_TRUE(Same(running.Save(), before));
-        EXPECT_EQ(std::memcmp(running.machine.FrameStream.Data, picture.data(), picture.size()), 0);
+        EXPECT_EQ(std::memcmp(running.machine.FrameImage(), picture.data(), picture.size()), 0);
     }
     std::string error;
-    EXPECT_TRUE(SMS_LoadState(running.machine, good.data(), good.size(), error)) << "the unspoilt state loads: " << error;
+    EXPECT_TRUE(running.machine.LoadState(good.data(), good.size(), error)) << "the unspoilt state loads: " << error;
 }
 
 TEST(SaveStateTest, AStateOfAnotherCartridgeNamesBoth) {
@@ -310,7 +339,7 @@ TEST(SaveStateTest, AStateOfAnotherCartridgeNamesBoth) {
     running.Frames(100);
     const std::vector<uint8_t> before = running.Save();
     std::string error;
-    EXPECT_FALSE(SMS_LoadState(running.machine, state.data(), state.size(), error));
+    EXPECT_FALSE(running.machine.LoadState(state.data(), state.size(), error));
     EXPECT_NE(error.find("\"lineint.sms\" (32768 bytes"), std::string::npos) << error;
     EXPECT_NE(error.find("\"paging.sms\" (131072 bytes"), std::string::npos) << error;
     EXPECT_EQ(error.rfind("Cannot load the state: ", 0), 0u) << "no file name for a state from memory: " << error;
@@ -318,7 +347,7 @@ TEST(SaveStateTest, AStateOfAnotherCartridgeNamesBoth) {
 
     TStateRig bios("");
     bios.Frames(10);
-    EXPECT_FALSE(SMS_LoadState(bios.machine, state.data(), state.size(), error));
+    EXPECT_FALSE(bios.machine.LoadState(state.data(), state.size(), error));
     EXPECT_NE(error.find("but no cartridge (the BIOS alone) is running"), std::string::npos) << error;
 }
 
@@ -343,7 +372,7 @@ TEST_F(SaveStateFileTest, AWrittenStateReadsBackAndLeavesNoTemporaryFile) {
     original.Frames(250, 0x2);
     const std::string path = (dir / "States" / "tiravel-demo.st3").string();
     std::string error;
-    ASSERT_TRUE(SMS_WriteStateFile(original.machine, path, error)) << error;
+    ASSERT_TRUE(original.machine.SaveStateFile(path, error)) << error;
     EXPECT_EQ(fs::file_size(path), original.Save().size());
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir / "States")) names.push_back(entry.path().filename().string());
@@ -352,12 +381,12 @@ TEST_F(SaveStateFileTest, AWrittenStateReadsBackAndLeavesNoTemporaryFile) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 
     TStateRig copy(Rom("demo"));
-    ASSERT_TRUE(SMS_ReadStateFile(copy.machine, path, error)) << error;
+    ASSERT_TRUE(copy.machine.LoadStateFile(path, error)) << error;
     EXPECT_TRUE(Same(copy.Save(), original.Save()));
     // A second save replaces the first.
     original.Frames(10);
-    ASSERT_TRUE(SMS_WriteStateFile(original.machine, path, error)) << error;
-    ASSERT_TRUE(SMS_ReadStateFile(copy.machine, path, error)) << error;
+    ASSERT_TRUE(original.machine.SaveStateFile(path, error)) << error;
+    ASSERT_TRUE(copy.machine.LoadStateFile(path, error)) << error;
     EXPECT_TRUE(Same(copy.Save(), original.Save()));
 }
 
@@ -366,7 +395,7 @@ TEST_F(SaveStateFileTest, FilesThatAreNoStateAreRefusedAtOnceNamingTheFile) {
     running.Frames(100);
     const std::vector<uint8_t> before = running.Save();
     std::string error;
-    ASSERT_TRUE(SMS_WriteStateFile(running.machine, (dir / "good.st1").string(), error)) << error;
+    ASSERT_TRUE(running.machine.SaveStateFile((dir / "good.st1").string(), error)) << error;
 
     const fs::path big = dir / "big.st1", fifo = dir / "fifo.st1", folder = dir / "folder.st1";
     const fs::path link = dir / "link.st1", missing = dir / "missing.st1", cut = dir / "cut.st1";
@@ -391,7 +420,7 @@ TEST_F(SaveStateFileTest, FilesThatAreNoStateAreRefusedAtOnceNamingTheFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Path.string());
-        EXPECT_FALSE(SMS_ReadStateFile(running.machine, c.Path.string(), error));
+        EXPECT_FALSE(running.machine.LoadStateFile(c.Path.string(), error));
         EXPECT_EQ(error.rfind("Cannot load the state file \"" + c.Path.string() + "\": ", 0), 0u) << error;
         EXPECT_NE(error.find(c.Reason), std::string::npos) << error;
         EXPECT_TRUE(Same(running.Save(), before));
@@ -403,17 +432,17 @@ TEST_F(SaveStateFileTest, AFailedWriteKeepsTheOldStateAndSaysWhy) {
     running.Frames(100);
     const std::string path = (dir / "game.st1").string();
     std::string error;
-    ASSERT_TRUE(SMS_WriteStateFile(running.machine, path, error)) << error;
+    ASSERT_TRUE(running.machine.SaveStateFile(path, error)) << error;
     const auto size = fs::file_size(path);
     // A folder where the file's own folder should be.
     std::ofstream(dir / "file").put('x');
-    EXPECT_FALSE(SMS_WriteStateFile(running.machine, (dir / "file" / "game.st1").string(), error));
+    EXPECT_FALSE(running.machine.SaveStateFile((dir / "file" / "game.st1").string(), error));
     EXPECT_EQ(error.rfind("Cannot save the state to \"" + (dir / "file" / "game.st1").string() + "\": ", 0), 0u)
         << error;
     // A folder in place of the file: the rename fails, the temporary goes.
     fs::create_directory(dir / "taken.st1");
     std::ofstream(dir / "taken.st1" / "inside").put('x');
-    EXPECT_FALSE(SMS_WriteStateFile(running.machine, (dir / "taken.st1").string(), error));
+    EXPECT_FALSE(running.machine.SaveStateFile((dir / "taken.st1").string(), error));
     EXPECT_NE(error.find("taken.st1"), std::string::npos) << error;
     std::size_t entries = 0;
     for (const auto& entry : fs::directory_iterator(dir)) entries += entry.path().filename().string().find(".tmp-") != std::string::npos;

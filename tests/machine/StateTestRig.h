@@ -1,40 +1,27 @@
-// A machine for saved-state tests, started as the headless runner starts it
-// (BIOS, then the cartridge), driven frame by frame without the thread, with
-// the pads, Pause and the frame's sound applied as the runner does.
+// A console for saved-state tests, started as the headless runner starts it
+// (BIOS, then the cartridge), driven frame by frame, with the pads, Pause and
+// the frame's sound applied as the runner does.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "SMS.h"
-#include "SaveState.h"
-
-class TDirectDispatcher final : public TMainThreadDispatcher {
-public:
-    void Post(void (*call)(void*), void* context) override { call(context); }
-};
+#include "Console.h"
 
 struct TStateRig {
-    TDirectDispatcher dispatcher;
-    TFakeTimers timers;
-    TVirtualSoundBuffer sound;
-    TSMS machine{dispatcher, timers, sound};
+    TConsole machine;
     uint64_t soundHash = 0xcbf29ce484222325ULL;
 
     // An empty ROM path runs the BIOS alone.
     explicit TStateRig(const std::string& rom, uint8_t biosType = 1, uint8_t frameskip = 0) {
-        machine.ClearCoresCreated();
-        machine.InitMachine();
-        Z80_SetBiosType(*machine.Cpu, biosType);
-        machine.StopEmulation();
-        if (rom.empty()) {
-            Z80_ClearRom(*machine.Cpu);
-            machine.MarkReady();
-        } else {
-            machine.LoadRom(rom);
-        }
+        machine.SetBiosType(biosType);
+        if (rom.empty())
+            machine.RemoveCartridge();
+        else
+            machine.LoadCartridge(rom);
         machine.SetFrameskip(frameskip);
     }
 
@@ -43,27 +30,32 @@ struct TStateRig {
         return hash;
     }
 
-    // One frame with the given pads (SMS_PAD_INPUTS bits) and Pause.
+    // One frame with the given pads and Pause. `pads` holds twelve bits:
+    // player 1's Left, Right, Up, Down, Button 1, Button 2 (bits 0-5), then
+    // player 2's (bits 6-11).
     void Frame(uint32_t pads = 0, bool pause = false) {
-        bool held[SMS_PAD_INPUTS];
-        for (int i = 0; i < SMS_PAD_INPUTS; ++i) held[i] = (pads >> i) & 1;
-        SMS_WritePads(*machine.Interconnect, held);
-        if (pause) Z80_RaiseNMI(*machine.Cpu);
+        static constexpr uint8_t kOrder[6] = {PAD_LEFT, PAD_RIGHT, PAD_UP, PAD_DOWN, PAD_BUTTON1, PAD_BUTTON2};
+        uint8_t p1 = 0, p2 = 0;
+        for (int i = 0; i < 6; ++i) {
+            if ((pads >> i) & 1) p1 |= kOrder[i];
+            if ((pads >> (i + 6)) & 1) p2 |= kOrder[i];
+        }
+        machine.SetPads(p1, p2);
+        if (pause) machine.PressPause();
         machine.RunFrame();
-        T_PSG_SAMPLE_BLOCK block{};
-        PSG_RenderFrame(*machine.Psg, block);
-        soundHash = Hash(block.Samples, static_cast<std::size_t>(machine.SamplesPerFrame), soundHash);
+        const std::span<const uint8_t> samples = machine.RenderFrameSamples();
+        soundHash = Hash(samples.data(), samples.size(), soundHash);
     }
     void Frames(int count, uint32_t pads = 0, bool pause = false) {
         for (int i = 0; i < count; ++i) Frame(pads, pause);
     }
 
     uint64_t PictureHash() const {
-        return Hash(machine.FrameStream.Data + VDP_FRAME_PIXEL_OFFSET, VDP_FRAME_IMAGE_SIZE - VDP_FRAME_PIXEL_OFFSET);
+        return Hash(machine.FramePixels(), CONSOLE_FRAME_IMAGE_SIZE - CONSOLE_FRAME_PIXEL_OFFSET);
     }
     std::vector<uint8_t> Save() const {
         std::vector<uint8_t> state;
-        SMS_SaveState(machine, state);
+        machine.SaveState(state);
         return state;
     }
 };

@@ -1,4 +1,5 @@
-// Cartridge image and battery-RAM files, on real files in a scratch folder.
+// Cartridge image and battery-RAM files read and written through the
+// console, on real files in a scratch folder.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,10 +13,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "CpuTestRig.h"
+#include "ConsoleChips.h"
 
 namespace fs = std::filesystem;
 
@@ -87,7 +89,23 @@ extern "C" ssize_t read(int fd, void* data, size_t size) {
 
 namespace {
 
-class FilesTest : public ::testing::Test, public CpuTestRig {
+// A console, with its CPU at hand for what a test checks inside it.
+struct TConsoleRig {
+    std::unique_ptr<TConsole> console = std::make_unique<TConsole>();
+    T_Z80_CPU_CORE* cpu = &TConsoleChips::Cpu(*console);
+
+    // The message is written only on failure.
+    bool LoadRam(const std::string& path, std::string* error = nullptr) {
+        std::string scratch;
+        return console->LoadBatteryFile(path, error != nullptr ? *error : scratch);
+    }
+    bool SaveRam(const std::string& path, std::string* error = nullptr) {
+        std::string scratch;
+        return console->SaveBatteryFile(path, error != nullptr ? *error : scratch);
+    }
+};
+
+class FilesTest : public ::testing::Test, public TConsoleRig {
 protected:
     fs::path dir;
 
@@ -120,7 +138,7 @@ TEST_F(FilesTest, HeaderDetectionAndBankCounts) {
         {49152, 0, 3},  {16384 + 1024, 0, 1}, {Z80_ROM_SIZE, 0, 64}, {Z80_ROM_SIZE + 512, 512, 64}};
     for (const auto& c : cases) {
         const std::string path = MakeFile("game.sms", c.size, 3);
-        Z80_LoadRom(*cpu, path);
+        console->LoadCartridge(path);
         EXPECT_EQ(cpu->RomBankCount, c.banks) << c.size;
         EXPECT_EQ(cpu->Rom[0], static_cast<uint8_t>(c.skipped * 7 + 3)) << c.size;
         EXPECT_EQ(cpu->Rom[c.size - c.skipped - 1], static_cast<uint8_t>((c.size - 1) * 7 + 3)) << c.size;
@@ -129,7 +147,7 @@ TEST_F(FilesTest, HeaderDetectionAndBankCounts) {
 
 TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
     MakeFile("running.sms", 32768, 9);
-    Z80_LoadRom(*cpu, (dir / "running.sms").string());
+    console->LoadCartridge((dir / "running.sms").string());
     cpu->CartRam[10] = 0x5A;
     const std::vector<uint8_t> rom(cpu->Rom, cpu->Rom + Z80_ROM_SIZE);
 
@@ -157,7 +175,7 @@ TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
     for (const auto& c : cases) {
         try {
             TUnprivileged nobody;
-            Z80_LoadRom(*cpu, c.path);
+            console->LoadCartridge(c.path);
             ADD_FAILURE() << c.path << " was accepted";
         } catch (const Z80_RomError& e) {
             const std::string message = e.what();
@@ -180,7 +198,7 @@ TEST_F(FilesTest, NamesAndOddSizesThatAreAccepted) {
         {"1mb-plus-one.sms", Z80_ROM_SIZE + 1, 512, 63},
     };
     for (const auto& c : cases) {
-        Z80_LoadRom(*cpu, MakeFile(c.name, c.size, 5));
+        console->LoadCartridge(MakeFile(c.name, c.size, 5));
         EXPECT_EQ(cpu->RomBankCount, c.banks) << c.name;
         EXPECT_EQ(cpu->Rom[0], static_cast<uint8_t>(c.skipped * 7 + 5)) << c.name;
     }
@@ -197,7 +215,7 @@ TEST_F(FilesTest, FileHoldingMoreThanItsStatedSizeIsReadWhole) {
     ASSERT_GT(held, 1u);
     ASSERT_EQ(fs::file_size(path), 0u);
     try {
-        Z80_LoadRom(*cpu, path);
+        console->LoadCartridge(path);
         ADD_FAILURE() << path << " was accepted";
     } catch (const Z80_RomError& e) {
         EXPECT_NE(std::string(e.what()).find("only " + std::to_string(held) + " bytes long"), std::string::npos)
@@ -206,10 +224,10 @@ TEST_F(FilesTest, FileHoldingMoreThanItsStatedSizeIsReadWhole) {
 }
 
 TEST_F(FilesTest, LoadingClearsCartridgeRamAndWhatTheLastImageLeft) {
-    Z80_LoadRom(*cpu, MakeFile("big.sms", 65536, 1));
+    console->LoadCartridge(MakeFile("big.sms", 65536, 1));
     cpu->CartRam[0] = cpu->CartRam[Z80_CART_RAM_SIZE - 1] = 0x77;
     cpu->CartRamDirty = 1;
-    Z80_LoadRom(*cpu, MakeFile("small.sms", 16384 + 1024, 2));
+    console->LoadCartridge(MakeFile("small.sms", 16384 + 1024, 2));
     EXPECT_EQ(cpu->RomBankCount, 1);
     EXPECT_EQ(cpu->CartRamDirty, 0);
     EXPECT_EQ(cpu->CartRam[0], 0);
@@ -222,30 +240,30 @@ TEST_F(FilesTest, BatteryRamRoundTripAndShortFile) {
     for (std::size_t i = 0; i < Z80_CART_RAM_SIZE; ++i) cpu->CartRam[i] = static_cast<uint8_t>(i ^ (i >> 8));
     cpu->CartRamDirty = 1;
     std::string error;
-    ASSERT_TRUE(Z80_SaveBatteryRam(*cpu, path, &error)) << error;  // the missing RAMs folder is made
+    ASSERT_TRUE(SaveRam(path, &error)) << error;  // the missing RAMs folder is made
     EXPECT_EQ(cpu->CartRamDirty, 1) << "the mark stays until a reset or a new game";
     EXPECT_EQ(fs::file_size(path), Z80_CART_RAM_SIZE);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "RAMs"), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
 
-    CpuTestRig other;
-    Z80_LoadBatteryRam(*other.cpu, path);
+    TConsoleRig other;
+    other.LoadRam(path);
     EXPECT_TRUE(std::equal(cpu->CartRam, cpu->CartRam + Z80_CART_RAM_SIZE, other.cpu->CartRam));
     EXPECT_EQ(other.cpu->CartRamDirty, 0);
 
     // A shorter file fills only its own length; a missing one changes nothing.
-    CpuTestRig third;
+    TConsoleRig third;
     third.cpu->CartRam[100] = 0xEE;
-    Z80_LoadBatteryRam(*third.cpu, MakeFile("short.RAM", 50, 4));
+    third.LoadRam(MakeFile("short.RAM", 50, 4));
     EXPECT_EQ(third.cpu->CartRam[49], static_cast<uint8_t>(49 * 7 + 4));
     EXPECT_EQ(third.cpu->CartRam[100], 0xEE);
-    Z80_LoadBatteryRam(*third.cpu, (dir / "none.RAM").string());
+    third.LoadRam((dir / "none.RAM").string());
     EXPECT_EQ(third.cpu->CartRam[100], 0xEE);
 }
 
 TEST_F(FilesTest, CleanRamWritesNothing) {
     const std::string path = (dir / "clean.RAM").string();
-    EXPECT_TRUE(Z80_SaveBatteryRam(*cpu, path));
+    EXPECT_TRUE(SaveRam(path));
     EXPECT_FALSE(fs::exists(path));
 }
 
@@ -254,7 +272,7 @@ TEST_F(FilesTest, FailedSaveIsReportedAndKeepsTheOldFile) {
     // A folder that cannot be made: its parent is a regular file.
     const std::string blocked = MakeFile("plain", 10) + "/RAMs/Game.RAM";
     std::string error;
-    EXPECT_FALSE(Z80_SaveBatteryRam(*cpu, blocked, &error));
+    EXPECT_FALSE(SaveRam(blocked, &error));
     EXPECT_NE(error.find(blocked), std::string::npos) << error;
 
     // A write that runs out of room (a file size limit stands in for a full
@@ -269,7 +287,7 @@ TEST_F(FilesTest, FailedSaveIsReportedAndKeepsTheOldFile) {
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     error.clear();
-    const bool saved = Z80_SaveBatteryRam(*cpu, path, &error);
+    const bool saved = SaveRam(path, &error);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, previous);
     EXPECT_FALSE(saved);
@@ -297,7 +315,7 @@ TEST_F(FilesTest, BatteryFilesThatCannotBeLoadedAreReportedAndChangeNothing) {
         bool loaded;
         {
             TUnprivileged nobody;
-            loaded = Z80_LoadBatteryRam(*cpu, c.path, &error);
+            loaded = LoadRam(c.path, &error);
         }
         EXPECT_FALSE(loaded) << c.path;
         EXPECT_NE(error.find(c.path), std::string::npos) << error;
@@ -310,10 +328,10 @@ TEST_F(FilesTest, BatteryFilesThatCannotBeLoadedAreReportedAndChangeNothing) {
 TEST_F(FilesTest, LongerBatteryFileGivesItsFirst32768Bytes) {
     const std::string path = MakeFile("long.RAM", Z80_CART_RAM_SIZE + 1000, 2);
     std::string error = "untouched";
-    EXPECT_TRUE(Z80_LoadBatteryRam(*cpu, path, &error));
+    EXPECT_TRUE(LoadRam(path, &error));
     EXPECT_EQ(error, "untouched");
     EXPECT_EQ(cpu->CartRam[Z80_CART_RAM_SIZE - 1], static_cast<uint8_t>((Z80_CART_RAM_SIZE - 1) * 7 + 2));
-    EXPECT_TRUE(Z80_LoadBatteryRam(*cpu, (dir / "missing.RAM").string(), &error)) << "no save yet is no error";
+    EXPECT_TRUE(LoadRam((dir / "missing.RAM").string(), &error)) << "no save yet is no error";
 }
 
 TEST_F(FilesTest, SaveRefusedWhereItWouldLoseOrCannotWriteLeavesTheOldFile) {
@@ -344,7 +362,7 @@ TEST_F(FilesTest, SaveRefusedWhereItWouldLoseOrCannotWriteLeavesTheOldFile) {
         bool saved;
         {
             TUnprivileged nobody;
-            saved = Z80_SaveBatteryRam(*cpu, c.path, &error);
+            saved = SaveRam(c.path, &error);
         }
         EXPECT_FALSE(saved) << c.path;
         EXPECT_NE(error.find(c.path), std::string::npos) << error;
@@ -368,13 +386,13 @@ TEST_F(FilesTest, BatteryFileThatFailsPartWayIsNeitherLoadedNorReplaced) {
     bool loaded, saved;
     {
         TReadFault fault(path, 8192);
-        loaded = Z80_LoadBatteryRam(*cpu, path, &loadError);
+        loaded = LoadRam(path, &loadError);
         EXPECT_TRUE(std::all_of(cpu->CartRam, cpu->CartRam + Z80_CART_RAM_SIZE, [](uint8_t b) { return b == 0; }))
             << "the bytes before the failed read are no save";
         // The game runs without its save and writes its cartridge RAM.
         std::memset(cpu->CartRam, 0x44, Z80_CART_RAM_SIZE);
         cpu->CartRamDirty = 1;
-        saved = Z80_SaveBatteryRam(*cpu, path, &saveError);
+        saved = SaveRam(path, &saveError);
     }
     EXPECT_FALSE(loaded);
     EXPECT_NE(loadError.find("\"" + path + "\": Input/output error. The game starts without its save"),
@@ -389,7 +407,7 @@ TEST_F(FilesTest, BatteryFileThatFailsPartWayIsNeitherLoadedNorReplaced) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file";
 
     // Once the file reads again, the whole save comes back.
-    EXPECT_TRUE(Z80_LoadBatteryRam(*cpu, path));
+    EXPECT_TRUE(LoadRam(path));
     EXPECT_TRUE(std::equal(before.begin(), before.end(), cpu->CartRam));
 }
 
@@ -413,13 +431,13 @@ TEST_F(FilesTest, SaveThroughALinkUpdatesItsTargetAndKeepsTheLink) {
         const fs::path link = dir / c.link, target = dir / c.target;
         const fs::path linkText = fs::read_symlink(link);
         MakeFile(c.target, c.size, seed);
-        ASSERT_TRUE(Z80_LoadBatteryRam(*cpu, link.string()));
+        ASSERT_TRUE(LoadRam(link.string()));
         EXPECT_EQ(cpu->CartRam[c.size - 1], static_cast<uint8_t>((c.size - 1) * 7 + seed));
 
         std::memset(cpu->CartRam, seed, Z80_CART_RAM_SIZE);
         cpu->CartRamDirty = 1;
         std::string error;
-        ASSERT_TRUE(Z80_SaveBatteryRam(*cpu, link.string(), &error)) << error;
+        ASSERT_TRUE(SaveRam(link.string(), &error)) << error;
         EXPECT_TRUE(fs::is_symlink(link));
         EXPECT_EQ(fs::read_symlink(link), linkText);
         EXPECT_EQ(Contents(target.string()), std::vector<uint8_t>(Z80_CART_RAM_SIZE, seed));
@@ -448,7 +466,7 @@ TEST_F(FilesTest, SaveRemovesOnlyItsOwnStaleTemporaryFiles) {
     }
     cpu->CartRamDirty = 1;
     std::string error;
-    ASSERT_TRUE(Z80_SaveBatteryRam(*cpu, (dir / "Game.RAM").string(), &error)) << error;
+    ASSERT_TRUE(SaveRam((dir / "Game.RAM").string(), &error)) << error;
     for (const auto& c : cases) EXPECT_EQ(fs::exists(dir / c.name), !c.removed) << c.name;
     EXPECT_EQ(fs::file_size(dir / "Game.RAM"), Z80_CART_RAM_SIZE);
 }
