@@ -92,6 +92,7 @@ TEST(SaveStateTest, ALoadedStateRunsOnExactlyAsTheOriginal) {
         TStateRig original(rom, 1, c.Frameskip);
         RunFrames(original, 0, c.Before, c, c.Before);
         const std::vector<uint8_t> state = original.Save();
+        EXPECT_EQ(original.machine.StateSize(), state.size()) << "the size without writing a state";
         if (std::string(c.Rom) == "battery") {
             EXPECT_EQ(TConsoleChips::Cpu(original.machine).CartRamDirty, 1);
         }
