@@ -2,8 +2,8 @@
 // retro_run once per console frame; each call does what the headless runner
 // does for a frame (the pads into the controller ports, Pause as the CPU's
 // NMI, the 262 lines, the frame's samples) and hands the picture and the
-// sound to the front end. Nothing here knows a toolkit: the machine is the
-// same TSMS the desktop program runs, driven without its thread.
+// sound to the front end. Nothing here knows a toolkit: the console is the
+// same one the desktop program's machine thread runs, driven directly.
 //
 // Battery RAM belongs to the front end: it reads and writes the cartridge RAM
 // through RETRO_MEMORY_SAVE_RAM (its .srm file), so the core writes no files.
@@ -14,12 +14,11 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "FramePicture.h"
-#include "SMS.h"
-#include "SaveState.h"
+#include "Console.h"
 
 #ifndef TIRAVEL_VERSION
 #define TIRAVEL_VERSION "0.0.0"
@@ -27,23 +26,14 @@
 
 namespace {
 
-// The core runs on the front end's thread: nothing is ever handed over.
-class TDirectDispatcher final : public TMainThreadDispatcher {
-public:
-    void Post(void (*call)(void*), void* context) override { call(context); }
-};
-
 enum class TResetMode { ConsoleReset, ResetButton };
 
+// The core runs on the front end's thread, which runs the console's frames.
 struct TCore {
-    TDirectDispatcher Dispatcher;
-    TSystemTimers Timers;
-    TVirtualSoundBuffer Sound;
-    std::unique_ptr<TSMS> Machine;
+    std::unique_ptr<TConsole> Console;
     std::vector<uint8_t> State;       // kept: a save allocates nothing after the first
-    std::vector<uint32_t> Picture = std::vector<uint32_t>(SMS_PICTURE_PIXELS);
+    std::vector<uint32_t> Picture = std::vector<uint32_t>(CONSOLE_PICTURE_PIXELS);
     std::vector<int16_t> Samples;     // interleaved stereo
-    T_PSG_SAMPLE_BLOCK Block{};
     uint8_t BiosType = 1;             // chosen; applied at the next start
     uint8_t Frameskip = 0;
     TResetMode ResetMode = TResetMode::ConsoleReset;
@@ -119,14 +109,14 @@ const char* OptionValue(const char* key) {
     return variable.value;
 }
 
-// Reads the options into the core; the frameskip goes to the machine at once.
+// Reads the options into the core; the frameskip goes to the console at once.
 void ReadOptions(TCore& c) {
     if (const char* v = OptionValue(kOptionBios)) c.BiosType = std::strcmp(v, "japanese") == 0 ? 0 : 1;
     if (const char* v = OptionValue(kOptionFrameskip))
         c.Frameskip = std::strcmp(v, "1") == 0 ? 1 : std::strcmp(v, "3") == 0 ? 3 : 0;
     if (const char* v = OptionValue(kOptionReset))
         c.ResetMode = std::strcmp(v, "button") == 0 ? TResetMode::ResetButton : TResetMode::ConsoleReset;
-    if (c.Machine) c.Machine->SetFrameskip(c.Frameskip);
+    if (c.Console) c.Console->SetFrameskip(c.Frameskip);
 }
 
 void DeclareInputs() {
@@ -147,35 +137,40 @@ void DeclareInputs() {
     environ_cb(RETRO_ENVIRONMENT_SET_INPUT_DESCRIPTORS, const_cast<retro_input_descriptor*>(descriptors));
 }
 
-// The machine's start, in the order the headless runner and the window use:
-// the cores, the BIOS images (dumps from <system>/tiravel/), the BIOS type,
+// The console's start, in the order the headless runner and the window use:
+// the BIOS images (dumps from <system>/tiravel/), the console, the BIOS type,
 // then the cartridge. False, with the reason in the log, when the ROM cannot
 // be used.
-bool StartMachine(TCore& c, const std::string& romPath) {
-    auto machine = std::make_unique<TSMS>(c.Dispatcher, c.Timers, c.Sound);
-    machine->OnError = [](const std::string& message) { Log(RETRO_LOG_WARN, message); };
+bool StartConsole(TCore& c, const std::string& romPath) {
+    std::vector<std::string> folders;
     const char* system = nullptr;
     if (environ_cb(RETRO_ENVIRONMENT_GET_SYSTEM_DIRECTORY, &system) && system != nullptr && system[0] != '\0')
-        machine->BiosFolders = {std::string(system) + "/tiravel"};
-    machine->ClearCoresCreated();
-    machine->InitMachine();
-    Z80_SetBiosType(*machine->Cpu, c.BiosType);
-    machine->StopEmulation();
+        folders = {std::string(system) + "/tiravel"};
+    std::vector<std::string> warnings;
+    TConsole::InstallBiosImages(folders, warnings);
+    for (const std::string& message : warnings) Log(RETRO_LOG_WARN, message);
+    auto console = std::make_unique<TConsole>();
+    console->SetBiosType(c.BiosType);
     try {
-        machine->LoadRom(romPath);
+        console->LoadCartridge(romPath);
     } catch (const std::exception& error) {
         Log(RETRO_LOG_ERROR, error.what());
         return false;
     }
-    machine->SetFrameskip(c.Frameskip);
-    c.Machine = std::move(machine);
+    console->SetFrameskip(c.Frameskip);
+    c.Console = std::move(console);
     return true;
 }
 
-// The pads' twelve lines in the order SMS_WritePads takes them.
-constexpr unsigned kPadButtons[6] = {
-    RETRO_DEVICE_ID_JOYPAD_LEFT, RETRO_DEVICE_ID_JOYPAD_RIGHT, RETRO_DEVICE_ID_JOYPAD_UP,
-    RETRO_DEVICE_ID_JOYPAD_DOWN, RETRO_DEVICE_ID_JOYPAD_B,     RETRO_DEVICE_ID_JOYPAD_A,
+// Each pad's buttons and the console's line each one holds.
+struct TPadLine {
+    unsigned Id;
+    uint8_t Bit;
+};
+constexpr TPadLine kPadLines[6] = {
+    {RETRO_DEVICE_ID_JOYPAD_LEFT, PAD_LEFT}, {RETRO_DEVICE_ID_JOYPAD_RIGHT, PAD_RIGHT},
+    {RETRO_DEVICE_ID_JOYPAD_UP, PAD_UP},     {RETRO_DEVICE_ID_JOYPAD_DOWN, PAD_DOWN},
+    {RETRO_DEVICE_ID_JOYPAD_B, PAD_BUTTON1}, {RETRO_DEVICE_ID_JOYPAD_A, PAD_BUTTON2},
 };
 
 }  // namespace
@@ -215,10 +210,10 @@ RETRO_API void retro_get_system_info(retro_system_info* info) {
 
 RETRO_API void retro_get_system_av_info(retro_system_av_info* info) {
     std::memset(info, 0, sizeof *info);
-    info->geometry.base_width = SMS_PICTURE_WIDTH;
-    info->geometry.base_height = SMS_PICTURE_HEIGHT;
-    info->geometry.max_width = SMS_PICTURE_WIDTH;
-    info->geometry.max_height = SMS_PICTURE_HEIGHT;
+    info->geometry.base_width = CONSOLE_PICTURE_WIDTH;
+    info->geometry.base_height = CONSOLE_PICTURE_HEIGHT;
+    info->geometry.max_width = CONSOLE_PICTURE_WIDTH;
+    info->geometry.max_height = CONSOLE_PICTURE_HEIGHT;
     info->geometry.aspect_ratio = 4.0f / 3.0f;
     info->timing.fps = 60.0;
     info->timing.sample_rate = 44100.0;
@@ -227,48 +222,48 @@ RETRO_API void retro_get_system_av_info(retro_system_av_info* info) {
 RETRO_API void retro_set_controller_port_device(unsigned, unsigned) {}
 
 RETRO_API void retro_reset(void) {
-    if (!core || !core->Machine) return;
-    TSMS& machine = *core->Machine;
+    if (!core || !core->Console) return;
+    TConsole& console = *core->Console;
     if (core->ResetMode == TResetMode::ResetButton) {
-        Interconnect_PressReset(*machine.Interconnect);
+        console.PressReset();
         return;
     }
     // "Console Reset": the chosen BIOS runs again, then the cartridge; the
     // cartridge RAM stays, as a battery-backed one does.
-    Z80_SetBiosType(*machine.Cpu, core->BiosType);
-    machine.InitMachine();
-    machine.MarkReady();
+    console.SetBiosType(core->BiosType);
+    console.ResetConsole();
 }
 
 RETRO_API void retro_run(void) {
-    if (!core || !core->Machine) return;
+    if (!core || !core->Console) return;
     TCore& c = *core;
-    TSMS& machine = *c.Machine;
+    TConsole& console = *c.Console;
     bool updated = false;
     if (environ_cb(RETRO_ENVIRONMENT_GET_VARIABLE_UPDATE, &updated) && updated) ReadOptions(c);
 
     input_poll_cb();
-    bool pads[SMS_PAD_INPUTS];
+    uint8_t pads[2] = {};
     for (unsigned port = 0; port < 2; ++port)
-        for (unsigned i = 0; i < 6; ++i)
-            pads[port * 6 + i] = input_state_cb(port, RETRO_DEVICE_JOYPAD, 0, kPadButtons[i]) != 0;
-    SMS_WritePads(*machine.Interconnect, pads);
+        for (const TPadLine& line : kPadLines)
+            if (input_state_cb(port, RETRO_DEVICE_JOYPAD, 0, line.Id) != 0) pads[port] |= line.Bit;
+    console.SetPads(pads[0], pads[1]);
     // Pause is wired to the CPU's NMI; held, it is raised every frame and the
     // CPU's lock-out makes one interrupt of it.
-    if (input_state_cb(0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START) != 0) Z80_RaiseNMI(*machine.Cpu);
+    if (input_state_cb(0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START) != 0) console.PressPause();
 
-    machine.RunFrame();
+    console.RunFrame();
 
-    SMS_FrameToXrgb8888(machine.FrameStream.Data, c.Picture.data());
-    video_cb(c.Picture.data(), SMS_PICTURE_WIDTH, SMS_PICTURE_HEIGHT, SMS_PICTURE_WIDTH * sizeof(uint32_t));
+    console.FrameToXrgb8888(c.Picture.data());
+    video_cb(c.Picture.data(), CONSOLE_PICTURE_WIDTH, CONSOLE_PICTURE_HEIGHT,
+             CONSOLE_PICTURE_WIDTH * sizeof(uint32_t));
 
-    // The PSG's 8-bit unsigned mono samples, centred on zero and put in the
-    // high byte, on both channels.
-    PSG_RenderFrame(*machine.Psg, c.Block);
-    const std::size_t frames = static_cast<std::size_t>(machine.SamplesPerFrame);
+    // The console's 8-bit unsigned mono samples, centred on zero and put in
+    // the high byte, on both channels.
+    const std::span<const uint8_t> sound = console.RenderFrameSamples();
+    const std::size_t frames = sound.size();
     c.Samples.resize(frames * 2);
     for (std::size_t i = 0; i < frames; ++i) {
-        const auto sample = static_cast<int16_t>((c.Block.Samples[i] - 128) * 256);
+        const auto sample = static_cast<int16_t>((sound[i] - 128) * 256);
         c.Samples[2 * i] = sample;
         c.Samples[2 * i + 1] = sample;
     }
@@ -280,23 +275,22 @@ RETRO_API void retro_run(void) {
 }
 
 RETRO_API size_t retro_serialize_size(void) {
-    if (!core || !core->Machine) return 0;
-    SMS_SaveState(*core->Machine, core->State);
-    return core->State.size();
+    if (!core || !core->Console) return 0;
+    return core->Console->StateSize();
 }
 
 RETRO_API bool retro_serialize(void* data, size_t size) {
-    if (!core || !core->Machine || data == nullptr) return false;
-    SMS_SaveState(*core->Machine, core->State);
+    if (!core || !core->Console || data == nullptr) return false;
+    core->Console->SaveState(core->State);
     if (size < core->State.size()) return false;
     std::memcpy(data, core->State.data(), core->State.size());
     return true;
 }
 
 RETRO_API bool retro_unserialize(const void* data, size_t size) {
-    if (!core || !core->Machine || data == nullptr) return false;
+    if (!core || !core->Console || data == nullptr) return false;
     std::string error;
-    if (!SMS_LoadState(*core->Machine, static_cast<const uint8_t*>(data), size, error)) {
+    if (!core->Console->LoadState(static_cast<const uint8_t*>(data), size, error)) {
         Log(RETRO_LOG_ERROR, error);
         return false;
     }
@@ -318,37 +312,37 @@ RETRO_API bool retro_load_game(const retro_game_info* game) {
     }
     DeclareInputs();
     ReadOptions(*core);
-    core->Machine.reset();
-    return StartMachine(*core, game->path);
+    core->Console.reset();
+    return StartConsole(*core, game->path);
 }
 
 RETRO_API bool retro_load_game_special(unsigned, const retro_game_info*, size_t) { return false; }
 
 RETRO_API void retro_unload_game(void) {
-    if (core) core->Machine.reset();
+    if (core) core->Console.reset();
 }
 
 RETRO_API unsigned retro_get_region(void) { return RETRO_REGION_NTSC; }
 
 RETRO_API void* retro_get_memory_data(unsigned id) {
-    if (!core || !core->Machine) return nullptr;
+    if (!core || !core->Console) return nullptr;
     switch (id) {
         case RETRO_MEMORY_SAVE_RAM:
-            return core->Machine->Cpu->CartRam;
+            return core->Console->RegionData(TMemoryRegion::CartridgeRam);
         case RETRO_MEMORY_SYSTEM_RAM:
-            return core->Machine->Cpu->Ram;
+            return core->Console->RegionData(TMemoryRegion::SystemRam);
         default:
             return nullptr;
     }
 }
 
 RETRO_API size_t retro_get_memory_size(unsigned id) {
-    if (!core || !core->Machine) return 0;
+    if (!core || !core->Console) return 0;
     switch (id) {
         case RETRO_MEMORY_SAVE_RAM:
-            return Z80_CART_RAM_SIZE;
+            return core->Console->RegionSize(TMemoryRegion::CartridgeRam);
         case RETRO_MEMORY_SYSTEM_RAM:
-            return Z80_RAM_SIZE;
+            return core->Console->RegionSize(TMemoryRegion::SystemRam);
         default:
             return 0;
     }

@@ -1,5 +1,5 @@
 // tiravel-headless: runs the console without a window or a sound card, frame
-// by frame through the machine's own frame code, for tests, benchmarks and
+// by frame through the console's own frame code, for tests, benchmarks and
 // cartridge developers' CI. See the README's section "The headless runner".
 #include <unistd.h>
 
@@ -12,16 +12,15 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "BiosFiles.h"
+#include "Console.h"
 #include "Debugger.h"
-#include "FramePicture.h"
-#include "RomFiles.h"
 #include "ImageFiles.h"
-#include "SMS.h"
-#include "SaveState.h"
+#include "RomFiles.h"
 #include "ScriptedInput.h"
 
 #ifndef TIRAVEL_VERSION
@@ -87,12 +86,6 @@ struct TOptions {
     bool TraceFramesGiven = false;
     uint32_t TraceFirst = 0, TraceLast = UINT32_MAX;
     int BreakAddress = -1;
-};
-
-// Nothing is ever handed to a main thread: the runner drives frames itself.
-class TNoDispatcher final : public TMainThreadDispatcher {
-public:
-    void Post(void (*call)(void*), void* context) override { call(context); }
 };
 
 int UsageError(const std::string& message) {
@@ -259,23 +252,34 @@ std::string BatteryPath(const std::string& ramDir, const std::string& rom) {
     return (std::filesystem::path(ramDir) / (SMS_RomName(rom) + ".RAM")).string();
 }
 
-// One frame's input: the twelve pad lines in the order the bus is written,
-// Pause held, Reset pressed this frame.
+// One frame's input: both pads (TPadButton bits), Pause held, Reset pressed
+// this frame.
 struct TFrameInput {
-    bool Pads[SMS_PAD_INPUTS] = {};
+    uint8_t Player1 = 0;
+    uint8_t Player2 = 0;
     bool Pause = false;
     bool Reset = false;
 };
 
+// A pad's six lines, numbered as the random input numbers them (player 2's
+// are 6 to 11).
+constexpr int kPadLines = 12;
+constexpr uint8_t kLineBits[6] = {PAD_LEFT, PAD_RIGHT, PAD_UP, PAD_DOWN, PAD_BUTTON1, PAD_BUTTON2};
+
 TFrameInput ScriptFrame(const TScriptedInput& input) {
-    static const TScriptButton pads[SMS_PAD_INPUTS] = {
-        TScriptButton::P1Left, TScriptButton::P1Right, TScriptButton::P1Up, TScriptButton::P1Down,
-        TScriptButton::P1Button1, TScriptButton::P1Button2,
-        TScriptButton::P2Left, TScriptButton::P2Right, TScriptButton::P2Up, TScriptButton::P2Down,
-        TScriptButton::P2Button1, TScriptButton::P2Button2,
+    static const TScriptButton player1[6] = {
+        TScriptButton::P1Left, TScriptButton::P1Right, TScriptButton::P1Up,
+        TScriptButton::P1Down, TScriptButton::P1Button1, TScriptButton::P1Button2,
+    };
+    static const TScriptButton player2[6] = {
+        TScriptButton::P2Left, TScriptButton::P2Right, TScriptButton::P2Up,
+        TScriptButton::P2Down, TScriptButton::P2Button1, TScriptButton::P2Button2,
     };
     TFrameInput frame;
-    for (int i = 0; i < SMS_PAD_INPUTS; ++i) frame.Pads[i] = input.Held(pads[i]);
+    for (int i = 0; i < 6; ++i) {
+        if (input.Held(player1[i])) frame.Player1 |= kLineBits[i];
+        if (input.Held(player2[i])) frame.Player2 |= kLineBits[i];
+    }
     frame.Pause = input.Held(TScriptButton::Pause);
     frame.Reset = input.ResetPressed();
     return frame;
@@ -290,11 +294,12 @@ public:
     explicit TRandomInput(uint32_t seed) : state_(seed) {}
     TFrameInput Next() {
         if (Below(8)) {
-            const auto line = static_cast<int>(Below(SMS_PAD_INPUTS));
-            pads_[line] = !pads_[line];
+            const auto line = static_cast<int>(Below(kPadLines));
+            pads_[line / 6] ^= kLineBits[line % 6];
         }
         TFrameInput frame;
-        for (int i = 0; i < SMS_PAD_INPUTS; ++i) frame.Pads[i] = pads_[i];
+        frame.Player1 = pads_[0];
+        frame.Player2 = pads_[1];
         frame.Pause = Below(3600) == 0;
         frame.Reset = Below(18000) == 0;
         return frame;
@@ -311,15 +316,14 @@ private:
     uint64_t Below(uint64_t n) { return NextWord() % n; }
 
     uint64_t state_;
-    bool pads_[SMS_PAD_INPUTS] = {};
+    uint8_t pads_[2] = {};  // player 1's and player 2's TPadButton bits
 };
 
 // The input step of one frame: pads every frame, Pause while held, Reset once.
-void ApplyInput(TSMS& machine, const TFrameInput& input) {
-    T_INTERCONNECT_CORE& bus = *machine.Interconnect;
-    SMS_WritePads(bus, input.Pads);
-    if (input.Pause) Z80_RaiseNMI(*machine.Cpu);
-    if (input.Reset) Interconnect_PressReset(bus);
+void ApplyInput(TConsole& console, const TFrameInput& input) {
+    console.SetPads(input.Player1, input.Player2);
+    if (input.Pause) console.PressPause();
+    if (input.Reset) console.PressReset();
 }
 
 // The process's resident size in kB (VmRSS), or -1 when it cannot be read.
@@ -341,32 +345,24 @@ int Run(const TOptions& options) {
         }
     }
 
-    TNoDispatcher dispatcher;
-    TSystemTimers timers;
-    TVirtualSoundBuffer sound;
-    TSMS machine(dispatcher, timers, sound);
-    std::vector<std::string> errors;
-    machine.OnError = [&](const std::string& message) { errors.push_back(message); };
-    machine.BiosFolders = Bios_SearchFolders();
-    machine.ClearCoresCreated();
-
-    // The window's start sequence, without the thread.
-    machine.InitMachine();
-    for (const std::string& message : errors) std::fprintf(stderr, "tiravel-headless: warning: %s\n", message.c_str());
-    errors.clear();
-    Z80_SetBiosType(*machine.Cpu, options.BiosType);
+    // The window's start sequence: the BIOS images (dumps found beside the
+    // program or in the user's data folder), the BIOS type, the cartridge.
+    std::vector<std::string> warnings;
+    TConsole::InstallBiosImages(Bios_SearchFolders(), warnings);
+    for (const std::string& message : warnings)
+        std::fprintf(stderr, "tiravel-headless: warning: %s\n", message.c_str());
+    TConsole console;
+    console.SetBiosType(options.BiosType);
     if (!options.BiosFile.empty()) {
         std::string message;
-        if (!Bios_LoadDump(options.BiosFile, options.BiosType, message)) return Failure(message);
+        if (!TConsole::LoadBiosDump(options.BiosFile, options.BiosType, message)) return Failure(message);
     }
-    machine.StopEmulation();
     std::string ramPath;
     if (options.Rom.empty()) {
-        Z80_ClearRom(*machine.Cpu);
-        machine.MarkReady();
+        console.RemoveCartridge();
     } else {
         try {
-            machine.LoadRom(options.Rom);
+            console.LoadCartridge(options.Rom);
         } catch (const std::exception& error) {
             return Failure(error.what());
         }
@@ -374,23 +370,22 @@ int Run(const TOptions& options) {
             std::error_code ec;
             std::filesystem::create_directories(options.RamDir, ec);
             ramPath = BatteryPath(options.RamDir, options.Rom);
-            machine.SetRamPath(ramPath);
-            if (std::string error; !Z80_LoadBatteryRam(*machine.Cpu, ramPath, &error))
+            if (std::string error; !console.LoadBatteryFile(ramPath, error))
                 std::fprintf(stderr, "tiravel-headless: warning: %s\n", error.c_str());
         }
     }
-    machine.SetFrameskip(options.Frameskip);
+    console.SetFrameskip(options.Frameskip);
     // After the battery file: the state's cartridge RAM is the one the game
     // continues with.
     if (!options.LoadStateFile.empty()) {
         std::string error;
-        if (!SMS_ReadStateFile(machine, options.LoadStateFile, error)) return Failure(error);
+        if (!console.LoadStateFile(options.LoadStateFile, error)) return Failure(error);
     }
 
     TWavWriter wav;
     if (!options.WavFile.empty()) {
         std::string error;
-        if (!wav.Open(options.WavFile, machine.SampleRate, error)) return Failure(error);
+        if (!wav.Open(options.WavFile, console.SampleRate(), error)) return Failure(error);
     }
 
     // The debugger only when asked for: without it the CPU runs its normal,
@@ -400,7 +395,7 @@ int Run(const TOptions& options) {
     std::string breakLine;
     std::vector<uint8_t> breakPicture;
     if (!options.TraceFile.empty() || options.BreakAddress >= 0) {
-        debugger = std::make_unique<TDebugger>(machine);
+        debugger = std::make_unique<TDebugger>(console);
         if (!options.TraceFile.empty()) {
             trace.reset(std::fopen(options.TraceFile.c_str(), "w"));
             if (!trace)
@@ -423,9 +418,9 @@ int Run(const TOptions& options) {
             // holds the CPU; the frame's remaining lines run without it.
             debugger->Parker = [&](TDebugger& d) {
                 const TDebugStop stop = d.LastStop();
-                breakLine = TDebugger::DescribeAt(stop.Frame, stop.Line, *machine.Cpu);
-                breakPicture.resize(VDP_FRAME_IMAGE_SIZE);
-                VDP_ExportFrame(*machine.Vdp, breakPicture.data());
+                breakLine = TDebugger::DescribeAt(stop.Frame, stop.Line, console);
+                breakPicture.resize(CONSOLE_FRAME_IMAGE_SIZE);
+                console.ExportPictureNow(breakPicture.data());
                 return false;
             };
         }
@@ -434,34 +429,32 @@ int Run(const TOptions& options) {
     const bool progress = isatty(STDERR_FILENO) != 0;
     bool progressShown = false;
     uint64_t soundHash = FNV1A_OFFSET_BASIS;
-    T_PSG_SAMPLE_BLOCK block{};
     const auto started = std::chrono::steady_clock::now();
     auto nextProgress = started + std::chrono::seconds(1);
     TRandomInput random(options.RandomSeed);
     const uint32_t memoryFrame = options.Frames < 1000 ? options.Frames : 1000;
     long firstResident = -1;
-    std::vector<uint32_t> picture(options.HashEveryFrame ? SMS_PICTURE_PIXELS : 0);
+    std::vector<uint32_t> picture(options.HashEveryFrame ? CONSOLE_PICTURE_PIXELS : 0);
     for (uint32_t frame = 0; frame < options.Frames; ++frame) {
         if (options.RandomInput) {
-            ApplyInput(machine, random.Next());
+            ApplyInput(console, random.Next());
         } else {
             input.Advance(frame);
-            ApplyInput(machine, ScriptFrame(input));
+            ApplyInput(console, ScriptFrame(input));
         }
-        machine.RunFrame();
+        console.RunFrame();
         if (!breakPicture.empty()) break;  // the frame of the break adds no sound
-        PSG_RenderFrame(*machine.Psg, block);
-        const std::size_t samples = static_cast<std::size_t>(machine.SamplesPerFrame);
-        if (options.Hash) soundHash = Fnv1a64(block.Samples, samples, soundHash);
-        if (!options.WavFile.empty()) wav.Write(block.Samples, samples);
+        const std::span<const uint8_t> sound = console.RenderFrameSamples();
+        if (options.Hash) soundHash = Fnv1a64(sound.data(), sound.size(), soundHash);
+        if (!options.WavFile.empty()) wav.Write(sound.data(), sound.size());
         if (options.HashEveryFrame) {
             // The picture as a true-colour front end receives it: its words'
             // bytes in memory order (little-endian: blue, green, red, 0).
-            SMS_FrameToXrgb8888(machine.FrameStream.Data, picture.data());
+            console.FrameToXrgb8888(picture.data());
             const uint64_t pictureHash =
                 Fnv1a64(reinterpret_cast<const uint8_t*>(picture.data()), picture.size() * sizeof(uint32_t));
             std::printf("frame %u %016llx %016llx\n", frame, static_cast<unsigned long long>(pictureHash),
-                        static_cast<unsigned long long>(Fnv1a64(block.Samples, samples)));
+                        static_cast<unsigned long long>(Fnv1a64(sound.data(), sound.size())));
         }
         if (options.Memory && frame + 1 == memoryFrame) firstResident = ResidentKilobytes();
         if (progress && (frame & 63) == 0) {
@@ -489,23 +482,22 @@ int Run(const TOptions& options) {
             status = Failure("Cannot write the trace file " + options.TraceFile + ": " + std::strerror(errno) + ".");
     }
     if (!options.WavFile.empty() && !wav.Close(error)) status = Failure(error);
-    const uint8_t* image = broke ? breakPicture.data() : machine.FrameStream.Data;
-    if (!options.BmpFile.empty() && !WriteWholeFile(options.BmpFile, image, VDP_FRAME_IMAGE_SIZE, error))
+    const uint8_t* image = broke ? breakPicture.data() : console.FrameImage();
+    if (!options.BmpFile.empty() && !WriteWholeFile(options.BmpFile, image, CONSOLE_FRAME_IMAGE_SIZE, error))
         status = Failure(error);
-    if (!options.PngFile.empty() && !WritePngFromBmp(options.PngFile, image, VDP_FRAME_IMAGE_SIZE, error))
+    if (!options.PngFile.empty() && !WritePngFromBmp(options.PngFile, image, CONSOLE_FRAME_IMAGE_SIZE, error))
         status = Failure(error);
-    // The machine was never resumed, so it is still "stopped": the end of the
-    // run saves the battery RAM directly (only if the game used it).
-    if (!ramPath.empty() && !Z80_SaveBatteryRam(*machine.Cpu, ramPath, &error)) status = Failure(error);
+    // The end of the run saves the battery RAM (only if the game used it).
+    if (!ramPath.empty() && !console.SaveBatteryFile(ramPath, error)) status = Failure(error);
     // A state is taken between frames; a break is inside one. The figures
     // below are those of a whole run.
     if (broke) return status;
-    if (!options.SaveStateFile.empty() && !SMS_WriteStateFile(machine, options.SaveStateFile, error))
+    if (!options.SaveStateFile.empty() && !console.SaveStateFile(options.SaveStateFile, error))
         status = Failure(error);
 
     if (options.Hash) {
         const uint64_t frameHash =
-            Fnv1a64(image + VDP_FRAME_PIXEL_OFFSET, VDP_FRAME_IMAGE_SIZE - VDP_FRAME_PIXEL_OFFSET);
+            Fnv1a64(image + CONSOLE_FRAME_PIXEL_OFFSET, CONSOLE_FRAME_IMAGE_SIZE - CONSOLE_FRAME_PIXEL_OFFSET);
         std::printf("frame %016llx\nsound %016llx\n", static_cast<unsigned long long>(frameHash),
                     static_cast<unsigned long long>(soundHash));
     }

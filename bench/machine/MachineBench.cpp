@@ -3,38 +3,29 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
-#include "SMS.h"
+#include "Console.h"
 
 namespace {
 
-struct TNoDispatcher final : TMainThreadDispatcher {
-    void Post(void (*call)(void*), void* context) override { call(context); }
-};
-
 void RunFrames(benchmark::State& state, const char* rom) {
-    TNoDispatcher dispatcher;
-    TSystemTimers timers;
-    TVirtualSoundBuffer sound;
-    TSMS machine(dispatcher, timers, sound);
-    machine.ClearCoresCreated();
-    machine.InitMachine();
-    if (rom == nullptr) {
-        Z80_ClearRom(*machine.Cpu);
-    } else {
+    std::vector<std::string> messages;
+    TConsole::InstallBiosImages({}, messages);  // the built-in images
+    TConsole console;
+    if (rom != nullptr) {
         const std::string path = std::string(TIRAVEL_BINARY_DIR) + "/tests/roms/" + rom;
         if (!std::filesystem::exists(path)) {
             state.SkipWithError((path + " is not built").c_str());
             return;
         }
-        machine.LoadRom(path);
+        console.LoadCartridge(path);
     }
-    T_PSG_SAMPLE_BLOCK block{};
-    for (int i = 0; i < 120; ++i) machine.RunFrame();  // past the BIOS's splash
+    for (int i = 0; i < 120; ++i) console.RunFrame();  // past the BIOS's splash
     for (auto _ : state) {
-        machine.RunFrame();
-        PSG_RenderFrame(*machine.Psg, block);
-        benchmark::DoNotOptimize(block.Samples[0]);
+        console.RunFrame();
+        benchmark::DoNotOptimize(console.RenderFrameSamples().data());
     }
     state.counters["frames_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }

@@ -23,7 +23,6 @@
 
 #include "Rewind.h"
 #include "SMS.h"
-#include "SaveState.h"
 
 namespace {
 
@@ -34,11 +33,11 @@ struct TNoDispatcher final : TMainThreadDispatcher {
 using TClock = std::chrono::steady_clock;
 
 // Player 1 holds right and down after pressing button 1 (the demo's title).
-void WritePads(TSMS& machine, int frame) {
-    bool held[SMS_PAD_INPUTS] = {};
-    if (frame >= 130 && frame < 134) held[4] = true;
-    if (frame >= 150) held[1] = held[3] = true;
-    SMS_WritePads(*machine.Interconnect, held);
+void WritePads(TConsole& console, int frame) {
+    uint8_t player1 = 0;
+    if (frame >= 130 && frame < 134) player1 |= PAD_BUTTON1;
+    if (frame >= 150) player1 |= PAD_RIGHT | PAD_DOWN;
+    console.SetPads(player1, 0);
 }
 
 void RunWithHistory(benchmark::State& state, const std::string& rom) {
@@ -53,15 +52,14 @@ void RunWithHistory(benchmark::State& state, const std::string& rom) {
     machine.ClearCoresCreated();
     machine.InitMachine();
     machine.LoadRom(rom);
-    T_PSG_SAMPLE_BLOCK block{};
+    TConsole& console = *machine.Console;
     TRewind rewind;
     std::string error;
     int frame = 0;
     auto emulate = [&] {
-        WritePads(machine, frame++);
+        WritePads(console, frame++);
         machine.RunFrame();
-        PSG_RenderFrame(*machine.Psg, block);
-        benchmark::DoNotOptimize(block.Samples[0]);
+        benchmark::DoNotOptimize(console.RenderFrameSamples().data());
     };
     // Past the BIOS, then a full history, so that blocks are recycled.
     for (int i = 0; i < 150; ++i) emulate();

@@ -1,64 +1,63 @@
-// The cost of a saved state in memory: SMS_SaveState into a kept vector (what
-// a rewind history pays every frame) and SMS_LoadState of it (checks and
-// commit), beside one frame's emulation for scale, on the demo-like
-// benchmark cartridge.
+// The cost of a saved state in memory: TConsole::SaveState into a kept vector
+// (what a rewind history pays every frame), TConsole::StateSize (what a
+// libretro front end asks before each save) and TConsole::LoadState of it
+// (checks and commit), beside one frame's emulation for scale, on the
+// demo-like benchmark cartridge.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "SMS.h"
-#include "SaveState.h"
+#include "Console.h"
 
 namespace {
 
-struct TNoDispatcher final : TMainThreadDispatcher {
-    void Post(void (*call)(void*), void* context) override { call(context); }
-};
-
-struct TBenchMachine {
-    TNoDispatcher dispatcher;
-    TSystemTimers timers;
-    TVirtualSoundBuffer sound;
-    TSMS machine{dispatcher, timers, sound};
+struct TBenchConsole {
+    TConsole console;
     bool ok = false;
 
-    explicit TBenchMachine(benchmark::State& state) {
+    explicit TBenchConsole(benchmark::State& state) {
         const std::string path = std::string(TIRAVEL_BINARY_DIR) + "/tests/roms/bench_render.sms";
         if (!std::filesystem::exists(path)) {
             state.SkipWithError((path + " is not built").c_str());
             return;
         }
-        machine.ClearCoresCreated();
-        machine.InitMachine();
-        machine.LoadRom(path);
-        for (int i = 0; i < 120; ++i) machine.RunFrame();
+        std::vector<std::string> messages;
+        TConsole::InstallBiosImages({}, messages);  // the built-in images
+        console.LoadCartridge(path);
+        for (int i = 0; i < 120; ++i) console.RunFrame();
         ok = true;
     }
 };
 
 void BM_SaveState(benchmark::State& state) {
-    TBenchMachine m(state);
+    TBenchConsole m(state);
     if (!m.ok) return;
     std::vector<uint8_t> out;
-    SMS_SaveState(m.machine, out);
+    m.console.SaveState(out);
     for (auto _ : state) {
-        SMS_SaveState(m.machine, out);
+        m.console.SaveState(out);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
     state.counters["bytes"] = double(out.size());
 }
 
+void BM_StateSize(benchmark::State& state) {
+    TBenchConsole m(state);
+    if (!m.ok) return;
+    for (auto _ : state) benchmark::DoNotOptimize(m.console.StateSize());
+}
+
 void BM_LoadState(benchmark::State& state) {
-    TBenchMachine m(state);
+    TBenchConsole m(state);
     if (!m.ok) return;
     std::vector<uint8_t> saved;
-    SMS_SaveState(m.machine, saved);
+    m.console.SaveState(saved);
     std::string error;
     for (auto _ : state) {
-        if (!SMS_LoadState(m.machine, saved.data(), saved.size(), error)) {
+        if (!m.console.LoadState(saved.data(), saved.size(), error)) {
             state.SkipWithError(error.c_str());
             return;
         }
@@ -68,17 +67,16 @@ void BM_LoadState(benchmark::State& state) {
 
 // For scale: one frame with its sound, as the runner and the window run it.
 void BM_FrameForScale(benchmark::State& state) {
-    TBenchMachine m(state);
+    TBenchConsole m(state);
     if (!m.ok) return;
-    T_PSG_SAMPLE_BLOCK block{};
     for (auto _ : state) {
-        m.machine.RunFrame();
-        PSG_RenderFrame(*m.machine.Psg, block);
-        benchmark::DoNotOptimize(block.Samples[0]);
+        m.console.RunFrame();
+        benchmark::DoNotOptimize(m.console.RenderFrameSamples().data());
     }
 }
 
 BENCHMARK(BM_SaveState)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StateSize)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_LoadState)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameForScale)->Unit(benchmark::kMicrosecond);
 

@@ -9,9 +9,11 @@
 #include <filesystem>
 
 #include "FuzzTempFolder.h"
-#include "Z80EM.h"
+#include "GameFiles.h"
 
 namespace {
+
+constexpr std::size_t kRamSize = 32768;  // the cartridge's two 16 KB banks
 
 // Reads the file back into `bytes` (one byte more than a save holds, to see
 // a longer file); returns the number of bytes read.
@@ -27,27 +29,29 @@ std::size_t ReadBack(const std::string& path, uint8_t* bytes, std::size_t capaci
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static auto* folder = new TFuzzTempFolder();
-    static auto* cpu = new T_Z80_CPU_CORE();
+    static auto* ram = new uint8_t[kRamSize];
     static const std::string loadPath = folder->File("GAME.RAM");
     static const std::string savePath = folder->File("saves/GAME.RAM");
 
     if (!FuzzWriteFile(loadPath, data, size)) std::abort();
-    std::memset(cpu->CartRam, 0, sizeof cpu->CartRam);
-    Z80_LoadBatteryRam(*cpu, loadPath);
-    const std::size_t kept = std::min(size, sizeof cpu->CartRam);
-    if (std::memcmp(cpu->CartRam, data, kept) != 0) std::abort();
-    for (std::size_t i = kept; i < sizeof cpu->CartRam; ++i)
-        if (cpu->CartRam[i] != 0) std::abort();  // a short file leaves the rest blank
-
-    cpu->CartRamDirty = 1;  // as after a game's write
+    std::memset(ram, 0, kRamSize);
     std::string error;
-    if (!Z80_SaveBatteryRam(*cpu, savePath, &error)) {
+    if (!SMS_ReadBatteryFile(loadPath, ram, kRamSize, error)) {
+        std::fprintf(stderr, "load failed: %s\n", error.c_str());
+        std::abort();  // a regular file just written is always readable
+    }
+    const std::size_t kept = std::min(size, kRamSize);
+    if (std::memcmp(ram, data, kept) != 0) std::abort();
+    for (std::size_t i = kept; i < kRamSize; ++i)
+        if (ram[i] != 0) std::abort();  // a short file leaves the rest blank
+
+    if (!SMS_WriteBatteryFile(savePath, ram, kRamSize, error)) {
         std::fprintf(stderr, "save failed: %s\n", error.c_str());
         std::abort();
     }
-    static uint8_t saved[Z80_CART_RAM_SIZE + 1];
+    static uint8_t saved[kRamSize + 1];
     const std::size_t savedSize = ReadBack(savePath, saved, sizeof saved);
-    if (savedSize != sizeof cpu->CartRam || std::memcmp(saved, cpu->CartRam, savedSize) != 0) std::abort();
+    if (savedSize != kRamSize || std::memcmp(saved, ram, savedSize) != 0) std::abort();
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry :
          std::filesystem::directory_iterator(std::filesystem::path(savePath).parent_path()))
