@@ -21,14 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "Console.h"
 #include "Rewind.h"
-#include "SMS.h"
 
 namespace {
-
-struct TNoDispatcher final : TMainThreadDispatcher {
-    void Post(void (*call)(void*), void* context) override { call(context); }
-};
 
 using TClock = std::chrono::steady_clock;
 
@@ -45,27 +41,21 @@ void RunWithHistory(benchmark::State& state, const std::string& rom) {
         state.SkipWithError((rom + " is not built").c_str());
         return;
     }
-    TNoDispatcher dispatcher;
-    TSystemTimers timers;
-    TVirtualSoundBuffer sound;
-    TSMS machine(dispatcher, timers, sound);
-    machine.ClearCoresCreated();
-    machine.InitMachine();
-    machine.LoadRom(rom);
-    TConsole& console = *machine.Console;
+    TConsole console;
+    console.LoadCartridge(rom);
     TRewind rewind;
     std::string error;
     int frame = 0;
     auto emulate = [&] {
         WritePads(console, frame++);
-        machine.RunFrame();
+        console.RunFrame();
         benchmark::DoNotOptimize(console.RenderFrameSamples().data());
     };
     // Past the BIOS, then a full history, so that blocks are recycled.
     for (int i = 0; i < 150; ++i) emulate();
     for (size_t i = 0; i < TRewindBuffer::kDefaultStates; ++i) {
         emulate();
-        rewind.Frame(machine, false, error);
+        rewind.Frame(console, false, error);
     }
     double frameSeconds = 0, historySeconds = 0;
     // Per-iteration times for the medians: on a shared machine a frame now
@@ -77,7 +67,7 @@ void RunWithHistory(benchmark::State& state, const std::string& rom) {
         const auto t0 = TClock::now();
         emulate();
         const auto t1 = TClock::now();
-        rewind.Frame(machine, false, error);
+        rewind.Frame(console, false, error);
         const auto t2 = TClock::now();
         const double h = std::chrono::duration<double>(t2 - t1).count();
         frameSeconds += std::chrono::duration<double>(t1 - t0).count();

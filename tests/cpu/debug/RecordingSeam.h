@@ -9,6 +9,7 @@
 
 #include "Interconnect.h"
 #include "Z80Disasm.h"
+#include "Z80EM.h"
 
 namespace recording {
 
