@@ -85,7 +85,8 @@ void TPixelView::mousePressEvent(QMouseEvent* event) {
 // ---------------------------------------------------------------- VDP
 
 TDebuggerVdpView::TDebuggerVdpView(QWidget* parent)
-    : QWidget(parent), vdp_(new T_VDP_CORE()), spriteTable_(new T_VDP_SPRITE_TABLE()) {
+    : QWidget(parent), nameTable_(new T_VDP_NAME_TABLE()), spriteTable_(new T_VDP_SPRITE_TABLE()) {
+    for (std::vector<uint32_t>& sheet : tileSheets_) sheet.assign(VDP_TILE_SHEET_WIDTH * VDP_TILE_SHEET_HEIGHT, 0);
     pages_ = new QTabWidget(this);
     pages_->setObjectName("VdpPages");
     pages_->addTab(BuildTilePage(), "Tiles");
@@ -145,8 +146,7 @@ QWidget* TDebuggerVdpView::BuildNamePage() {
     nameText_->setObjectName("NameText");
     nameText_->setWordWrap(true);
     connect(names_, &TPixelView::Clicked, this, [this](int x, int y) {
-        T_VDP_NAME_TABLE table;
-        VDP_ReadNameTable(*vdp_, table);
+        const T_VDP_NAME_TABLE& table = *nameTable_;
         const T_VDP_NAME_ENTRY& entry = table.Entries[y / 8][x / 8];
         nameText_->setText(QString("Column %1, row %2 at VRAM #%3: tile %4%5%6%7%8")
                                .arg(x / 8)
@@ -185,20 +185,21 @@ QWidget* TDebuggerVdpView::BuildSpritePage() {
     return page;
 }
 
-void TDebuggerVdpView::Show(const T_VDP_CORE& vdp) {
-    *vdp_ = vdp;
-    VDP_ReadSprites(*vdp_, *spriteTable_);
+void TDebuggerVdpView::Show(const TConsole& console) {
+    console.ReadSprites(*spriteTable_);
+    console.ReadNameTable(*nameTable_);
+    // Both palettes' sheets: the palette's choice redraws without the console.
+    console.DrawTileSheet(TVdpPalette::Background, tileSheets_[0].data());
+    console.DrawTileSheet(TVdpPalette::Sprite, tileSheets_[1].data());
     ShowTiles();
-    ShowNames();
+    ShowNames(console);
     ShowSprites();
-    ShowPalette();
-    ShowRegisters();
+    ShowPalette(console);
+    ShowRegisters(console);
 }
 
 void TDebuggerVdpView::ShowTiles() {
-    std::vector<uint32_t> pixels(VDP_TILE_SHEET_WIDTH * VDP_TILE_SHEET_HEIGHT);
-    const auto palette = tilePalette_->currentIndex() == 1 ? TVdpPalette::Sprite : TVdpPalette::Background;
-    VDP_DrawTileSheet(*vdp_, palette, pixels.data());
+    const std::vector<uint32_t>& pixels = tileSheets_[tilePalette_->currentIndex() == 1 ? 1 : 0];
     tileSheet_ = Picture(pixels.data(), VDP_TILE_SHEET_WIDTH, VDP_TILE_SHEET_HEIGHT);
     // The two halves side by side, so the whole sheet fits at twice its size.
     const int width = static_cast<int>(VDP_TILE_SHEET_WIDTH), half = static_cast<int>(VDP_TILE_SHEET_HEIGHT) / 2;
@@ -210,22 +211,22 @@ void TDebuggerVdpView::ShowTiles() {
     tiles_->SetImage(shown);
 }
 
-void TDebuggerVdpView::ShowNames() {
+void TDebuggerVdpView::ShowNames(const TConsole& console) {
     std::vector<uint32_t> pixels(VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
     std::vector<uint8_t> mask(VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
-    VDP_DrawNameTable(*vdp_, pixels.data());
-    VDP_ScrollWindowMask(*vdp_, mask.data());
+    console.DrawNameTable(pixels.data());
+    console.ScrollWindowMask(mask.data());
     // The plane outside the screen at half brightness: the window shows even
     // where it wraps around the plane's edges or the locks bend it.
     for (std::size_t i = 0; i < pixels.size(); ++i)
         if (mask[i] == 0) pixels[i] = (pixels[i] >> 1) & 0x7F7F7F;
     names_->SetImage(Picture(pixels.data(), VDP_PLANE_WIDTH, VDP_PLANE_HEIGHT));
     T_VDP_SCROLL_WINDOW window;
-    VDP_ReadScrollWindow(*vdp_, window);
+    console.ReadScrollWindow(window);
     if (nameText_->text().isEmpty() || nameText_->text().startsWith("Name table"))
         nameText_->setText(QString("Name table at VRAM #%1; the screen starts at x %2, y %3 of the plane "
                                    "(horizontal scroll %4, vertical scroll %5%6). Click a cell for its entry.")
-                               .arg(Hex(((vdp_->Registers[2] & 0x0E) * 1024u), 4))
+                               .arg(Hex(nameTable_->Address, 4))
                                .arg(window.Left)
                                .arg(window.Top)
                                .arg(window.HScroll)
@@ -285,9 +286,9 @@ void TDebuggerVdpView::ShowSpriteLine() {
     spriteLineText_->setText(text);
 }
 
-void TDebuggerVdpView::ShowPalette() {
+void TDebuggerVdpView::ShowPalette(const TConsole& console) {
     T_VDP_PALETTE_INFO info;
-    VDP_ReadPalette(*vdp_, info);
+    console.ReadPalette(info);
     for (int i = 0; i < static_cast<int>(VDP_CRAM_SIZE); ++i) {
         SetCell(palette_, i / 16, i % 16, Hex(info.Value[i], 2));
         QTableWidgetItem* item = palette_->item(i / 16, i % 16);
@@ -299,8 +300,8 @@ void TDebuggerVdpView::ShowPalette() {
     }
 }
 
-void TDebuggerVdpView::ShowRegisters() {
-    const std::vector<T_VDP_FIELD> fields = VDP_DescribeRegisters(*vdp_);
+void TDebuggerVdpView::ShowRegisters(const TConsole& console) {
+    const std::vector<T_VDP_FIELD> fields = console.DescribeVdpRegisters();
     registers_->setRowCount(static_cast<int>(fields.size()));
     for (int row = 0; row < static_cast<int>(fields.size()); ++row) {
         const T_VDP_FIELD& field = fields[row];
@@ -324,9 +325,9 @@ TDebuggerSoundView::TDebuggerSoundView(QWidget* parent) : QWidget(parent) {
     layout->addWidget(latch_);
 }
 
-void TDebuggerSoundView::Show(const T_PSG_CORE& psg) {
+void TDebuggerSoundView::Show(const TConsole& console) {
     T_PSG_READOUT info;
-    PSG_Readout(psg, info);
+    console.ReadSound(info);
     auto volume = [](bool off, double db) { return off ? QString("off") : QString("%1 dB").arg(db, 0, 'f', 0); };
     auto muted = [](bool enabled) { return enabled ? QString() : QString(", muted in the Sound menu"); };
     for (int i = 0; i < 3; ++i) {

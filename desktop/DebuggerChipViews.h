@@ -1,7 +1,7 @@
-// The debugger's VDP and sound pages. They show a copy of the chips that the
-// debugger window keeps (taken where the machine thread is parked) through
-// the toolkit-free decoders VdpReadout and PsgReadout; they draw, they never
-// decode on their own.
+// The debugger's VDP and sound pages. They show the copy of the console that
+// the debugger window keeps (taken where the machine thread is parked)
+// through the console's read-outs (VdpReadout and PsgReadout); they draw,
+// they never decode on their own.
 //
 // VDP: the 512 tiles in a chosen palette, the name table with the scroll
 // window marked (the plane outside the screen is dimmed), the 64 sprites
@@ -14,8 +14,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "SNDEM.h"
-#include "VDPEM.h"
+#include <vector>
+
+#include "Console.h"
 #include "VdpReadout.h"
 
 class QComboBox;
@@ -50,7 +51,8 @@ class TDebuggerVdpView final : public QWidget {
     Q_OBJECT
 public:
     explicit TDebuggerVdpView(QWidget* parent = nullptr);
-    void Show(const T_VDP_CORE& vdp);
+    // Reads the VDP of `console`; the view keeps what it read, not the console.
+    void Show(const TConsole& console);
 
     QTabWidget* Pages() const { return pages_; }
     QComboBox* TilePalette() const { return tilePalette_; }
@@ -69,13 +71,16 @@ private:
     QWidget* BuildNamePage();
     QWidget* BuildSpritePage();
     void ShowTiles();
-    void ShowNames();
+    void ShowNames(const TConsole& console);
     void ShowSprites();
     void ShowSpriteLine();
-    void ShowPalette();
-    void ShowRegisters();
+    void ShowPalette(const TConsole& console);
+    void ShowRegisters(const TConsole& console);
 
-    std::unique_ptr<T_VDP_CORE> vdp_;  // the copy last shown
+    // What the last Show read: the tile sheet in each palette (background,
+    // sprite), the name table and the sprites.
+    std::vector<uint32_t> tileSheets_[2];
+    std::unique_ptr<T_VDP_NAME_TABLE> nameTable_;
     std::unique_ptr<T_VDP_SPRITE_TABLE> spriteTable_;
     QTabWidget* pages_ = nullptr;
     QComboBox* tilePalette_ = nullptr;
@@ -95,7 +100,7 @@ class TDebuggerSoundView final : public QWidget {
     Q_OBJECT
 public:
     explicit TDebuggerSoundView(QWidget* parent = nullptr);
-    void Show(const T_PSG_CORE& psg);
+    void Show(const TConsole& console);
 
     // Rows: tone 1, tone 2, tone 3, noise.
     QTableWidget* Channels() const { return channels_; }

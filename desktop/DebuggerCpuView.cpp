@@ -16,17 +16,17 @@
 #include "Z80Disasm.h"
 
 // One register field: its name, its width in hex digits, how to read it from
-// the CPU and how to write a new value into it.
+// the CPU's registers and how to write a new value into them.
 struct TDebuggerCpuView::TRegister {
     const char* Name;
     int Digits;
-    uint32_t (*Get)(const T_Z80_CPU_CORE&);
-    void (*Set)(T_Z80_CPU_CORE&, uint32_t);
+    uint32_t (*Get)(const TCpuRegisters&);
+    void (*Set)(TCpuRegisters&, uint32_t);
 };
 
 namespace {
 
-using Cpu = T_Z80_CPU_CORE;
+using Cpu = TCpuRegisters;
 uint32_t Pair(uint8_t high, uint8_t low) { return static_cast<uint32_t>(high << 8 | low); }
 void Split(uint32_t value, uint8_t& high, uint8_t& low) {
     high = static_cast<uint8_t>(value >> 8);
@@ -51,7 +51,7 @@ const TDebuggerCpuView::TRegister kRegisters[] = {
     {"I", 2, [](const Cpu& c) -> uint32_t { return c.I; }, [](Cpu& c, uint32_t v) { c.I = static_cast<uint8_t>(v); }},
     {"R", 2, [](const Cpu& c) -> uint32_t { return c.R; }, [](Cpu& c, uint32_t v) { c.R = static_cast<uint8_t>(v); }},
     {"IM", 1, [](const Cpu& c) { return static_cast<uint32_t>(c.InterruptMode); },
-     [](Cpu& c, uint32_t v) { c.InterruptMode = static_cast<int32_t>(v); }},
+     [](Cpu& c, uint32_t v) { c.InterruptMode = static_cast<uint8_t>(v); }},
 };
 // The flags in F's bit order from bit 7 down.
 const char* const kFlags[] = {"S", "Z", "Y", "H", "X", "P/V", "N", "C"};
@@ -92,7 +92,7 @@ void TDebuggerCpuView::BuildRegisters() {
         flags_.emplace_back(name, box);
         connect(box, &QCheckBox::toggled, this, [this, bit, iff](bool on) {
             if (showing_ || !EditCpu) return;
-            EditCpu([bit, iff, on](T_Z80_CPU_CORE& cpu) {
+            EditCpu([bit, iff, on](TCpuRegisters& cpu) {
                 if (iff) {
                     (bit == 1 ? cpu.IFF1 : cpu.IFF2) = on ? 1 : 0;
                 } else {
@@ -143,7 +143,8 @@ QCheckBox* TDebuggerCpuView::Flag(const QString& name) const {
     return nullptr;
 }
 
-void TDebuggerCpuView::Show(const T_Z80_CPU_CORE& cpu, bool editable) {
+void TDebuggerCpuView::Show(const TConsole& console, bool editable) {
+    const TCpuRegisters cpu = console.Registers();
     showing_ = true;
     for (const auto& [reg, field] : fields_) {
         field->setReadOnly(!editable);
@@ -159,7 +160,7 @@ void TDebuggerCpuView::Show(const T_Z80_CPU_CORE& cpu, bool editable) {
     flags_[8].second->setEnabled(editable);
     flags_[9].second->setEnabled(editable);
     showing_ = false;
-    ShowListing(cpu);
+    ShowListing(console, cpu.PC);
 }
 
 void TDebuggerCpuView::Commit(const TRegister& reg, QLineEdit* field) {
@@ -169,26 +170,26 @@ void TDebuggerCpuView::Commit(const TRegister& reg, QLineEdit* field) {
     // A value that is no number (or too large) is not taken: the field shows
     // the register again at the next refresh.
     if (!value) return;
-    EditCpu([&reg, v = *value](T_Z80_CPU_CORE& cpu) { reg.Set(cpu, v); });
+    EditCpu([&reg, v = *value](TCpuRegisters& cpu) { reg.Set(cpu, v); });
 }
 
 namespace {
 
-T_Z80_INSTRUCTION Decode(const T_Z80_CPU_CORE& cpu, uint16_t address) {
+T_Z80_INSTRUCTION Decode(const TConsole& console, uint16_t address) {
     T_Z80_INSTRUCTION instruction{};
-    Z80_Disassemble(Z80_PeekMemoryAt, &cpu, address, instruction);
+    console.Disassemble(address, instruction);
     return instruction;
 }
 
 // Code cannot be decoded backwards with certainty: the listing starts at the
 // furthest address before PC, up to `lines` instructions back, from which
 // decoding forwards lands exactly on PC.
-uint16_t StartBefore(const T_Z80_CPU_CORE& cpu, uint16_t pc, int lines) {
+uint16_t StartBefore(const TConsole& console, uint16_t pc, int lines) {
     for (int back = 4 * lines; back > 0; --back) {
         uint16_t address = static_cast<uint16_t>(pc - back);
         int count = 0;
         while (address != pc && count <= lines && static_cast<uint16_t>(pc - address) <= back) {
-            address = static_cast<uint16_t>(address + Decode(cpu, address).Length);
+            address = static_cast<uint16_t>(address + Decode(console, address).Length);
             ++count;
         }
         if (address == pc && count <= lines) return static_cast<uint16_t>(pc - back);
@@ -198,23 +199,22 @@ uint16_t StartBefore(const T_Z80_CPU_CORE& cpu, uint16_t pc, int lines) {
 
 }  // namespace
 
-void TDebuggerCpuView::ShowListing(const T_Z80_CPU_CORE& cpu) {
+void TDebuggerCpuView::ShowListing(const TConsole& console, uint16_t pc) {
     // The listing stays where it is while PC is on one of its first lines;
     // otherwise it starts a few instructions before PC.
-    const auto found = std::find(listed_.begin(), listed_.end(), cpu.PC);
+    const auto found = std::find(listed_.begin(), listed_.end(), pc);
     const bool keep = found != listed_.end() && found - listed_.begin() < kListingLines - 4;
-    uint16_t address = keep ? listed_.front() : StartBefore(cpu, cpu.PC, kLinesBeforePc);
+    uint16_t address = keep ? listed_.front() : StartBefore(console, pc, kLinesBeforePc);
     listed_.clear();
     int pcRow = -1;
     for (int row = 0; row < kListingLines; ++row) {
-        const T_Z80_INSTRUCTION line = Decode(cpu, address);
+        const T_Z80_INSTRUCTION line = Decode(console, address);
         listed_.push_back(address);
-        if (address == cpu.PC) pcRow = row;
+        if (address == pc) pcRow = row;
         QString bytes;
         for (int i = 0; i < line.Length; ++i) bytes += (i ? " " : "") + Hex(line.Bytes[i], 2);
-        char bank[8];
-        Z80_BankName(Z80_MapAddress(cpu, address), bank);
-        const QString cells[] = {Hex(address, 4), QString(bank), bytes, QString(line.Text)};
+        const QString cells[] = {Hex(address, 4), QString::fromStdString(console.BankName(address)), bytes,
+                                 QString(line.Text)};
         for (int column = 0; column < 4; ++column) {
             QTableWidgetItem* item = listing_->item(row, column);
             if (item == nullptr) listing_->setItem(row, column, item = new QTableWidgetItem);

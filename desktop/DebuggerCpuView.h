@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "Z80EM.h"
+#include "Console.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -20,12 +20,13 @@ class TDebuggerCpuView final : public QWidget {
 public:
     explicit TDebuggerCpuView(QWidget* parent = nullptr);
 
-    // Applies an edit to the machine's CPU; false when the machine runs.
-    std::function<bool(const std::function<void(T_Z80_CPU_CORE&)>& edit)> EditCpu;
+    // Applies an edit to the machine's CPU registers; false when the machine
+    // runs.
+    std::function<bool(const std::function<void(TCpuRegisters&)>& edit)> EditCpu;
 
-    // Shows `cpu` (the window's copy of the machine's CPU); the fields take
-    // edits only while `editable`.
-    void Show(const T_Z80_CPU_CORE& cpu, bool editable);
+    // Shows the CPU of `console` (the window's copy of the machine); the
+    // fields take edits only while `editable`.
+    void Show(const TConsole& console, bool editable);
 
     // The field of a register by its name ("AF", "BC'", "PC", "IM", ...).
     QLineEdit* Field(const QString& name) const;
@@ -41,7 +42,7 @@ public:
 private:
     void BuildRegisters();
     void Commit(const TRegister& reg, QLineEdit* field);
-    void ShowListing(const T_Z80_CPU_CORE& cpu);
+    void ShowListing(const TConsole& console, uint16_t pc);
 
     std::vector<std::pair<const TRegister*, QLineEdit*>> fields_;
     std::vector<std::pair<QString, QCheckBox*>> flags_;

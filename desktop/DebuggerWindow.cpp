@@ -16,7 +16,6 @@
 #include "DebuggerCpuView.h"
 #include "DebuggerMemoryView.h"
 #include "DebuggerText.h"
-#include "Z80Disasm.h"
 
 namespace {
 
@@ -77,8 +76,12 @@ TDebuggerWindow::TDebuggerWindow(TSMS& machine, QWidget* parent)
     pages_->addTab(sound_, "Sound");
     connect(pages_, &QTabWidget::currentChanged, this, [this] { ShowCurrentPage(); });
     connect(breakpoints_, &TDebuggerBreakpointView::Message, this, [this](const QString& text) { SetStatus(text); });
-    cpu_->EditCpu = [this](const std::function<void(T_Z80_CPU_CORE&)>& edit) {
-        return EditMachine([&edit](TSMS& machine) { edit(*machine.Cpu); });
+    cpu_->EditCpu = [this](const std::function<void(TCpuRegisters&)>& edit) {
+        return EditMachine([&edit](TSMS& machine) {
+            TCpuRegisters registers = machine.Console->Registers();
+            edit(registers);
+            machine.Console->SetRegisters(registers);
+        });
     };
     BuildMemories();
 
@@ -109,11 +112,7 @@ bool TDebuggerWindow::Parked() const {
 void TDebuggerWindow::Take(TSMS& machine) {
     if (machine.CoresCreated != 1) return;
     TDebugSnapshot& copy = *snapshot_;
-    copy.Cpu = *machine.Cpu;
-    copy.Bus = *machine.Interconnect;
-    copy.Cpu.Bus = &copy.Bus;
-    copy.Vdp = *machine.Vdp;
-    copy.Psg = *machine.Psg;
+    copy.Console.CopyFrom(*machine.Console);
     copy.Taken = true;
     sinceCopy_.start();
     ++copies_;
@@ -147,14 +146,14 @@ void TDebuggerWindow::ShowCurrentPage() {
     const TDebugSnapshot& copy = *snapshot_;
     const bool editable = Parked() && machine_.CoresCreated == 1;
     QWidget* page = pages_->currentWidget();
-    if (page == cpu_) cpu_->Show(copy.Cpu, editable);
+    if (page == cpu_) cpu_->Show(copy.Console, editable);
     if (page == breakpoints_) breakpoints_->Refresh();
     if (page == memory_) {
         memory_->SetEditable(editable);
         memory_->Refresh();
     }
-    if (page == vdp_) vdp_->Show(copy.Vdp);
-    if (page == sound_) sound_->Show(copy.Psg);
+    if (page == vdp_) vdp_->Show(copy.Console);
+    if (page == sound_) sound_->Show(copy.Console);
 }
 
 bool TDebuggerWindow::EditMachine(const std::function<void(TSMS&)>& edit) {
@@ -168,30 +167,19 @@ bool TDebuggerWindow::EditMachine(const std::function<void(TSMS&)>& edit) {
 }
 
 void TDebuggerWindow::BuildMemories() {
-    const TDebugSnapshot& copy = *snapshot_;
-    auto edit = [this](auto change) {
-        return [this, change](uint32_t offset, uint8_t value) {
-            return EditMachine([&](TSMS& machine) { change(machine, offset, value); });
-        };
-    };
+    // The memories in the order the page lists them; each is read from the
+    // copy and written into the machine as the console's Poke does it.
+    const TConsole& copy = snapshot_->Console;
     std::vector<TDebugMemory> memories;
-    memories.push_back({"System RAM (#C000-#DFFF)", Z80_RAM_SIZE, [&copy](uint32_t o) { return copy.Cpu.Ram[o]; },
-                        edit([](TSMS& m, uint32_t o, uint8_t v) { m.Cpu->Ram[o] = v; })});
-    memories.push_back({"Cartridge RAM (2 x 16 KB)", Z80_CART_RAM_SIZE,
-                        [&copy](uint32_t o) { return copy.Cpu.CartRam[o]; },
-                        edit([](TSMS& m, uint32_t o, uint8_t v) {
-                            m.Cpu->CartRam[o] = v;
-                            m.Cpu->CartRamDirty = 1;  // kept in the battery file
-                        })});
-    memories.push_back({"CPU address space (the banks mapped now)", 0x10000,
-                        [&copy](uint32_t o) { return Z80_PeekMemory(copy.Cpu, static_cast<uint16_t>(o)); },
-                        // A write as the CPU would make it: ROM stays as it is,
-                        // #FFFC-#FFFF also set the paging registers.
-                        edit([](TSMS& m, uint32_t o, uint8_t v) { Z80_WriteMemory(*m.Cpu, static_cast<uint16_t>(o), v); })});
-    memories.push_back({"VRAM (16 KB)", VDP_VRAM_SIZE, [&copy](uint32_t o) { return copy.Vdp.VRAM[o]; },
-                        edit([](TSMS& m, uint32_t o, uint8_t v) { m.Vdp->VRAM[o] = v; })});
-    memories.push_back({"CRAM (32 colours)", VDP_CRAM_SIZE, [&copy](uint32_t o) { return copy.Vdp.CRAM[o]; },
-                        edit([](TSMS& m, uint32_t o, uint8_t v) { m.Vdp->CRAM[o] = v & 0x3F; })});
+    for (TMemoryRegion region : {TMemoryRegion::SystemRam, TMemoryRegion::CartridgeRam, TMemoryRegion::CpuSpace,
+                                 TMemoryRegion::Vram, TMemoryRegion::Cram}) {
+        memories.push_back({copy.RegionName(region), static_cast<uint32_t>(copy.RegionSize(region)),
+                            [&copy, region](uint32_t offset) { return copy.Peek(region, offset); },
+                            [this, region](uint32_t offset, uint8_t value) {
+                                return EditMachine(
+                                    [&](TSMS& machine) { machine.Console->Poke(region, offset, value); });
+                            }});
+    }
     memory_->SetMemories(std::move(memories));
 }
 
@@ -237,8 +225,7 @@ void TDebuggerWindow::Stopped() {
 }
 
 QString TDebuggerWindow::StopText(const TDebugStop& stop) const {
-    char bank[8];
-    Z80_BankName(Z80_MapAddress(*machine_.Cpu, stop.PC), bank);
+    const std::string bank = machine_.Console->BankName(stop.PC);
     QString why;
     switch (stop.Reason) {
         case TStopReason::None:
@@ -258,7 +245,7 @@ QString TDebuggerWindow::StopText(const TDebugStop& stop) const {
         }
     }
     return QString("Stopped at #%1 (%2), frame %3, line %4%5: %6")
-        .arg(Hex(stop.PC, 4), QString(bank))
+        .arg(Hex(stop.PC, 4), QString::fromStdString(bank))
         .arg(stop.Frame)
         .arg(stop.Line)
         .arg(stop.Halted ? ", on a HALT" : "")

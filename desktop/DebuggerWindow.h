@@ -23,8 +23,8 @@
 #include <functional>
 #include <vector>
 
+#include "Console.h"
 #include "Debugger.h"
-#include "Interconnect.h"
 #include "SMS.h"
 
 class QAction;
@@ -36,14 +36,12 @@ class TDebuggerMemoryView;
 class TDebuggerSoundView;
 class TDebuggerVdpView;
 
-// The copy of the machine the pages show. The CPU's bus points at the copy's
-// own bus, so that decoding the memory map never reads the running one.
+// The copy of the machine the pages show: a console of its own, whose chips
+// point at each other, so that decoding the memory map never reads the
+// running one.
 struct TDebugSnapshot {
-    T_Z80_CPU_CORE Cpu;
-    T_INTERCONNECT_CORE Bus;
-    T_VDP_CORE Vdp;
-    T_PSG_CORE Psg;
-    bool Taken;
+    TConsole Console;
+    bool Taken = false;
 };
 
 class TDebuggerWindow final : public QWidget {

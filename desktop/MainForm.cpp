@@ -35,7 +35,6 @@
 #include "DebuggerWindow.h"
 #include "KeyConfigDialog.h"
 #include "RomFiles.h"
-#include "SaveState.h"
 
 namespace {
 
@@ -492,13 +491,13 @@ bool TMainForm::OpenRomFile(const QString& path) {
     RememberGame(path);
     SMS->SetRamPath(FileName(RamFolder(ExecutableDirectory) + "/" + RomName(path) + ".RAM"));
     SMS->SetPriority(TThreadPriority::BelowNormal);
-    if (std::string error; !Z80_LoadBatteryRam(*SMS->Cpu, SMS->RamPath, &error)) ReportLater(error);
+    if (std::string error; !SMS->Console->LoadBatteryFile(SMS->RamPath, error)) ReportLater(error);
     SMS->ResumeEmulation();
     EnableStartedMenus();
     return true;
 }
 
-void TMainForm::mReinicioClick() { Interconnect_PressReset(*SMS->Interconnect); }
+void TMainForm::mReinicioClick() { SMS->Console->PressReset(); }
 
 void TMainForm::mReiniConClick() {
     DXSound1.Stop();
@@ -516,7 +515,7 @@ void TMainForm::mBiosClick() {
     ForgetHistory();
     SetCartridge(QString());
     SMS->MarkReady();
-    Z80_ClearRom(*SMS->Cpu);
+    SMS->Console->RemoveCartridge();
     SMS->SetPriority(TThreadPriority::BelowNormal);
     SMS->ResumeEmulation();
     EnableStartedMenus();
@@ -525,17 +524,15 @@ void TMainForm::mBiosClick() {
 void TMainForm::mBIOSBrClick() {
     ForgetHistory();
     SMS->InitMachine();
-    Z80_SetBiosType(*SMS->Cpu, 1);
+    SMS->Console->SetBiosType(1);
     Check("mBIOSBr");
-    Z80_Reset(*SMS->Cpu, *SMS->Interconnect);
 }
 
 void TMainForm::mBIOSJapClick() {
     ForgetHistory();
     SMS->InitMachine();
-    Z80_SetBiosType(*SMS->Cpu, 0);
+    SMS->Console->SetBiosType(0);
     Check("mBIOSJap");
-    Z80_Reset(*SMS->Cpu, *SMS->Interconnect);
 }
 
 void TMainForm::mSairClick() {
@@ -553,7 +550,7 @@ void TMainForm::mSairClick() {
         SMS->OnError = [this](const std::string& message) { MachineError(message); };
         messages.insert(messages.end(), stopMessages.begin(), stopMessages.end());
         std::string error;
-        if (!Z80_SaveBatteryRam(*SMS->Cpu, SMS->RamPath, &error))
+        if (!SMS->Console->SaveBatteryFile(SMS->RamPath, error))
             messages.push_back(error.empty() ? "The battery RAM file " + SMS->RamPath + " could not be written." : error);
     }
     std::vector<std::string> shown;
@@ -575,10 +572,10 @@ void TMainForm::mVideoClick() { SMS->StopEmulation(); }
 void TMainForm::mFrame75Click() { SMS->SetFrameskip(3); }
 void TMainForm::mFrame50Click() { SMS->SetFrameskip(1); }
 void TMainForm::mFrameOffClick() { SMS->SetFrameskip(0); }
-void TMainForm::mBckOnClick() { VDP_SetBackgroundLayer(*SMS->Vdp, 1); }
-void TMainForm::mBckOffClick() { VDP_SetBackgroundLayer(*SMS->Vdp, 0); }
-void TMainForm::mSprOnClick() { VDP_SetSpriteLayer(*SMS->Vdp, 1); }
-void TMainForm::mSprOffClick() { VDP_SetSpriteLayer(*SMS->Vdp, 0); }
+void TMainForm::mBckOnClick() { SMS->Console->SetBackgroundLayer(1); }
+void TMainForm::mBckOffClick() { SMS->Console->SetBackgroundLayer(0); }
+void TMainForm::mSprOnClick() { SMS->Console->SetSpriteLayer(1); }
+void TMainForm::mSprOffClick() { SMS->Console->SetSpriteLayer(0); }
 
 // The window part of the windowed mode: frame, menu bar, check marks, size.
 void TMainForm::ShowWindowed() {
@@ -632,16 +629,16 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
 void TMainForm::mVDPSOnClick() { SMS->SetVdpOverlay(1); }
 void TMainForm::mVDPSOffClick() { SMS->SetVdpOverlay(0); }
 void TMainForm::mSomClick() { SMS->StopEmulation(); }
-void TMainForm::mMixerOnClick() { PSG_SetMixerEnabled(*SMS->Psg, 1); }
-void TMainForm::mMixerOffClick() { PSG_SetMixerEnabled(*SMS->Psg, 0); }
-void TMainForm::mTom1OnClick() { PSG_SetTone1Enabled(*SMS->Psg, 1); }
-void TMainForm::mTom1OffClick() { PSG_SetTone1Enabled(*SMS->Psg, 0); }
-void TMainForm::mTom2OnClick() { PSG_SetTone2Enabled(*SMS->Psg, 1); }
-void TMainForm::mTom2OffClick() { PSG_SetTone2Enabled(*SMS->Psg, 0); }
-void TMainForm::mTom3OnClick() { PSG_SetTone3Enabled(*SMS->Psg, 1); }
-void TMainForm::mTom3OffClick() { PSG_SetTone3Enabled(*SMS->Psg, 0); }
-void TMainForm::mRuidoOnClick() { PSG_SetNoiseEnabled(*SMS->Psg, 1); }
-void TMainForm::mRuidoOffClick() { PSG_SetNoiseEnabled(*SMS->Psg, 0); }
+void TMainForm::mMixerOnClick() { SMS->Console->SetSoundChannel(TSoundChannel::Mixer, 1); }
+void TMainForm::mMixerOffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Mixer, 0); }
+void TMainForm::mTom1OnClick() { SMS->Console->SetSoundChannel(TSoundChannel::Tone1, 1); }
+void TMainForm::mTom1OffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Tone1, 0); }
+void TMainForm::mTom2OnClick() { SMS->Console->SetSoundChannel(TSoundChannel::Tone2, 1); }
+void TMainForm::mTom2OffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Tone2, 0); }
+void TMainForm::mTom3OnClick() { SMS->Console->SetSoundChannel(TSoundChannel::Tone3, 1); }
+void TMainForm::mTom3OffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Tone3, 0); }
+void TMainForm::mRuidoOnClick() { SMS->Console->SetSoundChannel(TSoundChannel::Noise, 1); }
+void TMainForm::mRuidoOffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Noise, 0); }
 void TMainForm::mPSGSOnClick() { SMS->SetPsgOverlay(1); }
 void TMainForm::mPSGSOffClick() { SMS->SetPsgOverlay(0); }
 void TMainForm::Ajuda1Click() { SMS->StopEmulation(); }
@@ -690,7 +687,7 @@ void TMainForm::SaveStateFile() {
     const QString path = StateFile(slot_);
     QDir().mkpath(QFileInfo(path).path());
     std::string error;
-    if (!SMS_WriteStateFile(*SMS, FileName(path), error)) {
+    if (!SMS->Console->SaveStateFile(FileName(path), error)) {
         ReportLater(error);
         return;
     }
@@ -705,10 +702,14 @@ void TMainForm::LoadStateFile() {
         return;
     }
     std::string error;
-    if (!SMS_ReadStateFile(*SMS, FileName(path), error)) {
+    if (!SMS->Console->LoadStateFile(FileName(path), error)) {
         ReportLater(error);
         return;
     }
+    // The state's picture is the frame image now: the stream holds it whole,
+    // ready to be shown (and taken as a screenshot).
+    SMS->FrameStream.Size = static_cast<uint32_t>(CONSOLE_FRAME_IMAGE_SIZE);
+    SMS->FrameStream.Position = 0;
     // The machine may have been waiting for its BIOS type or for a start:
     // a loaded state is a game in progress that a click resumes.
     SMS->MarkReady();

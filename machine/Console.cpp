@@ -238,6 +238,10 @@ void TConsole::SetBackgroundLayer(uint8_t on) { VDP_SetBackgroundLayer(*chips_->
 
 void TConsole::SetSpriteLayer(uint8_t on) { VDP_SetSpriteLayer(*chips_->Vdp, on); }
 
+uint8_t TConsole::BackgroundLayer() const { return chips_->Vdp->BackgroundLayerOn; }
+
+uint8_t TConsole::SpriteLayer() const { return chips_->Vdp->SpriteLayerOn; }
+
 void TConsole::SetSoundChannel(TSoundChannel channel, uint8_t on) {
     T_PSG_CORE& psg = *chips_->Psg;
     switch (channel) {

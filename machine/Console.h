@@ -234,6 +234,9 @@ public:
     void SetBackgroundLayer(uint8_t on);
     void SetSpriteLayer(uint8_t on);
     void SetSoundChannel(TSoundChannel channel, uint8_t on);
+    // The layers' switches as set (the channels' are in ReadSound).
+    uint8_t BackgroundLayer() const;
+    uint8_t SpriteLayer() const;
 
     // ------------------------------------------------------------ resets
 
@@ -283,6 +286,13 @@ public:
     std::string BankName(uint16_t address) const;
     // The ROM bank (0-63) mapped at `address`, -1 for BIOS or RAM.
     int RomBankAt(uint16_t address) const;
+    // A port read or written as the CPU's IN and OUT do it, side effects
+    // included: a read of #DD sees the reset button once, a read of #BF
+    // clears the VDP's flags; a write to #BF / #BE sets the VDP's registers
+    // and memories, one to #7F the sound chip's. For tools and tests that
+    // drive the chips as a program would; never while a frame runs.
+    uint8_t ReadPort(uint8_t port);
+    void WritePort(uint8_t port, uint8_t value);
 
     // The VDP's and the PSG's read-outs (VdpReadout.h, PsgReadout.h).
     void ReadPalette(T_VDP_PALETTE_INFO& info) const;

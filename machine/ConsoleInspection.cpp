@@ -110,6 +110,10 @@ int TConsole::RomBankAt(uint16_t address) const {
     return bank.Kind == TZ80BankKind::Rom ? bank.Number : -1;
 }
 
+uint8_t TConsole::ReadPort(uint8_t port) { return Interconnect_ReadPort(*chips_->Bus, port); }
+
+void TConsole::WritePort(uint8_t port, uint8_t value) { Interconnect_WritePort(*chips_->Bus, port, value); }
+
 void TConsole::ReadPalette(T_VDP_PALETTE_INFO& info) const { VDP_ReadPalette(*chips_->Vdp, info); }
 void TConsole::DrawTileSheet(TVdpPalette palette, uint32_t* out) const { VDP_DrawTileSheet(*chips_->Vdp, palette, out); }
 void TConsole::ReadNameTable(T_VDP_NAME_TABLE& table) const { VDP_ReadNameTable(*chips_->Vdp, table); }

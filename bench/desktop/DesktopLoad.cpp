@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     std::vector<uint32_t> shown;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        shown.push_back(form.SMS->MeasuredFps.load() / (form.SMS->Frameskip.load() + 1));
+        shown.push_back(form.SMS->MeasuredFps.load() / (form.SMS->Console->Frameskip() + 1));
     });
     sampler.start(1000);
     QTimer::singleShot(seconds * 1000, [&] { form.mSairClick(); });

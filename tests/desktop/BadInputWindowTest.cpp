@@ -91,7 +91,7 @@ protected:
         form_->QuitApplication = [] {};
         form_->SMS->OnPresentFrame = [this](TSMS& machine) {
             ++frames_;
-            const uint8_t* ram = machine.Cpu->CartRam;
+            const uint8_t* ram = machine.Console->BatteryRam().data();
             if (ram[1] == 'T' && ram[2] == 'R' && ram[3] == 'V') counted_ = true;
         };
     }

@@ -1,4 +1,4 @@
-// The debugger's pages on chips set up by hand: the breakpoint row's fields
+// The debugger's pages on a console set up by hand: the breakpoint row's fields
 // for every kind, the hex table's shape, the sprite page's per-line limit,
 // the name table's scroll window, the sound page's figures, and the hex
 // numbers the developer types.
@@ -47,12 +47,27 @@ protected:
         form_ = std::make_unique<TMainForm>();
         form_->ExecutableDirectory = dir_.path();
         form_->QuitApplication = [] {};
-        vdp_.reset(new T_VDP_CORE());
-        VDP_Reset(*vdp_);
+    }
+    // A VDP register written as a program writes it, through the control port.
+    void SetVdpRegister(uint8_t reg, uint8_t value) {
+        console_.WritePort(0xBF, value);
+        console_.WritePort(0xBF, static_cast<uint8_t>(0x80 | reg));
+    }
+    // One frame with the CPU parked on a HALT in RAM: the VDP takes the
+    // vertical scroll for the frame at its line 0.
+    void RunFrameHalted() {
+        console_.Poke(TMemoryRegion::SystemRam, 0, 0xF3);  // DI
+        console_.Poke(TMemoryRegion::SystemRam, 1, 0x76);  // HALT
+        TCpuRegisters registers = console_.Registers();
+        registers.PC = 0xC000;
+        registers.IFF1 = registers.IFF2 = 0;
+        registers.Halted = 0;
+        console_.SetRegisters(registers);
+        console_.RunFrame();
     }
     QTemporaryDir dir_;
     std::unique_ptr<TMainForm> form_;
-    std::unique_ptr<T_VDP_CORE> vdp_;
+    TConsole console_;
 };
 
 // Each kind takes the fields it has and is listed by what it watches.
@@ -126,15 +141,15 @@ TEST_F(DebuggerViewsTest, HexTableRowsOffsetsAndAscii) {
 // Ten 8 x 8 sprites on lines 50-57: the first eight are shown, 8 and 9 are
 // dropped on every line they cover; the table ends at sprite 10's y #D0.
 TEST_F(DebuggerViewsTest, SpritePageShowsTheLinesAndTheDropsOfThePerLineLimit) {
-    vdp_->Registers[1] = 0x40;  // display on, 8 x 8 sprites
-    vdp_->Registers[5] = 0x7F;  // sprite table at #3F00
-    for (int i = 0; i < 10; ++i) {
-        vdp_->VRAM[0x3F00 + i] = 49;
-        vdp_->VRAM[0x3F80 + 2 * i] = static_cast<uint8_t>(20 * i);
+    SetVdpRegister(1, 0x40);  // display on, 8 x 8 sprites
+    SetVdpRegister(5, 0x7F);  // sprite table at #3F00
+    for (uint32_t i = 0; i < 10; ++i) {
+        console_.Poke(TMemoryRegion::Vram, 0x3F00 + i, 49);
+        console_.Poke(TMemoryRegion::Vram, 0x3F80 + 2 * i, static_cast<uint8_t>(20 * i));
     }
-    vdp_->VRAM[0x3F00 + 10] = 0xD0;
+    console_.Poke(TMemoryRegion::Vram, 0x3F00 + 10, 0xD0);
     TDebuggerVdpView view;
-    view.Show(*vdp_);
+    view.Show(console_);
     QTableWidget& table = *view.Sprites();
     auto cell = [&](int row, int column) { return table.item(row, column)->text().toStdString(); };
     EXPECT_EQ(cell(0, 5), "50-57");
@@ -154,10 +169,11 @@ TEST_F(DebuggerViewsTest, SpritePageShowsTheLinesAndTheDropsOfThePerLineLimit) {
 // A white plane: what the screen shows stays white, the rest is dimmed to
 // half, following the vertical scroll the picture uses.
 TEST_F(DebuggerViewsTest, NameTableDimsThePlaneOutsideTheScreen) {
-    vdp_->Registers[0] = 0;
-    vdp_->Registers[2] = 0xFF;  // name table at #3800, all entries tile 0
-    for (int i = 0; i < 32; ++i) vdp_->VRAM[i] = 0xFF;  // tile 0: colour 15 everywhere
-    vdp_->CRAM[15] = 0x3F;
+    SetVdpRegister(0, 0);
+    SetVdpRegister(1, 0x40);  // display on: the frame takes the vertical scroll
+    SetVdpRegister(2, 0xFF);  // name table at #3800, all entries tile 0
+    for (uint32_t i = 0; i < 32; ++i) console_.Poke(TMemoryRegion::Vram, i, 0xFF);  // tile 0: colour 15 everywhere
+    console_.Poke(TMemoryRegion::Cram, 15, 0x3F);
     const struct {
         uint8_t VScroll;
         int Y;
@@ -166,9 +182,12 @@ TEST_F(DebuggerViewsTest, NameTableDimsThePlaneOutsideTheScreen) {
                  {16, 15, true}, {16, 16, false}, {16, 207, false}, {16, 208, true}};
     TDebuggerVdpView view;
     for (const auto& c : cases) {
-        vdp_->Registers[9] = c.VScroll;
-        vdp_->FrameVScroll = c.VScroll;
-        view.Show(*vdp_);
+        SetVdpRegister(9, c.VScroll);
+        RunFrameHalted();
+        T_VDP_SCROLL_WINDOW window;
+        console_.ReadScrollWindow(window);
+        ASSERT_EQ(window.VScroll, c.VScroll) << "the frame took the register";
+        view.Show(console_);
         ASSERT_EQ(view.NameTable().size(), QSize(256, 224));
         EXPECT_EQ(view.NameTable().pixel(100, c.Y) & 0xFFFFFF, c.Dimmed ? 0x7F7F7Fu : 0xFFFFFFu)
             << "scroll " << int(c.VScroll) << " y " << c.Y;
@@ -176,16 +195,11 @@ TEST_F(DebuggerViewsTest, NameTableDimsThePlaneOutsideTheScreen) {
 }
 
 TEST_F(DebuggerViewsTest, SoundPageShowsHertzAndDecibels) {
-    T_PSG_CORE psg{};
-    PSG_Reset(psg);
-    PSG_SetFrameRate(psg, 60);
-    PSG_SetClock(psg, 3579536);
-    psg.Tone1Period = 254;
-    psg.Tone1Attenuation = 2;
-    psg.Tone2Attenuation = 15;
-    psg.NoiseControl = 0x04;
+    // As a program writes the sound chip: tone 1's period 254 (#0FE, low
+    // bits latched first), its attenuation 2, tone 2 off, white noise at rate 0.
+    for (uint8_t value : {0x8E, 0x0F, 0x92, 0xBF, 0xE4}) console_.WritePort(0x7F, value);
     TDebuggerSoundView view;
-    view.Show(psg);
+    view.Show(console_);
     auto cell = [&](int row, int column) { return view.Channels()->item(row, column)->text().toStdString(); };
     EXPECT_EQ(cell(0, 0), "Tone 1");
     EXPECT_EQ(cell(0, 1), "254 (#0FE)");

@@ -27,6 +27,7 @@
 #include <QWindow>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "DebuggerBreakpointView.h"
 #include "DebuggerChipViews.h"
@@ -165,12 +166,18 @@ int main(int argc, char** argv) {
     breakpoints.First()->setText("BE");
     breakpoints.AddButton()->click();
     shoot("3-breakpoint.png");
+    // The VDP's address register and access kind, as its register page lists them.
+    auto vdpField = [&](const char* name) {
+        for (const T_VDP_FIELD& field : form.SMS->Console->DescribeVdpRegisters())
+            if (field.Register < 0 && field.Name == name) return field.Value;
+        return std::string();
+    };
     bool found = false;
     for (int hits = 0; hits < 5000 && !found; ++hits) {
         const uint64_t before = window.Debugger().StopCount();
         window.Run();
         if (!waitStop(before)) return Fail("the breakpoint is not hit");
-        found = (form.SMS->Vdp->Address & 0x3FFF) == 0x3F81 && form.SMS->Vdp->Code == 1;
+        found = (std::stoul(vdpField("Address"), nullptr, 16) & 0x3FFF) == 0x3F81 && vdpField("Access") == "VRAM write";
     }
     if (!found) return Fail("no write to sprite 0's pattern byte");
     window.Pages()->setCurrentWidget(window.CpuView());

@@ -62,6 +62,7 @@ protected:
     void TearDown() override { form_.reset(); }
 
     TSMS& Machine() { return *form_->SMS; }
+    uint16_t Pc() { return Machine().Console->Registers().PC; }
     // The CPU-bound cartridge runs unpaced; the window is opened from the menu.
     TDebuggerWindow& Open() {
         EXPECT_TRUE(form_->OpenRomFile(Rom("bench_cpu")));
@@ -118,13 +119,14 @@ TEST_F(DebuggerWindowTest, OpensFromToolsMenuAsItsOwnWindowAndClosingChangesNoth
     ASSERT_EQ(window.Pages()->count(), pages.size());
     for (int i = 0; i < pages.size(); ++i) EXPECT_EQ(window.Pages()->tabText(i), pages[i]);
     // The registers shown are the stopped machine's.
-    EXPECT_EQ(window.CpuView()->Field("PC")->text().toInt(nullptr, 16), Machine().Cpu->PC);
-    EXPECT_EQ(SelectedListingAddress(window), Machine().Cpu->PC);
+    EXPECT_EQ(window.CpuView()->Field("PC")->text().toInt(nullptr, 16), Pc());
+    EXPECT_EQ(SelectedListingAddress(window), Pc());
 
     ASSERT_TRUE(window.BreakpointView()->Add(TBreakKind::MemoryWrite, "C000", "C001", ""));
     window.close();
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(Machine().Cpu->DebugHook, nullptr);
+    // Released: no breakpoint and no hook left (Release takes both out).
+    EXPECT_TRUE(window.Debugger().Breakpoints().empty());
     QTest::mouseClick(form_->DXDraw1, Qt::LeftButton);
     EXPECT_TRUE(RunFrames(20)) << "the game runs on without its breakpoint";
 
@@ -145,15 +147,15 @@ TEST_F(DebuggerWindowTest, StopThenStepAdvancesPcByTheInstructionsLength) {
     EXPECT_TRUE(window.Command("Step")->isEnabled());
     for (int steps = 0; steps < 50; ++steps) {
         T_Z80_INSTRUCTION instruction{};
-        Z80_Disassemble(Z80_PeekMemoryAt, Machine().Cpu.get(), Machine().Cpu->PC, instruction);
-        const uint16_t pc = Machine().Cpu->PC;
+        const uint16_t pc = Pc();
+        Machine().Console->Disassemble(pc, instruction);
         const uint64_t stops = window.Debugger().StopCount();
         window.Command("Step")->trigger();
         ASSERT_TRUE(WaitStopped(window, stops));
-        if (instruction.Flow != TZ80Flow::Next || (Machine().Cpu->PC == 0x0038 && pc != 0x0037)) continue;
-        EXPECT_EQ(Machine().Cpu->PC, static_cast<uint16_t>(pc + instruction.Length)) << instruction.Text;
-        EXPECT_EQ(window.CpuView()->Field("PC")->text().toInt(nullptr, 16), Machine().Cpu->PC);
-        EXPECT_EQ(SelectedListingAddress(window), Machine().Cpu->PC);
+        if (instruction.Flow != TZ80Flow::Next || (Pc() == 0x0038 && pc != 0x0037)) continue;
+        EXPECT_EQ(Pc(), static_cast<uint16_t>(pc + instruction.Length)) << instruction.Text;
+        EXPECT_EQ(window.CpuView()->Field("PC")->text().toInt(nullptr, 16), Pc());
+        EXPECT_EQ(SelectedListingAddress(window), Pc());
         EXPECT_EQ(window.Debugger().LastStop().Reason, TStopReason::Step);
         return;
     }
@@ -179,7 +181,7 @@ TEST_F(DebuggerWindowTest, BreakpointHitIsShownWhereAndWhy) {
     ASSERT_TRUE(WaitStopped(window, stops));
     const TDebugStop stop = window.Debugger().LastStop();
     EXPECT_EQ(stop.Reason, TStopReason::Breakpoint);
-    EXPECT_EQ(Machine().Cpu->PC, stop.PC);
+    EXPECT_EQ(Pc(), stop.PC);
     EXPECT_TRUE(window.Status()->text().contains("breakpoint: Memory write to #C000-#C001"))
         << window.Status()->text().toStdString();
     EXPECT_EQ(window.Pages()->currentWidget(), window.CpuView());
@@ -211,16 +213,16 @@ TEST_F(DebuggerWindowTest, EditsGoIntoTheStoppedMachineOnly) {
     ASSERT_FALSE(hl->isReadOnly());
     hl->setText("BEEF");
     emit hl->editingFinished();
-    EXPECT_EQ(Machine().Cpu->AltH, 0xBE);
-    EXPECT_EQ(Machine().Cpu->AltL, 0xEF);
-    window.CpuView()->Flag("C")->setChecked(!(Machine().Cpu->F & 1));
-    EXPECT_EQ(window.CpuView()->Flag("C")->isChecked(), (Machine().Cpu->F & 1) != 0);
+    EXPECT_EQ(Machine().Console->Registers().AltH, 0xBE);
+    EXPECT_EQ(Machine().Console->Registers().AltL, 0xEF);
+    window.CpuView()->Flag("C")->setChecked(!(Machine().Console->Registers().F & 1));
+    EXPECT_EQ(window.CpuView()->Flag("C")->isChecked(), (Machine().Console->Registers().F & 1) != 0);
 
     window.Pages()->setCurrentWidget(window.MemoryView());
     THexModel& memory = window.MemoryView()->Model();
     window.MemoryView()->Show(0, 0x1F0);  // system RAM
     ASSERT_TRUE(memory.setData(memory.index(0x1F, 3), "5a", Qt::EditRole));
-    EXPECT_EQ(Machine().Cpu->Ram[0x1F3], 0x5A);
+    EXPECT_EQ(Machine().Console->Peek(TMemoryRegion::SystemRam, 0x1F3), 0x5A);
     EXPECT_EQ(memory.data(memory.index(0x1F, 3), Qt::DisplayRole).toString(), "5A");
     EXPECT_FALSE(memory.setData(memory.index(0x1F, 3), "1FF", Qt::EditRole)) << "not a byte";
 

@@ -118,7 +118,7 @@ TEST_F(KeyConfigTest, AKeyBoundInTheDialogPressesTheConsolesButton) {
     uint8_t portA = 0xFF;
     int frames = 0;
     Form().SMS->OnPresentFrame = [&](TSMS& machine) {
-        portA = machine.Interconnect->PortA;
+        portA = machine.Console->ReadPort(0xDC);
         ++frames;
     };
     Form().show();

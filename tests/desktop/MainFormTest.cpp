@@ -35,6 +35,7 @@
 
 #include "AboutBox.h"
 #include "MainForm.h"
+#include "PsgReadout.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ protected:
         form_->SMS->OnPresentFrame = [this](TSMS& machine) {
             ++frames_;
             // The machine waits during the hand-over: its RAM is at rest here.
-            const uint8_t* ram = machine.Cpu->CartRam;
+            const uint8_t* ram = machine.Console->BatteryRam().data();
             if (ram[0] == 1 && ram[1] == 'T' && ram[2] == 'R' && ram[3] == 'V') cartridgeCounted_ = true;
         };
     }
@@ -365,28 +366,33 @@ TEST_F(MainFormTest, ChoiceItemsCheckThemselvesAndSetTheirSwitch) {
         int Want;
     };
     TSMS& m = Machine();
+    auto sound = [&] {
+        T_PSG_READOUT info;
+        m.Console->ReadSound(info);
+        return info;
+    };
     const Case cases[] = {
-        {"mFrame75", {"mFrame50", "mFrameOff"}, [&] { return int(m.Frameskip.load()); }, 3},
-        {"mFrame50", {"mFrame75", "mFrameOff"}, [&] { return int(m.Frameskip.load()); }, 1},
-        {"mFrameOff", {"mFrame75", "mFrame50"}, [&] { return int(m.Frameskip.load()); }, 0},
-        {"mBckOff", {"mBckOn"}, [&] { return int(m.Vdp->BackgroundLayerOn); }, 0},
-        {"mBckOn", {"mBckOff"}, [&] { return int(m.Vdp->BackgroundLayerOn); }, 1},
-        {"mSprOff", {"mSprOn"}, [&] { return int(m.Vdp->SpriteLayerOn); }, 0},
-        {"mSprOn", {"mSprOff"}, [&] { return int(m.Vdp->SpriteLayerOn); }, 1},
+        {"mFrame75", {"mFrame50", "mFrameOff"}, [&] { return int(m.Console->Frameskip()); }, 3},
+        {"mFrame50", {"mFrame75", "mFrameOff"}, [&] { return int(m.Console->Frameskip()); }, 1},
+        {"mFrameOff", {"mFrame75", "mFrame50"}, [&] { return int(m.Console->Frameskip()); }, 0},
+        {"mBckOff", {"mBckOn"}, [&] { return int(m.Console->BackgroundLayer()); }, 0},
+        {"mBckOn", {"mBckOff"}, [&] { return int(m.Console->BackgroundLayer()); }, 1},
+        {"mSprOff", {"mSprOn"}, [&] { return int(m.Console->SpriteLayer()); }, 0},
+        {"mSprOn", {"mSprOff"}, [&] { return int(m.Console->SpriteLayer()); }, 1},
         {"mVDPSOn", {"mVDPSOff"}, [&] { return int(m.ShowVdpStatus); }, 1},
         {"mVDPSOff", {"mVDPSOn"}, [&] { return int(m.ShowVdpStatus); }, 0},
-        {"mMixerOff", {"mMixerOn"}, [&] { return int(m.Psg->MixerOn); }, 0},
-        {"mMixerOn", {"mMixerOff"}, [&] { return int(m.Psg->MixerOn); }, 1},
-        {"mTom1Off", {"mTom1On"}, [&] { return int(m.Psg->Tone1On); }, 0},
-        {"mTom1On", {"mTom1Off"}, [&] { return int(m.Psg->Tone1On); }, 1},
-        {"mTom2Off", {"mTom2On"}, [&] { return int(m.Psg->Tone2On); }, 0},
-        {"mTom3Off", {"mTom3On"}, [&] { return int(m.Psg->Tone3On); }, 0},
-        {"mRuidoOff", {"mRuidoOn"}, [&] { return int(m.Psg->NoiseOn); }, 0},
-        {"mRuidoOn", {"mRuidoOff"}, [&] { return int(m.Psg->NoiseOn); }, 1},
+        {"mMixerOff", {"mMixerOn"}, [&] { return int(sound().MixerOn); }, 0},
+        {"mMixerOn", {"mMixerOff"}, [&] { return int(sound().MixerOn); }, 1},
+        {"mTom1Off", {"mTom1On"}, [&] { return int(sound().Tones[0].Enabled); }, 0},
+        {"mTom1On", {"mTom1Off"}, [&] { return int(sound().Tones[0].Enabled); }, 1},
+        {"mTom2Off", {"mTom2On"}, [&] { return int(sound().Tones[1].Enabled); }, 0},
+        {"mTom3Off", {"mTom3On"}, [&] { return int(sound().Tones[2].Enabled); }, 0},
+        {"mRuidoOff", {"mRuidoOn"}, [&] { return int(sound().Noise.Enabled); }, 0},
+        {"mRuidoOn", {"mRuidoOff"}, [&] { return int(sound().Noise.Enabled); }, 1},
         {"mPSGSOn", {"mPSGSOff"}, [&] { return int(m.ShowPsgStatus); }, 1},
         {"mPSGSOff", {"mPSGSOn"}, [&] { return int(m.ShowPsgStatus); }, 0},
-        {"mBIOSJap", {"mBIOSBr"}, [&] { return int(m.Cpu->BiosType); }, 0},
-        {"mBIOSBr", {"mBIOSJap"}, [&] { return int(m.Cpu->BiosType); }, 1},
+        {"mBIOSJap", {"mBIOSBr"}, [&] { return int(m.Console->BiosType()); }, 0},
+        {"mBIOSBr", {"mBIOSJap"}, [&] { return int(m.Console->BiosType()); }, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Item);
@@ -486,8 +492,8 @@ TEST_F(MainFormTest, GameResetIsSeenOnceOnPortDD) {
     ASSERT_TRUE(Open(Rom("handover")));
     Form().mArquivoClick();
     Form().mReinicioClick();
-    EXPECT_EQ(Interconnect_ReadPort(*Machine().Interconnect, 0xDD) & 0x10, 0);
-    EXPECT_EQ(Interconnect_ReadPort(*Machine().Interconnect, 0xDD) & 0x10, 0x10);
+    EXPECT_EQ(Machine().Console->ReadPort(0xDD) & 0x10, 0);
+    EXPECT_EQ(Machine().Console->ReadPort(0xDD) & 0x10, 0x10);
     EXPECT_EQ(Machine().Stopped, 1);
 }
 
@@ -497,14 +503,14 @@ TEST_F(MainFormTest, BiosTypeChangeLeavesTheGameNotReadyUntilConsoleReset) {
     Form().mArquivoClick();
     Form().mBIOSJapClick();
     EXPECT_EQ(Machine().Ready, 0);
-    EXPECT_EQ(Machine().Cpu->BiosType, 0);
+    EXPECT_EQ(Machine().Console->BiosType(), 0);
     Form().DXDraw1Click();
     EXPECT_EQ(Machine().Stopped, 1);
     Form().mArquivoClick();
     Form().mReiniConClick();
     EXPECT_EQ(Machine().Ready, 1);
     EXPECT_EQ(Machine().Stopped, 0);
-    EXPECT_EQ(Machine().Cpu->BiosType, 0);
+    EXPECT_EQ(Machine().Console->BiosType(), 0);
     EXPECT_TRUE(RunFrames(2));
 }
 
@@ -656,7 +662,10 @@ namespace {
 
 // The speed cartridge counts frame interrupts in cartridge RAM and shows the
 // count, so its picture and its RAM change every frame.
-uint16_t FrameCount(const TSMS& machine) { return uint16_t(machine.Cpu->CartRam[0] | machine.Cpu->CartRam[1] << 8); }
+uint16_t FrameCount(const TSMS& machine) {
+    const std::span<const uint8_t> ram = machine.Console->BatteryRam();
+    return uint16_t(ram[0] | ram[1] << 8);
+}
 
 QByteArray Frame(const TSMS& machine) {
     return QByteArray(reinterpret_cast<const char*>(machine.FrameStream.Data), int(machine.FrameStream.Size));

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTest>
 #include <cstdlib>
+#include <vector>
 
 #include "ManualDispatcher.h"
 #include "QtDisplay.h"
@@ -82,7 +83,6 @@ TEST_F(QtDisplayTest, TheSurfaceTakesTheFrameImageAndKeepsItsPictureOnBadData) {
     TSMS machine{dispatcher, timers, sound};
     machine.ClearCoresCreated();
     machine.InitMachine();
-    machine.Vdp->FrameImage[VDP_FRAME_PIXEL_OFFSET] = 0;
     machine.RunFrame();
     ASSERT_TRUE(display.LoadSurface(machine.FrameStream.Data, machine.FrameStream.Size));
     EXPECT_EQ(display.Surface().size(), QSize(256, 192));
@@ -100,12 +100,13 @@ TEST_F(QtDisplayTest, TheSurfaceTakesTheFrameImageAndKeepsItsPictureOnBadData) {
 
     // The next frames are written while the control still shows the last
     // one: the shown picture never changes under it.
+    std::vector<uint8_t> image(machine.FrameStream.Data, machine.FrameStream.Data + machine.FrameStream.Size);
     for (int frame = 0; frame < 3; ++frame) {
         const QImage shown = control.Picture().copy();
         // A new blue in every palette entry: every pixel changes.
         for (size_t entry = 0; entry < 256; ++entry)
-            machine.FrameStream.Data[VDP_FRAME_PALETTE_OFFSET + 4 * entry] = static_cast<uint8_t>(40 + 50 * frame);
-        ASSERT_TRUE(display.LoadSurface(machine.FrameStream.Data, machine.FrameStream.Size));
+            image[CONSOLE_FRAME_PALETTE_OFFSET + 4 * entry] = static_cast<uint8_t>(40 + 50 * frame);
+        ASSERT_TRUE(display.LoadSurface(image.data(), static_cast<uint32_t>(image.size())));
         EXPECT_EQ(control.Picture(), shown) << "frame " << frame;
         EXPECT_NE(display.Surface(), shown) << "frame " << frame << " brings its own picture";
         display.Flip();
@@ -290,7 +291,7 @@ struct OverlayTest : ::testing::Test {
 TEST_F(OverlayTest, PsgStatusBoxAndItsMetersFollowTheAttenuations) {
     machine.SetPsgOverlay(1);
     // Attenuations: tone 1 at 0, tone 2 at 5, tone 3 at 15, noise at 9.
-    for (uint8_t value : {0x90, 0xB5, 0xDF, 0xF9}) PSG_WritePort(*machine.Psg, value);
+    for (uint8_t value : {0x90, 0xB5, 0xDF, 0xF9}) machine.Console->WritePort(0x7F, value);
     machine.PresentFrame();
     EXPECT_EQ(Surface().size(), QSize(256, 192));
     EXPECT_EQ(Surface().pixel(10, 47), Rgb(255, 255, 255)) << "box corner";
