@@ -5,55 +5,22 @@
 #include <sys/stat.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QMessageBox>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 
 #include "ArchiveFiles.h"
 #include "MainForm.h"
+#include "MessageCatcher.h"
 #include "Unprivileged.h"
+#include "WaitFor.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake;
-    wake.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// Closes each modal message box as soon as it opens, keeping its text.
-class TMessageCatcher {
-public:
-    TMessageCatcher() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                Texts.append(box->text());
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer_.start();
-    }
-    QStringList Texts;
-
-private:
-    QTimer timer_;
-};
 
 class BadInputWindowTest : public ::testing::Test {
 protected:
