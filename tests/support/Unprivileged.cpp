@@ -4,9 +4,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <map>
-#include <stdexcept>
 #include <system_error>
 
 namespace fs = std::filesystem;
