@@ -3,22 +3,18 @@
 // a battery file that cannot be read is kept as it is.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QMessageBox>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 
 #include "ArchiveFiles.h"
 #include "MainForm.h"
+#include "MessageCatcher.h"
+#include "Unprivileged.h"
+#include "WaitFor.h"
 
 namespace fs = std::filesystem;
 
@@ -26,68 +22,12 @@ namespace {
 
 QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake;
-    wake.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// Closes each modal message box as soon as it opens, keeping its text.
-class TMessageCatcher {
-public:
-    TMessageCatcher() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                Texts.append(box->text());
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer_.start();
-    }
-    QStringList Texts;
-
-private:
-    QTimer timer_;
-};
-
-// As root, file permissions stop nothing: this thread (only this one, by
-// the raw system call) acts as the user "nobody" while the guard lives.
-class TUnprivileged {
-public:
-    TUnprivileged() : active_(::geteuid() == 0) {
-        if (active_) {
-            EXPECT_EQ(::syscall(SYS_setresgid, -1, 65534, -1), 0);
-            EXPECT_EQ(::syscall(SYS_setresuid, -1, 65534, -1), 0);
-        }
-    }
-    ~TUnprivileged() {
-        if (active_) {
-            ::syscall(SYS_setresuid, -1, 0, -1);
-            ::syscall(SYS_setresgid, -1, 0, -1);
-        }
-    }
-
-private:
-    bool active_;
-};
-
 class BadInputWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        dir = dir_.path().toStdString();
-        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec);
-        setenv("XDG_DATA_HOME", (dir_.path() + "/xdg").toLocal8Bit().constData(), 1);
+        setenv("XDG_DATA_HOME", (dir / "xdg").c_str(), 1);
         form_ = std::make_unique<TMainForm>();
-        form_->ExecutableDirectory = dir_.path();
+        form_->ExecutableDirectory = QString::fromStdString(dir.string());
         form_->QuitApplication = [] {};
         form_->SMS->OnPresentFrame = [this](TSMS& machine) {
             ++frames_;
@@ -114,8 +54,9 @@ protected:
         return (dir / name).string();
     }
 
-    QTemporaryDir dir_;
-    fs::path dir;
+    // The files the user "nobody" opens lie in a folder that user can enter.
+    TSharedFolder folder_{"window-badinput"};
+    const fs::path dir = folder_.Path();
     std::unique_ptr<TMainForm> form_;
     int frames_ = 0;
     bool counted_ = false;
@@ -167,10 +108,12 @@ TEST_F(BadInputWindowTest, UnreadableBatteryFileIsReportedAndKept) {
     const std::string previous(32768, 0x5A);
     std::ofstream(file, std::ios::binary) << previous;
     fs::permissions(file, fs::perms::none);
+    // The cartridge too: the build folder may be closed to other users.
+    const QString rom = QString::fromStdString(folder_.Copy(Rom("battery").toStdString()));
     TMessageCatcher catcher;
     {
         TUnprivileged nobody;
-        ASSERT_TRUE(Open(Rom("battery")));  // the game starts without its save
+        ASSERT_TRUE(Open(rom));  // the game starts without its save
         Machine().TargetFps = 0;
         ASSERT_TRUE(WaitFor([&] { return counted_; }));
         form_->mArquivoClick();  // the stop's save is refused, not written over the old file

@@ -35,6 +35,7 @@
 #include "DebuggerMemoryView.h"
 #include "DebuggerWindow.h"
 #include "MainForm.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -46,15 +47,9 @@ public:
     TKeyCode held = 0;
 };
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+// The walkthrough runs on a loaded desktop, at the window's pace: each step
+// is given longer than in the tests.
+constexpr int kPatience = 20000;
 
 void Settle(int ms) {
     QElapsedTimer clock;
@@ -104,7 +99,7 @@ int main(int argc, char** argv) {
     form.SMS->OnPresentFrame = [&frames](TSMS&) { ++frames; };
     auto runFrames = [&](uint64_t count) {
         const uint64_t until = frames + count;
-        return WaitFor([&] { return frames >= until; });
+        return WaitFor([&] { return frames >= until; }, kPatience);
     };
     // The BIOS, the title, button 1 held a moment, the scene.
     if (!runFrames(300)) return Fail("the game does not run");
@@ -125,8 +120,9 @@ int main(int argc, char** argv) {
         std::printf("%s/%s %dx%d\n", argv[3], name, picture.width(), picture.height());
     };
     auto waitStop = [&](uint64_t before) {
-        return WaitFor([&] { return window.Debugger().StopCount() > before && window.Debugger().Stopped(); }) &&
-               WaitFor([&] { return window.Status()->text().startsWith("Stopped at"); });
+        return WaitFor([&] { return window.Debugger().StopCount() > before && window.Debugger().Stopped(); },
+                       kPatience) &&
+               WaitFor([&] { return window.Status()->text().startsWith("Stopped at"); }, kPatience);
     };
 
     // 0. Both windows: player 1 (left) looks like player 2.

@@ -4,25 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 
 #include "KeyConfigDialog.h"
 #include "MainForm.h"
+#include "MessageCatcher.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -33,18 +32,6 @@ constexpr int P1B1 = 4, Pause = 6, P2B1 = 11;
 
 void ForgetSettings() {
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tiravel", "Tiravel").remove("Input");
-}
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake;
-    wake.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
 }
 
 // Clicks a cell of the dialog's table as the player would.
@@ -261,24 +248,16 @@ TEST_F(KeyConfigTest, BindingsThatCannotBeKeptAreReportedAndStillApply) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocker.fileName());
-    QStringList messages;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            messages << box->text();
-            box->done(QMessageBox::Ok);
-        }
-    });
-    closer.start(10);
+    TMessageCatcher catcher;
     Configure([](TKeyConfigDialog& dialog) {
         ClickCell(dialog, P1B1, 0);
         QTest::keyClick(dialog.Table(), Qt::Key_Z);
         return int(QDialog::Accepted);
     });
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, qEnvironmentVariable("TIRAVEL_TEST_SETTINGS"));
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith("Cannot keep the key bindings in \"" + blocker.fileName() + "/Tiravel/"))
-        << messages[0].toStdString();
+    ASSERT_EQ(catcher.Texts.size(), 1);
+    EXPECT_TRUE(catcher.Texts[0].startsWith("Cannot keep the key bindings in \"" + blocker.fileName() + "/Tiravel/"))
+        << catcher.Texts[0].toStdString();
     EXPECT_EQ(Form().Joystick1.BoundKey(S::Button1, 0), 'Z');
 }
 

@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,7 +14,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QUrl>
@@ -35,49 +33,18 @@
 
 #include "AboutBox.h"
 #include "MainForm.h"
+#include "MessageCatcher.h"
 #include "PsgReadout.h"
+#include "WaitFor.h"
 
 namespace {
 
 QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
 
-// Serves the event loop until `done` holds, without QTest::qWaitFor's
-// pauses between rounds, so the machine's hand-overs run back to back.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake;  // a tick so that a round never blocks for long
-    wake.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// Closes the next modal message box as soon as it opens, keeping its text.
-class TMessageCatcher {
-public:
-    TMessageCatcher() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                Texts.append(box->text());
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer_.start();
-    }
-    QStringList Texts;
-
-private:
-    QTimer timer_;
-};
 
 class MainFormTest : public ::testing::Test {
 protected:

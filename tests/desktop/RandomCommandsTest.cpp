@@ -15,7 +15,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -39,6 +38,7 @@
 #include "DebuggerWindow.h"
 #include "KeyConfigDialog.h"
 #include "MainForm.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -48,19 +48,6 @@ int EnvironmentNumber(const char* name, int fallback) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
     return (*end == '\0' && value > 0 && value < 10000000) ? static_cast<int>(value) : fallback;
-}
-
-// Serves the event loop until `done` holds or `timeoutMs` passes.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake;  // a tick so that a round never blocks for long
-    wake.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
 }
 
 // Closes every modal dialog (message boxes, the About box) soon after it

@@ -18,34 +18,11 @@
 #include <vector>
 
 #include "ConsoleChips.h"
+#include "Unprivileged.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs as the unprivileged user "nobody" while it lives, when the tests run as
-// root: file permissions (a file with mode 000, a folder without write
-// permission) do not stop root. Only this thread's identity changes (the raw
-// system call, not the process-wide library call), and the saved root
-// identity brings it back.
-class TUnprivileged {
-public:
-    TUnprivileged() : active_(::geteuid() == 0) {
-        if (active_) {
-            EXPECT_EQ(::syscall(SYS_setresgid, -1, 65534, -1), 0);
-            EXPECT_EQ(::syscall(SYS_setresuid, -1, 65534, -1), 0);
-        }
-    }
-    ~TUnprivileged() {
-        if (active_) {
-            ::syscall(SYS_setresuid, -1, 0, -1);
-            ::syscall(SYS_setresgid, -1, 0, -1);
-        }
-    }
-
-private:
-    bool active_;
-};
 
 // A read error part-way through a file, as a failing disk gives it. This test
 // program's own read() takes the place of the C library's for the whole
@@ -107,16 +84,9 @@ struct TConsoleRig {
 
 class FilesTest : public ::testing::Test, public TConsoleRig {
 protected:
-    fs::path dir;
-
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tiravel-files-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    // Some cases open the files as the user "nobody" (see TUnprivileged).
+    TSharedFolder folder{"files"};
+    const fs::path dir = folder.Path();
 
     // A file whose byte i is (i * 7 + seed) & 0xFF.
     std::string MakeFile(const std::string& name, std::size_t size, uint8_t seed = 1) {

@@ -1,47 +1,16 @@
 // tiravel-headless's command line: exit statuses and messages for usage
 // errors, bad ROM and BIOS files, and the formats of --hash and --speed.
 #include <gtest/gtest.h>
-#include <unistd.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
+
+#include "HeadlessRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TResult {
-    int Status;
-    std::string Out, Err;
-};
-
-fs::path Scratch() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("tiravel_runner_cli_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-TResult RunRunner(const std::string& args) {
-    const fs::path out = Scratch() / "out.txt", err = Scratch() / "err.txt";
-    const std::string command = std::string("'") + TIRAVEL_HEADLESS + "' " + args + " >'" + out.string() + "' 2>'" +
-                                err.string() + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
-}
 
 void WriteFile(const fs::path& path, std::size_t size, char fill = 0) {
     std::ofstream(path, std::ios::binary) << std::string(size, fill);
@@ -66,7 +35,7 @@ TEST(RunnerCommandLine, UsageErrorsExitWith2AndSayWhatIsWrong) {
         {"--input '" + (Scratch() / "none.txt").string() + "'", "none.txt: cannot be read"},
     };
     for (const Case& c : cases) {
-        const TResult r = RunRunner(c.args);
+        const THeadlessRun r = RunHeadless(c.args);
         EXPECT_EQ(r.Status, 2) << c.args;
         EXPECT_NE(r.Err.find(c.message), std::string::npos) << c.args << ": " << r.Err;
         EXPECT_EQ(r.Out, "") << c.args;
@@ -74,30 +43,30 @@ TEST(RunnerCommandLine, UsageErrorsExitWith2AndSayWhatIsWrong) {
 }
 
 TEST(RunnerCommandLine, HelpAndVersionExitWith0) {
-    TResult r = RunRunner("--help");
+    THeadlessRun r = RunHeadless("--help");
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out.rfind("Usage: tiravel-headless [options] [ROM]\n", 0), 0u);
-    r = RunRunner("--version");
+    r = RunHeadless("--version");
     EXPECT_EQ(r.Status, 0);
     EXPECT_TRUE(std::regex_match(r.Out, std::regex("tiravel-headless [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << r.Out;
 }
 
 TEST(RunnerCommandLine, RomAndBiosFilesThatCannotBeUsedExitWith1) {
     WriteFile(Scratch() / "short.bin", 4096);
-    const TResult missing = RunRunner("--frames 1 '" + (Scratch() / "missing.sms").string() + "'");
+    const THeadlessRun missing = RunHeadless("--frames 1 '" + (Scratch() / "missing.sms").string() + "'");
     EXPECT_EQ(missing.Status, 1);
     EXPECT_NE(missing.Err.find("missing.sms"), std::string::npos) << missing.Err;
-    const TResult bios = RunRunner("--frames 1 --bios '" + (Scratch() / "short.bin").string() + "'");
+    const THeadlessRun bios = RunHeadless("--frames 1 --bios '" + (Scratch() / "short.bin").string() + "'");
     EXPECT_EQ(bios.Status, 1);
     EXPECT_NE(bios.Err.find("short.bin is 4096 bytes"), std::string::npos) << bios.Err;
 }
 
 TEST(RunnerCommandLine, HashAndSpeedLinesHaveTheAgreedFormat) {
-    TResult r = RunRunner("--frames 3 --hash");
+    THeadlessRun r = RunHeadless("--frames 3 --hash");
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_TRUE(std::regex_match(r.Out, std::regex("frame [0-9a-f]{16}\nsound [0-9a-f]{16}\n"))) << r.Out;
-    EXPECT_EQ(RunRunner("--frames=3 --hash").Out, r.Out) << "deterministic, and --opt=value works";
-    r = RunRunner("--frames 2 --speed");
+    EXPECT_EQ(RunHeadless("--frames=3 --hash").Out, r.Out) << "deterministic, and --opt=value works";
+    r = RunHeadless("--frames 2 --speed");
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_TRUE(std::regex_match(
         r.Out, std::regex("2 frames in [0-9]+\\.[0-9]{3} s: [0-9]+ frames per second, [0-9]+\\.[0-9] times real time\n")))
@@ -110,7 +79,7 @@ TEST(RunnerCommandLine, BatteryRamThatCannotBeSavedExitsWith1) {
     const std::string rom = std::string(TIRAVEL_ROM_DIR) + "/battery.sms";
     ASSERT_TRUE(fs::exists(rom)) << rom;
     WriteFile(Scratch() / "plain", 10);
-    const TResult r = RunRunner("--frames 120 --ram-dir '" + (Scratch() / "plain" / "RAMs").string() + "' '" + rom + "'");
+    const THeadlessRun r = RunHeadless("--frames 120 --ram-dir '" + (Scratch() / "plain" / "RAMs").string() + "' '" + rom + "'");
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("battery.RAM"), std::string::npos) << r.Err;
 }

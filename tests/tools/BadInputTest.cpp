@@ -5,17 +5,15 @@
 // hangs, and leaves the previous battery file as it was.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ArchiveFiles.h"
 #include "HeadlessRun.h"
+#include "Unprivileged.h"
 
 namespace fs = std::filesystem;
 
@@ -23,18 +21,9 @@ namespace {
 
 class BadInputTest : public ::testing::Test {
 protected:
-    fs::path dir;
-
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tiravel-badinput-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    // A folder the user "nobody" can enter, for the cases run as that user.
+    TSharedFolder folder{"badinput"};
+    const fs::path dir = folder.Path();
 
     std::string MakeFile(const std::string& name, std::size_t size, char fill = 0x11) {
         const fs::path p = dir / name;
@@ -43,14 +32,14 @@ protected:
     }
     // Runs the runner under a 30-second limit, so that a hang fails the test
     // (status 124) instead of stopping the suite. `prefix` is shell text put
-    // before the command (limits, another user).
+    // before the command (limits).
     THeadlessRun Run(const std::string& args, const std::string& prefix = "") {
         return RunHeadless(args, prefix + " timeout 30 ", dir);
     }
-    // Root reads files of mode 000 and writes read-only folders: such cases
-    // then run as the user "nobody".
-    static std::string Unprivileged() {
-        return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    // The same as the user "nobody" when the tests run as root, who reads
+    // files of mode 000 and writes read-only folders.
+    THeadlessRun RunUnprivileged(const std::string& args) {
+        return RunHeadlessUnprivileged(args, "timeout 30 ", dir);
     }
     static std::string Q(const std::string& path) { return "'" + path + "'"; }
 };
@@ -77,7 +66,8 @@ TEST_F(BadInputTest, RomFilesThatCannotBeRunAreNamedWithTheirReason) {
         {locked, "Permission denied", true},
     };
     for (const auto& c : cases) {
-        const THeadlessRun r = Run("--frames 1 " + Q(c.path), c.unprivileged ? Unprivileged() : "");
+        const std::string args = "--frames 1 " + Q(c.path);
+        const THeadlessRun r = c.unprivileged ? RunUnprivileged(args) : Run(args);
         EXPECT_EQ(r.Status, 1) << c.path << "\n" << r.Err;
         EXPECT_NE(r.Err.find("Cannot load the ROM file \"" + c.path + "\": " + c.reason), std::string::npos)
             << r.Err;
@@ -144,14 +134,15 @@ TEST_F(BadInputTest, BatteryFileProblemsAreReportedAndTheOldFileSurvives) {
     const fs::path rams = dir / "RAMs";
     fs::create_directory(rams);
     fs::permissions(rams, fs::perms::all);
-    const std::string rom = Rom("battery");
+    // A copy the user "nobody" can read, wherever the build folder lies.
+    const std::string rom = folder.Copy(Rom("battery"));
     const std::string file = (rams / "battery.RAM").string();
     const std::string previous(32768, 0x5A);
 
     // Unreadable: a warning at the start, the save refused at the end.
     std::ofstream(file, std::ios::binary) << previous;
     fs::permissions(file, fs::perms::none);
-    THeadlessRun r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom), Unprivileged());
+    THeadlessRun r = RunUnprivileged("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom));
     EXPECT_EQ(r.Status, 1) << r.Err;
     EXPECT_NE(r.Err.find("warning: Cannot read the battery RAM file \"" + file + "\": Permission denied."),
               std::string::npos)
@@ -176,7 +167,7 @@ TEST_F(BadInputTest, BatteryFileProblemsAreReportedAndTheOldFileSurvives) {
     fs::permissions(rams, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    r = Run("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom), Unprivileged());
+    r = RunUnprivileged("--frames 120 --ram-dir " + Q(rams.string()) + " " + Q(rom));
     fs::permissions(rams, fs::perms::owner_all);
     EXPECT_EQ(r.Status, 1) << r.Err;
     EXPECT_NE(r.Err.find("Cannot save the battery RAM to \"" + file + "\": the folder \"" + rams.string() +
