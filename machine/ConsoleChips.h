@@ -29,3 +29,6 @@ struct TConsoleChips {
     static T_INTERCONNECT_CORE& Bus(TConsole& console) { return *console.chips_->Bus; }
     static const T_INTERCONNECT_CORE& Bus(const TConsole& console) { return *console.chips_->Bus; }
 };
+
+// The CPU's registers as the console's inspection gives them.
+TCpuRegisters Console_CpuRegisters(const T_Z80_CPU_CORE& cpu);

@@ -72,8 +72,7 @@ uint8_t* TConsole::RegionData(TMemoryRegion region) {
     return nullptr;
 }
 
-TCpuRegisters TConsole::Registers() const {
-    const T_Z80_CPU_CORE& c = *chips_->Cpu;
+TCpuRegisters Console_CpuRegisters(const T_Z80_CPU_CORE& c) {
     TCpuRegisters r{};
     r.A = c.A, r.F = c.F, r.B = c.B, r.C = c.C, r.D = c.D, r.E = c.E, r.H = c.H, r.L = c.L;
     r.AltA = c.AltA, r.AltF = c.AltF, r.AltB = c.AltB, r.AltC = c.AltC;
@@ -84,6 +83,8 @@ TCpuRegisters TConsole::Registers() const {
     r.IFF1 = c.IFF1, r.IFF2 = c.IFF2, r.Halted = c.Halted;
     return r;
 }
+
+TCpuRegisters TConsole::Registers() const { return Console_CpuRegisters(*chips_->Cpu); }
 
 void TConsole::SetRegisters(const TCpuRegisters& r) {
     T_Z80_CPU_CORE& c = *chips_->Cpu;

@@ -32,17 +32,6 @@ std::string Where(uint16_t address, const char* bank) {
 
 bool InRange(const TBreakpoint& b, uint16_t address) { return address >= b.First && address <= b.Last; }
 
-TCpuRegisters RegistersOf(const T_Z80_CPU_CORE& cpu) {
-    TCpuRegisters r{};
-    r.A = cpu.A, r.F = cpu.F, r.B = cpu.B, r.C = cpu.C, r.D = cpu.D, r.E = cpu.E, r.H = cpu.H, r.L = cpu.L;
-    r.AltA = cpu.AltA, r.AltF = cpu.AltF, r.AltB = cpu.AltB, r.AltC = cpu.AltC;
-    r.AltD = cpu.AltD, r.AltE = cpu.AltE, r.AltH = cpu.AltH, r.AltL = cpu.AltL;
-    r.IX = cpu.IX, r.IY = cpu.IY, r.SP = cpu.SP, r.PC = cpu.PC, r.I = cpu.I, r.R = cpu.R;
-    r.InterruptMode = static_cast<uint8_t>(cpu.InterruptMode);
-    r.IFF1 = cpu.IFF1, r.IFF2 = cpu.IFF2, r.Halted = cpu.Halted;
-    return r;
-}
-
 }  // namespace
 
 struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
@@ -140,7 +129,7 @@ struct TDebugger::TImpl : std::enable_shared_from_this<TDebugger::TImpl> {
         if (!traceThis) return;
         traceThis = false;
         const std::string line = TDebugger::TraceLine(tracedFrame, tracedLine, Where(traced.Address, tracedBank),
-                                                      traced.Bytes, traced.Length, traced.Text, RegistersOf(cpu));
+                                                      traced.Bytes, traced.Length, traced.Text, Console_CpuRegisters(cpu));
         if (traceSink) traceSink(line);
     }
 
