@@ -14,6 +14,7 @@
 #include "MainForm.h"
 #include "MessageCatcher.h"
 #include "Unprivileged.h"
+#include "FormRig.h"
 #include "WaitFor.h"
 
 namespace fs = std::filesystem;
@@ -22,33 +23,16 @@ namespace {
 
 QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
 
-class BadInputWindowTest : public ::testing::Test {
+class BadInputWindowTest : public ::testing::Test, protected TFormRig {
 protected:
     void SetUp() override {
-        setenv("XDG_DATA_HOME", (dir / "xdg").c_str(), 1);
-        form_ = std::make_unique<TMainForm>();
-        form_->ExecutableDirectory = QString::fromStdString(dir.string());
-        form_->QuitApplication = [] {};
-        form_->SMS->OnPresentFrame = [this](TSMS& machine) {
-            ++frames_;
+        onFrame = [this](TSMS& machine) {
             const uint8_t* ram = machine.Console->BatteryRam().data();
             if (ram[1] == 'T' && ram[2] == 'R' && ram[3] == 'V') counted_ = true;
         };
+        CreateForm(QString::fromStdString(dir.string()));
     }
-    void TearDown() override { form_.reset(); }
-
-    TSMS& Machine() { return *form_->SMS; }
-    bool Open(const QString& path) {
-        form_->mArquivoClick();
-        form_->ChooseRomFile = [path](const QString&) { return path; };
-        form_->mAbrirClick();
-        return Machine().Ready == 1 && Machine().Stopped == 0;
-    }
-    bool RunFrames(int count) {
-        Machine().TargetFps = 0;
-        const int target = frames_ + count;
-        return WaitFor([&] { return frames_ >= target; });
-    }
+    void TearDown() override { form.reset(); }
     std::string MakeFile(const std::string& name, std::size_t size) {
         std::ofstream(dir / name, std::ios::binary) << std::string(size, 0x11);
         return (dir / name).string();
@@ -57,8 +41,6 @@ protected:
     // The files the user "nobody" opens lie in a folder that user can enter.
     TSharedFolder folder_{"window-badinput"};
     const fs::path dir = folder_.Path();
-    std::unique_ptr<TMainForm> form_;
-    int frames_ = 0;
     bool counted_ = false;
 };
 
@@ -116,7 +98,7 @@ TEST_F(BadInputWindowTest, UnreadableBatteryFileIsReportedAndKept) {
         ASSERT_TRUE(Open(rom));  // the game starts without its save
         Machine().TargetFps = 0;
         ASSERT_TRUE(WaitFor([&] { return counted_; }));
-        form_->mArquivoClick();  // the stop's save is refused, not written over the old file
+        form->mArquivoClick();  // the stop's save is refused, not written over the old file
         ASSERT_TRUE(WaitFor([&] { return catcher.Texts.size() >= 2; }));
     }
     const QString path = QString::fromStdString(file.string());

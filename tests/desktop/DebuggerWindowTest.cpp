@@ -27,6 +27,7 @@
 #include "DebuggerMemoryView.h"
 #include "DebuggerWindow.h"
 #include "MainForm.h"
+#include "FormRig.h"
 #include "WaitFor.h"
 #include "Z80Disasm.h"
 
@@ -34,34 +35,25 @@ namespace {
 
 QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
 
-class DebuggerWindowTest : public ::testing::Test {
+class DebuggerWindowTest : public ::testing::Test, protected TFormRig {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        setenv("XDG_DATA_HOME", (dir_.path() + "/xdg").toLocal8Bit().constData(), 1);
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path() + "/config");
-        form_ = std::make_unique<TMainForm>();
-        form_->ExecutableDirectory = dir_.path();
-        form_->QuitApplication = [] {};
-        form_->SMS->OnPresentFrame = [this](TSMS&) { ++frames_; };
+        CreateForm(dir_.path());
     }
-    void TearDown() override { form_.reset(); }
+    void TearDown() override { form.reset(); }
 
-    TSMS& Machine() { return *form_->SMS; }
     uint16_t Pc() { return Machine().Console->Registers().PC; }
     // The CPU-bound cartridge runs unpaced; the window is opened from the menu.
     TDebuggerWindow& Open() {
-        EXPECT_TRUE(form_->OpenRomFile(Rom("bench_cpu")));
+        EXPECT_TRUE(form->OpenRomFile(Rom("bench_cpu")));
         Machine().TargetFps = 0;
         EXPECT_TRUE(RunFrames(30));
-        emit form_->Menu("mFerramentas")->aboutToShow();
-        form_->Item("mDepurador")->trigger();
-        EXPECT_NE(form_->DebuggerWindow(), nullptr);
-        return *form_->DebuggerWindow();
-    }
-    bool RunFrames(int count) {
-        const int target = frames_ + count;
-        return WaitFor([&] { return frames_ >= target; });
+        emit form->Menu("mFerramentas")->aboutToShow();
+        form->Item("mDepurador")->trigger();
+        EXPECT_NE(form->DebuggerWindow(), nullptr);
+        return *form->DebuggerWindow();
     }
     // Waits for the debugger's stop to reach the window.
     bool WaitStopped(TDebuggerWindow& window, uint64_t stopsBefore) {
@@ -82,8 +74,6 @@ protected:
     }
 
     QTemporaryDir dir_;
-    std::unique_ptr<TMainForm> form_;
-    int frames_ = 0;
 };
 
 }  // namespace
@@ -97,7 +87,7 @@ TEST_F(DebuggerWindowTest, OpensFromToolsMenuAsItsOwnWindowAndClosingChangesNoth
     EXPECT_EQ(Machine().Stopped, 1);
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.isWindow());
-    EXPECT_EQ(window.parentWidget(), form_.get());
+    EXPECT_EQ(window.parentWidget(), form.get());
     EXPECT_EQ(window.windowTitle(), "Tiravel Debugger");
     EXPECT_TRUE(window.Command("Run")->isEnabled());
     EXPECT_FALSE(window.Command("Stop")->isEnabled());
@@ -113,11 +103,11 @@ TEST_F(DebuggerWindowTest, OpensFromToolsMenuAsItsOwnWindowAndClosingChangesNoth
     EXPECT_FALSE(window.isVisible());
     // Released: no breakpoint and no hook left (Release takes both out).
     EXPECT_TRUE(window.Debugger().Breakpoints().empty());
-    QTest::mouseClick(form_->DXDraw1, Qt::LeftButton);
+    QTest::mouseClick(form->DXDraw1, Qt::LeftButton);
     EXPECT_TRUE(RunFrames(20)) << "the game runs on without its breakpoint";
 
-    form_->Item("mDepurador")->trigger();
-    EXPECT_EQ(form_->DebuggerWindow(), &window);
+    form->Item("mDepurador")->trigger();
+    EXPECT_EQ(form->DebuggerWindow(), &window);
     EXPECT_TRUE(window.isVisible());
     ASSERT_EQ(window.Debugger().Breakpoints().size(), 1u) << "the breakpoints come back with the window";
     EXPECT_EQ(window.Debugger().Breakpoints()[0].Kind, TBreakKind::MemoryWrite);
@@ -185,7 +175,7 @@ TEST_F(DebuggerWindowTest, BreakpointHitIsShownWhereAndWhy) {
     // A click on the picture goes on from the stop, as the debugger's Run.
     view.List()->selectRow(0);
     view.RemoveButton()->click();
-    QTest::mouseClick(form_->DXDraw1, Qt::LeftButton);
+    QTest::mouseClick(form->DXDraw1, Qt::LeftButton);
     EXPECT_FALSE(window.Debugger().Stopped());
     EXPECT_TRUE(RunFrames(5));
 }
@@ -298,18 +288,18 @@ TEST_F(DebuggerWindowTest, KeysActInTheDebuggerWindowOnly) {
     QTest::keyClick(&window, Qt::Key_F5);
     EXPECT_FALSE(window.Debugger().Stopped());
     EXPECT_TRUE(RunFrames(5));
-    EXPECT_FALSE(QFileInfo::exists(form_->StateFile(1))) << "F5 saved a state";
+    EXPECT_FALSE(QFileInfo::exists(form->StateFile(1))) << "F5 saved a state";
 }
 
 // A breakpoint set before any game has started holds once one runs.
 TEST_F(DebuggerWindowTest, BreakpointSetBeforeTheFirstGameHolds) {
-    form_->Item("mDepurador")->trigger();
-    TDebuggerWindow& window = *form_->DebuggerWindow();
+    form->Item("mDepurador")->trigger();
+    TDebuggerWindow& window = *form->DebuggerWindow();
     EXPECT_FALSE(window.Command("Run")->isEnabled());
     EXPECT_EQ(window.Status()->text(), "Nothing runs yet: start a game or the BIOS first.");
     ASSERT_TRUE(window.BreakpointView()->Add(TBreakKind::MemoryWrite, "C000", "C001", ""));
     const uint64_t stops = window.Debugger().StopCount();
-    ASSERT_TRUE(form_->OpenRomFile(Rom("bench_cpu")));
+    ASSERT_TRUE(form->OpenRomFile(Rom("bench_cpu")));
     ASSERT_TRUE(WaitStopped(window, stops));
     EXPECT_EQ(window.Debugger().LastStop().Reason, TStopReason::Breakpoint);
 }

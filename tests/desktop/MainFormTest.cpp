@@ -35,6 +35,7 @@
 #include "MainForm.h"
 #include "MessageCatcher.h"
 #include "PsgReadout.h"
+#include "FormRig.h"
 #include "WaitFor.h"
 
 namespace {
@@ -46,44 +47,26 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public ::testing::Test, protected TFormRig {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        setenv("XDG_DATA_HOME", (dir_.path() + "/xdg").toLocal8Bit().constData(), 1);
         // Each test starts with no recent games.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path() + "/config");
-        form_ = std::make_unique<TMainForm>();
-        form_->ExecutableDirectory = dir_.path();
-        form_->QuitApplication = [this] { ++quits_; };
-        form_->SMS->OnPresentFrame = [this](TSMS& machine) {
-            ++frames_;
+        onFrame = [this](TSMS& machine) {
             // The machine waits during the hand-over: its RAM is at rest here.
             const uint8_t* ram = machine.Console->BatteryRam().data();
             if (ram[0] == 1 && ram[1] == 'T' && ram[2] == 'R' && ram[3] == 'V') cartridgeCounted_ = true;
         };
+        CreateForm(dir_.path());
     }
-    void TearDown() override { form_.reset(); }
+    void TearDown() override { form.reset(); }
 
-    TMainForm& Form() { return *form_; }
-    TSMS& Machine() { return *form_->SMS; }
+    TMainForm& Form() { return *form; }
     QAction* Item(const char* name) {
-        QAction* item = form_->Item(name);
+        QAction* item = form->Item(name);
         EXPECT_NE(item, nullptr) << name;
         return item;
-    }
-    // Starts a ROM through the menu with the file choice answered.
-    bool Open(const QString& path) {
-        form_->mArquivoClick();
-        form_->ChooseRomFile = [path](const QString&) { return path; };
-        form_->mAbrirClick();
-        return Machine().Ready == 1 && Machine().Stopped == 0;
-    }
-    // Runs the machine unpaced for at least `count` more frames.
-    bool RunFrames(int count) {
-        Machine().TargetFps = 0;
-        const int target = frames_ + count;
-        return WaitFor([&] { return frames_ >= target; });
     }
 
     // Runs the battery cartridge until it has counted its first run.
@@ -94,9 +77,6 @@ protected:
 
     QTemporaryDir dir_;
     bool cartridgeCounted_ = false;
-    std::unique_ptr<TMainForm> form_;
-    int quits_ = 0;
-    int frames_ = 0;
 };
 
 struct TMenuEntry {
@@ -489,14 +469,14 @@ TEST_F(MainFormTest, ExitSavesTheBatteryRamAndEnds) {
     ASSERT_EQ(saved.size(), 32768);
     EXPECT_EQ(saved.mid(1, 3), "TRV");
     EXPECT_EQ(static_cast<uint8_t>(saved[0]), 1);
-    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(quits, 1);
     EXPECT_EQ(Form().Timers.OpenPeriods(), 0);
 }
 
 TEST_F(MainFormTest, ExitBeforeAnyStartSavesNothing) {
     Form().mSairClick();
     EXPECT_FALSE(QDir(dir_.path() + "/RAMs").exists());
-    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(quits, 1);
     EXPECT_EQ(Form().Timers.OpenPeriods(), 0);
 }
 
@@ -512,7 +492,7 @@ TEST_F(MainFormTest, FailedSaveOnExitIsShownOnceNamingTheFile) {
     Form().mSairClick();     // ...and Exit's own save fails the same way
     ASSERT_EQ(catcher.Texts.size(), 1) << catcher.Texts.join("\n").toStdString();
     EXPECT_TRUE(catcher.Texts[0].contains("battery.RAM")) << catcher.Texts[0].toStdString();
-    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(quits, 1);
     QTest::qWait(30);
     EXPECT_EQ(catcher.Texts.size(), 1);
 }
@@ -523,7 +503,7 @@ TEST_F(MainFormTest, ClosingTheWindowSavesTheBatteryRam) {
     ASSERT_TRUE(RunUntilCounted());
     EXPECT_TRUE(Form().close());
     EXPECT_EQ(ReadAll(dir_.path() + "/RAMs/battery.RAM").mid(1, 3), "TRV");
-    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(quits, 1);
 }
 
 TEST_F(MainFormTest, TerminationSignalClosesTheWindowSavingTheBatteryRam) {
@@ -532,7 +512,7 @@ TEST_F(MainFormTest, TerminationSignalClosesTheWindowSavingTheBatteryRam) {
     ASSERT_TRUE(Open(Rom("battery")));
     ASSERT_TRUE(RunUntilCounted());
     ASSERT_EQ(::raise(SIGTERM), 0);
-    ASSERT_TRUE(WaitFor([&] { return quits_ == 1; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return quits == 1; }, 5000));
     EXPECT_FALSE(Form().isVisible());
     EXPECT_EQ(ReadAll(dir_.path() + "/RAMs/battery.RAM").mid(1, 3), "TRV");
 }
@@ -647,8 +627,8 @@ class StateMenuTest : public MainFormTest {
 protected:
     void SetUp() override {
         MainFormTest::SetUp();
-        form_->SMS->OnPresentFrame = [this](TSMS& machine) {
-            ++frames_;
+        form->SMS->OnPresentFrame = [this](TSMS& machine) {
+            ++frames;
             lastCount_ = FrameCount(machine);
         };
     }
@@ -987,9 +967,9 @@ TEST_F(StateMenuTest, HeldTabFastForwardsWithManyFramesPerPicture) {
     QTest::keyPress(Form().DXDraw1, Qt::Key_Tab);
     EXPECT_TRUE(Form().DXDraw1->hasFocus());
     ASSERT_TRUE(WaitFor([&] { return Machine().FastForward == 1; }));
-    const int frames = frames_;
+    const int before = frames;
     const uint64_t flips = Form().DXDraw1->Flips();
-    ASSERT_TRUE(WaitFor([&] { return frames_ >= frames + 600; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return frames >= before + 600; }, 20000));
     EXPECT_GT(600u, 4 * (Form().DXDraw1->Flips() - flips));
     QTest::keyRelease(Form().DXDraw1, Qt::Key_Tab);
     EXPECT_TRUE(WaitFor([&] { return Machine().FastForward == 0; }));

@@ -15,7 +15,7 @@
 
 #include "ConsoleChips.h"
 #include "Debugger.h"
-#include "ManualDispatcher.h"
+#include "MachineRig.h"
 #include "SMS.h"
 
 namespace {
@@ -24,13 +24,8 @@ constexpr uint16_t kCall = 0x1100, kAfterCall = 0x1103, kWrite = 0x1105, kRead =
                    kIn = 0x110F, kCallNz = 0x1112, kAfterCallNz = 0x1115, kLdir = 0x111E, kAfterLdir = 0x1120,
                    kDouble = 0x1046, kWarm = 0x1015, kIdle = 0x1140, kCountStore = 0x114A;
 
-struct DebuggerTest : ::testing::Test {
-    TManualDispatcher dispatcher;
-    TFakeTimers timers;
-    TVirtualSoundBuffer sound;
-    TSMS machine{dispatcher, timers, sound};
+struct DebuggerTest : ::testing::Test, TMachineRig<> {
     std::unique_ptr<TDebugger> debugger;
-    int presents = 0;
 
     // The cartridge from its first instruction, without the BIOS: what runs
     // depends on the cartridge alone.
@@ -42,13 +37,11 @@ struct DebuggerTest : ::testing::Test {
         machine.LoadRom(TIRAVEL_TEST_ROM_DIR "/debugtest.sms");
         TConsoleChips::Bus(*machine.Console).MemoryControl = 0x08;  // the cartridge mapped, as the BIOS leaves it
         std::memset(TConsoleChips::Cpu(*machine.Console).Ram, 0, sizeof TConsoleChips::Cpu(*machine.Console).Ram);
-        machine.OnPresentFrame = [this](TSMS&) { ++presents; };
         debugger = std::make_unique<TDebugger>(machine);
     }
     void TearDown() override {
         debugger.reset();
         machine.TerminateAndWait();
-        dispatcher.Close();
     }
     uint32_t Break(TBreakKind kind, uint16_t first, uint16_t last = 0, int bank = -1) {
         TBreakpoint b;
@@ -62,16 +55,6 @@ struct DebuggerTest : ::testing::Test {
     bool RunUntilStops(uint64_t count, int frames = 20) {
         for (int i = 0; i < frames && debugger->StopCount() < count; ++i) machine.RunFrame();
         return debugger->StopCount() >= count;
-    }
-    // The machine's thread: serves hand-overs and posts until `done`.
-    bool ServeUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 100000 && !done(); ++i) {
-            if (dispatcher.ServeOne()) continue;
-            const unsigned posted = dispatcher.Posted();
-            if (done()) break;
-            if (!dispatcher.ServeOne() && !dispatcher.AwaitPosted(posted + 1)) return false;
-        }
-        return done();
     }
     uint8_t Ram(uint16_t address) const { return TConsoleChips::Cpu(*machine.Console).Ram[address & 0x1FFF]; }
 };

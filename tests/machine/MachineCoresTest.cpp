@@ -10,39 +10,23 @@
 
 #include "ConsoleChips.h"
 #include "BiosFiles.h"
-#include "ManualDispatcher.h"
+#include "MachineRig.h"
 #include "SMS.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct MachineCoresTest : ::testing::Test {
-    TManualDispatcher dispatcher;
-    TFakeTimers timers;
-    TVirtualSoundBuffer sound;
-    TSMS machine{dispatcher, timers, sound};
-    std::vector<std::string> errors;
+struct MachineCoresTest : ::testing::Test, TMachineRig<> {
     fs::path dir;
-    std::function<void()> onPresent;
-    int presents = 0;
 
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("tiravel_machine_" + std::to_string(getpid()) + "_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
-        machine.ClearCoresCreated();
-        machine.OnError = [this](const std::string& m) { errors.push_back(m); };
-        machine.OnPresentFrame = [this](TSMS&) {
-            ++presents;
-            if (onPresent) onPresent();
-        };
     }
-    void TearDown() override {
-        dispatcher.Close();
-        fs::remove_all(dir);
-    }
+    void TearDown() override { fs::remove_all(dir); }
     std::string WriteRom() {
         // A cartridge that spins in place: JR -2.
         std::vector<uint8_t> rom(32768, 0);
@@ -60,15 +44,6 @@ struct MachineCoresTest : ::testing::Test {
         std::string error;
         machine.Console->LoadBatteryFile(machine.RamPath, error);
         machine.ResumeEmulation();
-    }
-    void ServeFrames(int frames) {
-        while (presents < frames) {
-            if (dispatcher.ServeOne()) continue;
-            const unsigned posted = dispatcher.Posted();
-            if (!dispatcher.ServeOne()) {
-                ASSERT_TRUE(dispatcher.AwaitPosted(posted + 1));
-            }
-        }
     }
 };
 

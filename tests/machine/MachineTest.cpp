@@ -8,26 +8,13 @@
 
 #include "ConsoleChips.h"
 #include "CountingCores.h"
-#include "ManualDispatcher.h"
+#include "MachineRig.h"
 #include "SMS.h"
 
 namespace {
 
-struct MachineTest : ::testing::Test {
-    TManualDispatcher dispatcher;
-    TFakeTimers timers;
-    TVirtualSoundBuffer sound;
-    TSMS machine{dispatcher, timers, sound};
-    std::vector<std::string> errors;
-    int presents = 0;
-
-    void SetUp() override {
-        ResetCoreLog();
-        machine.ClearCoresCreated();
-        machine.OnError = [this](const std::string& m) { errors.push_back(m); };
-        machine.OnPresentFrame = [this](TSMS&) { ++presents; };
-    }
-    void TearDown() override { dispatcher.Close(); }
+struct MachineTest : ::testing::Test, TMachineRig<> {
+    void SetUp() override { ResetCoreLog(); }
 
     // The window's start sequence for the BIOS alone.
     void Start() {
@@ -36,17 +23,6 @@ struct MachineTest : ::testing::Test {
         machine.MarkReady();
         machine.SetPriority(TThreadPriority::BelowNormal);
         machine.ResumeEmulation();
-    }
-    // Serves hand-overs on this thread (the "main thread") until `frames`
-    // presentations have run.
-    void ServeFrames(int frames) {
-        while (presents < frames) {
-            if (dispatcher.ServeOne()) continue;
-            const unsigned posted = dispatcher.Posted();
-            if (!dispatcher.ServeOne()) {
-                ASSERT_TRUE(dispatcher.AwaitPosted(posted + 1));
-            }
-        }
     }
     // Draw flag of each frame run since the log was reset.
     std::vector<int> DrawFlags() const {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ConsoleChips.h"
-#include "ManualDispatcher.h"
+#include "MachineRig.h"
 #include "SMS.h"
 
 namespace {
@@ -48,18 +48,13 @@ struct TScriptedSound final : TRingSoundBuffer {
     void Place(uint32_t position) { TRingSoundBuffer::SetCurrentPosition(position); }
 };
 
-struct PresentationTest : ::testing::Test {
-    TManualDispatcher dispatcher;
-    TFakeTimers timers;
-    TScriptedSound sound;
-    TSMS machine{dispatcher, timers, sound};
+struct PresentationTest : ::testing::Test, TMachineRig<TScriptedSound> {
     TFakeKeys keys;
     TFakeStick stick;
     TInputDevice pad1{&keys, &stick};
     TInputDevice pad2{&keys, nullptr};  // player 2 takes no joystick
 
     void SetUp() override {
-        machine.ClearCoresCreated();
         machine.InitMachine();
         machine.Input1 = &pad1;
         machine.Input2 = &pad2;
@@ -79,7 +74,6 @@ struct PresentationTest : ::testing::Test {
         pad2.BindKey(TInputState::Button2, 0, 'H');
         stick.Plugged = false;
     }
-    void TearDown() override { dispatcher.Close(); }
     uint16_t Ports() {
         return static_cast<uint16_t>(TConsoleChips::Bus(*machine.Console).PortA | TConsoleChips::Bus(*machine.Console).PortB << 8);
     }
