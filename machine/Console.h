@@ -305,9 +305,10 @@ public:
     std::vector<T_VDP_FIELD> DescribeVdpRegisters() const;
     void ReadSound(T_PSG_READOUT& info) const;
 
-    // A copy of another console's chips, frame and settings (a debugger's
-    // snapshot, read while the other runs on). Pointers between the chips are
-    // this console's own.
+    // A copy of another console's chips, frame and settings: a debugger's
+    // snapshot, taken while the other is at rest between two instructions and
+    // read while it runs on. Pointers between the chips are this console's
+    // own, and no debug hook comes along.
     void CopyFrom(const TConsole& other);
 
 private:
