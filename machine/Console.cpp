@@ -197,7 +197,9 @@ void TConsole::PressReset() { Interconnect_PressReset(*chips_->Bus); }
 
 // ---------------------------------------------------------------- running
 
-void TConsole::SetFrameskip(uint8_t frames) { frameskip_.store(frames, std::memory_order_relaxed); }
+void TConsole::SetFrameskip(uint8_t frames) {
+    frameskip_.store(std::min(frames, CONSOLE_MAX_FRAMESKIP), std::memory_order_relaxed);
+}
 
 uint8_t TConsole::Frameskip() const { return frameskip_.load(std::memory_order_relaxed); }
 

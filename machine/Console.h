@@ -114,6 +114,9 @@ constexpr std::size_t CONSOLE_FRAME_PIXEL_OFFSET = 1078;
 constexpr uint32_t CONSOLE_LINES_PER_FRAME = 262;
 constexpr uint32_t CONSOLE_CYCLES_PER_LINE = 228;
 
+// The most frames the frameskip leaves undrawn after a drawn one.
+constexpr uint8_t CONSOLE_MAX_FRAMESKIP = 3;
+
 // The largest saved state a file may hold; a larger one is refused unread.
 constexpr std::size_t CONSOLE_MAX_STATE_SIZE = 4 * 1024 * 1024;
 
@@ -194,7 +197,8 @@ public:
 
     // ------------------------------------------------------------ running
 
-    // Frames not drawn after each drawn one (0, 1 or 3 from the menus). A new
+    // Frames not drawn after each drawn one (0, 1 or 3 from the menus; at
+    // most CONSOLE_MAX_FRAMESKIP, a larger number counts as that). A new
     // setting takes effect after the next drawn frame.
     void SetFrameskip(uint8_t frames);
     uint8_t Frameskip() const;

@@ -53,10 +53,15 @@ using C = TConsoleChips;
 
 const TSection kSections[] = {
     // The frame loop: the frameskip counter, which decides whether the next
-    // frames are drawn. The frameskip setting itself is the player's.
+    // frames are drawn (between frames 0 up to the largest setting). The
+    // frameskip setting itself is the player's.
     {{'M', 'A', 'C', 'H'}, "machine", 1, Version1Size<kMachineStateSize>,
      [](const TConsole& c, uint8_t* out) { out[0] = uint8_t(TConsoleFrameLoop::SkipCounter(c)); },
-     [](const TConsole&, const uint8_t*, std::size_t, uint16_t, std::string&) { return true; },
+     [](const TConsole&, const uint8_t* d, std::size_t, uint16_t, std::string& r) {
+         if (d[0] <= CONSOLE_MAX_FRAMESKIP) return true;
+         r = "the frameskip counter is " + std::to_string(d[0]) + ", above " + std::to_string(CONSOLE_MAX_FRAMESKIP);
+         return false;
+     },
      [](TConsole& c, const uint8_t* d, uint16_t) { TConsoleFrameLoop::SkipCounter(c) = d[0]; }},
     {{'Z', '8', '0', ' '}, "CPU", 1, Version1Size<Z80_STATE_SIZE>,
      [](const TConsole& c, uint8_t* out) { Z80_SaveState(C::Cpu(c), out); },

@@ -28,10 +28,12 @@ std::size_t ReadBack(const std::string& path, uint8_t* bytes, std::size_t capaci
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static auto* folder = new TFuzzTempFolder();
-    static auto* ram = new uint8_t[kRamSize];
-    static const std::string loadPath = folder->File("GAME.RAM");
-    static const std::string savePath = folder->File("saves/GAME.RAM");
+    // Owned by statics, so that the folder goes when the process ends.
+    static const TFuzzTempFolder folder;
+    static std::vector<uint8_t> ramBuffer(kRamSize);
+    uint8_t* ram = ramBuffer.data();
+    static const std::string loadPath = folder.File("GAME.RAM");
+    static const std::string savePath = folder.File("saves/GAME.RAM");
 
     if (!FuzzWriteFile(loadPath, data, size)) std::abort();
     std::memset(ram, 0, kRamSize);

@@ -60,9 +60,11 @@ struct TFuzzConsole {
     }
 };
 
+// A static, not a leaked object: its temporary folder goes when the process
+// ends.
 TFuzzConsole& Console() {
-    static TFuzzConsole* c = new TFuzzConsole();
-    return *c;
+    static TFuzzConsole c;
+    return c;
 }
 
 }  // namespace

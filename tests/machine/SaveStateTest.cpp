@@ -260,6 +260,7 @@ TEST(SaveStateTest, EveryRefusalLeavesTheMachineAsItWas) {
     source.Frames(200);
     const std::vector<uint8_t> good = source.Save();
     const std::size_t cpu = SectionAt(good, "Z80 "), vdp = SectionAt(good, "VDP "), psg = SectionAt(good, "PSG ");
+    const std::size_t mach = SectionAt(good, "MACH");
     const std::size_t cpuHeader = cpu - kSectionHeader;
 
     const TRefusal cases[] = {
@@ -296,6 +297,7 @@ TEST(SaveStateTest, EveryRefusalLeavesTheMachineAsItWas) {
          },
          "the CPU section is 41000 bytes long"},
         {"trailing byte", [](auto& s) { s.push_back(0); }, "1 bytes follow the last section"},
+        {"frameskip counter", [&](auto& s) { s[mach] = 255; }, "the frameskip counter is 255, above 3"},
         {"bank beyond the cartridge", [&](auto& s) { s[cpu + 27] = 8; }, "selects bank 8, but the cartridge has 8 banks"},
         {"interrupt mode 3", [&](auto& s) { s[cpu + 31] = 3; }, "the interrupt mode is 3"},
         {"flip-flop 1", [&](auto& s) { s[cpu + 32] = 2; }, "interrupt flip-flop 1 is 2"},
