@@ -201,6 +201,9 @@ TEST_F(BadInputTest, ArchivedCartridgesRunAsThePlainImage) {
          {{"readme.txt", "notes"}, {"roms/handover.Bin", handover}, {"__MACOSX/roms/._handover.Bin", "attrs"}}},
         // A packed header, listed before anything is unpacked.
         {"Other.7z", TArchiveFormat::SevenZip, {{"readme.txt", "notes"}, {"handover.sms", handover}}},
+        // A link named like an image is not a second image.
+        {"Linked.zip", TArchiveFormat::Zip,
+         {{"handover.sms", handover}, {"latest.sms", "handover.sms", TMemberType::SymbolicLink}}},
     };
     for (const auto& c : cases) {
         ASSERT_EQ(WriteTestArchive(dir / c.file, c.format, c.members), "") << c.file;
@@ -256,6 +259,9 @@ TEST_F(BadInputTest, ArchivesThatCannotBeRunAreNamedWithTheirReason) {
          "it holds no cartridge image (a .sms or .bin file), only \"readme.txt\", \"game.sms\" (a named pipe)"},
         {archive("link.7z", TArchiveFormat::SevenZip, {{"game.sms", "real.sms", TMemberType::SymbolicLink}}),
          "it holds \"game.sms\" (a symbolic link), which a 7z archive cannot pass over without unpacking it"},
+        {archive("notes.7z", TArchiveFormat::SevenZip,
+                 {{"a.sms", image}, {"notes", "readme.txt", TMemberType::SymbolicLink}}),
+         "it holds \"notes\" (a symbolic link), which a 7z archive cannot pass over without unpacking it"},
         // A control character in a member's name is shown as '?'.
         {archive("short.zip", TArchiveFormat::Zip, {{"dir/sh\x1b\nort.sms", std::string(100, 1)}}),
          "\"" + (dir / "short.zip").string() +
