@@ -28,10 +28,14 @@ struct TArchiveImage {
     std::string Entry;
 };
 
-// Reads the archive's one image: a member whose name ends in ".sms" or ".bin"
-// (any case); a .gz file is the image alone, compressed, whatever its name. Reading stops at the largest image a file may hold (1 MB and a
+// Reads the archive's one image: a regular member whose name ends in ".sms"
+// or ".bin" (any case); a .gz file is the image alone, compressed, whatever
+// its name. Reading stops at the largest image a file may hold (1 MB and a
 // 512-byte header) and one byte more, so no member is ever unpacked further.
+// Links, pipes and devices are never read; the other members are passed over
+// within 64 MB, counted by their stated sizes or as they are unpacked.
 // Throws Z80_RomError naming the file and the reason: the file's own faults
-// as for a plain ROM file, a damaged archive, no image, more than one (all
-// named), an image too large, an encrypted image.
+// as for a plain ROM file, a damaged archive, no image (the other members
+// named with their kind), more than one (all named), an image too large or
+// encrypted, other members past the 64 MB, a link in a 7z archive.
 TArchiveImage SMS_ReadArchiveImage(const std::string& path);

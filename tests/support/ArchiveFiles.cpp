@@ -3,6 +3,9 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <fstream>
+#include <iterator>
+
 std::string WriteTestArchive(const std::filesystem::path& path, TArchiveFormat format,
                              const std::vector<TArchiveMember>& members) {
     archive* a = archive_write_new();
@@ -35,11 +38,21 @@ std::string WriteTestArchive(const std::filesystem::path& path, TArchiveFormat f
     for (const TArchiveMember& member : members) {
         archive_entry* entry = archive_entry_new();
         archive_entry_set_pathname(entry, member.Name.c_str());
-        archive_entry_set_filetype(entry, AE_IFREG);
         archive_entry_set_perm(entry, 0644);
-        archive_entry_set_size(entry, static_cast<la_int64_t>(member.Data.size()));
+        switch (member.Type) {
+            case TMemberType::File:
+                archive_entry_set_filetype(entry, AE_IFREG);
+                if (!member.SizeUnstated) archive_entry_set_size(entry, static_cast<la_int64_t>(member.Data.size()));
+                break;
+            // The writers store a link's target as its content.
+            case TMemberType::SymbolicLink:
+                archive_entry_set_filetype(entry, AE_IFLNK);
+                archive_entry_set_symlink(entry, member.Data.c_str());
+                break;
+            case TMemberType::Fifo: archive_entry_set_filetype(entry, AE_IFIFO); break;
+        }
         check(archive_write_header(a, entry));
-        if (!member.Data.empty() &&
+        if (member.Type == TMemberType::File && !member.Data.empty() &&
             archive_write_data(a, member.Data.data(), member.Data.size()) != static_cast<la_ssize_t>(member.Data.size()))
             check(ARCHIVE_FATAL);
         archive_entry_free(entry);
@@ -48,4 +61,17 @@ std::string WriteTestArchive(const std::filesystem::path& path, TArchiveFormat f
     check(archive_write_close(a));
     archive_write_free(a);
     return error;
+}
+
+bool DamageZipEndRecord(const std::filesystem::path& path) {
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::size_t end = bytes.rfind(std::string("PK\x05\x06", 4));
+    if (end == std::string::npos) return false;
+    bytes.replace(end, 4, 4, '\0');
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return true;
 }

@@ -199,6 +199,11 @@ TEST_F(BadInputTest, ArchivedCartridgesRunAsThePlainImage) {
         {"handover.sms.gz", TArchiveFormat::Gzip, {{"", handover}}},
         {"Other.ZIP", TArchiveFormat::Zip,
          {{"readme.txt", "notes"}, {"roms/handover.Bin", handover}, {"__MACOSX/roms/._handover.Bin", "attrs"}}},
+        // A packed header, listed before anything is unpacked.
+        {"Other.7z", TArchiveFormat::SevenZip, {{"readme.txt", "notes"}, {"handover.sms", handover}}},
+        // A link named like an image is not a second image.
+        {"Linked.zip", TArchiveFormat::Zip,
+         {{"handover.sms", handover}, {"latest.sms", "handover.sms", TMemberType::SymbolicLink}}},
     };
     for (const auto& c : cases) {
         ASSERT_EQ(WriteTestArchive(dir / c.file, c.format, c.members), "") << c.file;
@@ -247,6 +252,16 @@ TEST_F(BadInputTest, ArchivesThatCannotBeRunAreNamedWithTheirReason) {
          "its other files would have to be unpacked to look through it, more than 64 MB (67108864 bytes)"},
         {archive("secret.zip", TArchiveFormat::EncryptedZip, {{"secret.sms", image}}),
          "its image \"secret.sms\" is encrypted, and encrypted images cannot be read"},
+        // A link or a pipe is never the image, whatever its name.
+        {archive("link.zip", TArchiveFormat::Zip, {{"game.sms", "real.sms", TMemberType::SymbolicLink}}),
+         "it holds no cartridge image (a .sms or .bin file), only \"game.sms\" (a symbolic link)"},
+        {archive("pipe.7z", TArchiveFormat::SevenZip, {{"readme.txt", "x"}, {"game.sms", "", TMemberType::Fifo}}),
+         "it holds no cartridge image (a .sms or .bin file), only \"readme.txt\", \"game.sms\" (a named pipe)"},
+        {archive("link.7z", TArchiveFormat::SevenZip, {{"game.sms", "real.sms", TMemberType::SymbolicLink}}),
+         "it holds \"game.sms\" (a symbolic link), which a 7z archive cannot pass over without unpacking it"},
+        {archive("notes.7z", TArchiveFormat::SevenZip,
+                 {{"a.sms", image}, {"notes", "readme.txt", TMemberType::SymbolicLink}}),
+         "it holds \"notes\" (a symbolic link), which a 7z archive cannot pass over without unpacking it"},
         // A control character in a member's name is shown as '?'.
         {archive("short.zip", TArchiveFormat::Zip, {{"dir/sh\x1b\nort.sms", std::string(100, 1)}}),
          "\"" + (dir / "short.zip").string() +
@@ -258,6 +273,48 @@ TEST_F(BadInputTest, ArchivesThatCannotBeRunAreNamedWithTheirReason) {
         const std::string expected = c.reason.front() == '"' ? "Cannot load the ROM file " + c.reason
                                                              : "Cannot load the ROM file \"" + c.path + "\": " + c.reason;
         EXPECT_NE(r.Err.find(expected), std::string::npos) << r.Err;
+    }
+}
+
+// Archives made to make the reader unpack far more than a cartridge: each is
+// refused with its reason before the reader has unpacked more than 64 MB of
+// it, where each used to load or hang.
+TEST_F(BadInputTest, ArchivesMadeToExhaustTheReaderAreRefusedWithinTheLimit) {
+    const std::string image(32768, 0x11);
+    const std::string overLimit =
+        "its other files would have to be unpacked to look through it, more than 64 MB (67108864 bytes)";
+    auto archive = [&](const std::string& name, TArchiveFormat format, const std::vector<TArchiveMember>& members) {
+        EXPECT_EQ(WriteTestArchive(dir / name, format, members), "") << name;
+        return (dir / name).string();
+    };
+    // The zips' sizes follow their data, and without the end record's
+    // directory the reader learns them only by unpacking.
+    const std::string unsized = archive("unsized.zip", TArchiveFormat::Zip,
+                                        {{"manual1.dat", std::string(40 << 20, 0), TMemberType::File, true},
+                                         {"game.sms", image, TMemberType::File, true},
+                                         {"manual2.dat", std::string(40 << 20, 0), TMemberType::File, true}});
+    ASSERT_TRUE(DamageZipEndRecord(unsized));
+    const std::string huge = std::string((64 << 20) + 1, 0);
+    const struct { std::string path; std::string reason; } cases[] = {
+        // A link's target is its content, which a 7z reader takes whole into
+        // memory as it reads the member's header. (The writer takes the
+        // target as a string: letters, which compress as well as zeros.)
+        {archive("link.7z", TArchiveFormat::SevenZip,
+                 {{"game.sms", image}, {"notes", std::string((64 << 20) + 1, 'a'), TMemberType::SymbolicLink}}),
+         overLimit},
+        {unsized, overLimit},
+        // An image too large is named as such, however large it is.
+        {archive("huge.zip", TArchiveFormat::Zip, {{"readme.txt", "x"}, {"huge.sms", huge}}),
+         "its image \"huge.sms\" is larger than the 1 MB (1048576 bytes) a cartridge can hold (it unpacks to 67108865 "
+         "bytes)"},
+        {archive("huge.7z", TArchiveFormat::SevenZip, {{"huge.sms", huge}, {"readme.txt", "x"}}),
+         "its image \"huge.sms\" is larger than the 1 MB (1048576 bytes) a cartridge can hold (it unpacks to 67108865 "
+         "bytes)"},
+    };
+    for (const auto& c : cases) {
+        const THeadlessRun r = Run("--frames 1 " + Q(c.path));
+        EXPECT_EQ(r.Status, 1) << c.path << "\n" << r.Err;
+        EXPECT_NE(r.Err.find("Cannot load the ROM file \"" + c.path + "\": " + c.reason), std::string::npos) << r.Err;
     }
 }
 
