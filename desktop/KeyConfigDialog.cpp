@@ -6,18 +6,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "QtInput.h"
+#include "Settings.h"
 
 namespace {
 
 constexpr const char* kSettingsKey = "Input/Bindings";
 constexpr int kColumns = INPUT_KEY_SLOTS + INPUT_CONTROLLER_SLOTS;
-
-QSettings Settings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tiravel", "Tiravel"); }
 
 // The lowest button that is down now and was not before, None if none.
 TControllerButton NewlyPressed(uint32_t now, uint32_t before) {
@@ -33,19 +31,19 @@ TKeyBindings LoadKeyBindings() {
     TKeyBindings bindings = TKeyBindings::Defaults();
     // What cannot be read keeps its default; the file is rewritten whole
     // only when the dialog is next accepted.
-    const QString text = Settings().value(kSettingsKey).toString();
+    const QString text = TSettings().value(kSettingsKey).toString();
     bindings.FromString(text.toStdString());
     return bindings;
 }
 
 QString SaveKeyBindings(const TKeyBindings& bindings) {
-    QSettings settings = Settings();
+    TSettings settings;
     settings.setValue(kSettingsKey, QString::fromStdString(bindings.ToString()));
-    settings.sync();
-    if (settings.status() == QSettings::NoError) return QString();
-    return QString("Cannot keep the key bindings in \"%1\": the file cannot be written. They apply until the "
-                   "program ends.")
-        .arg(settings.fileName());
+    if (settings.Sync()) return QString();
+    QString reason = SettingsFileProblem();
+    if (reason.isEmpty()) reason = "the file cannot be written";
+    return QString("Cannot keep the key bindings in \"%1\": %2. They apply until the program ends.")
+        .arg(settings.FileName(), reason);
 }
 
 TKeyConfigDialog::TKeyConfigDialog(const TKeyBindings& bindings, TJoystickSource* controller, QWidget* parent)

@@ -35,6 +35,7 @@
 #include "DebuggerWindow.h"
 #include "KeyConfigDialog.h"
 #include "RomFiles.h"
+#include "Settings.h"
 
 namespace {
 
@@ -104,6 +105,13 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     FitOuterSize();
     DXDraw1->setFocus();
     FormCreate();
+    // A settings file that cannot be used was not opened (a FIFO would have
+    // held the program here for good): the defaults apply, and the file is
+    // left as it is. Said once, after the window shows.
+    if (const QString problem = SettingsFileProblem(); !problem.isEmpty())
+        ReportLater(("Cannot use the settings file \"" + SettingsFilePath() + "\": " + problem +
+                     ". The program starts with its default settings and leaves the file as it is.")
+                        .toStdString());
 }
 
 TMainForm::~TMainForm() {

@@ -16,21 +16,15 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSaveFile>
-#include <QSettings>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <string>
 #include <utility>
 
-namespace {
+#include "Settings.h"
 
-// The user's settings file (~/.config/Tiravel/Tiravel.conf), named here so
-// that it does not depend on the application's names being set.
-class TSettings : public QSettings {
-public:
-    TSettings() : QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tiravel", "Tiravel") {}
-};
+namespace {
 
 constexpr const char* kRecentKey = "RecentGames";
 constexpr const char* kFolderKey = "LastGameFolder";
@@ -56,7 +50,11 @@ void TMainForm::BuildRecentMenu(QMenu* file) {
     RefreshRecentMenu();
 }
 
-QStringList TMainForm::RecentGames() const { return TSettings().value(kRecentKey).toStringList(); }
+// Only the first ten of what is stored: a list grown long in the file
+// costs neither menu items nor work at every game opened.
+QStringList TMainForm::RecentGames() const {
+    return TSettings().value(kRecentKey).toStringList().mid(0, RecentGamesMax);
+}
 
 void TMainForm::SetRecentGames(const QStringList& games) {
     TSettings().setValue(kRecentKey, games);

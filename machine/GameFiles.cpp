@@ -34,49 +34,6 @@ std::string Quote(const std::string& path) { return "\"" + path + "\""; }
 
 }  // namespace
 
-int SMS_OpenRegularFile(const std::string& path, struct stat& st, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        const int err = errno;
-        struct stat link {};
-        if (err == ENOENT && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
-            reason = "it is a link to a file that does not exist";
-        else
-            reason = std::strerror(err);
-        return -1;
-    }
-    if (::fstat(fd, &st) != 0) {
-        reason = std::strerror(errno);
-        ::close(fd);
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        reason = S_ISDIR(st.st_mode)    ? "it is a folder, not a file"
-                 : S_ISFIFO(st.st_mode) ? "it is a pipe (FIFO), not a regular file"
-                                        : "it is a device or socket, not a regular file";
-        ::close(fd);
-        return -1;
-    }
-    // A regular file never blocks; drop the flag all the same.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return fd;
-}
-
-bool SMS_ReadUpTo(int fd, uint8_t* data, std::size_t limit, std::size_t& size) {
-    size = 0;
-    while (size < limit) {
-        const ssize_t n = ::read(fd, data + size, limit - size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) break;
-        size += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::vector<uint8_t> SMS_ReadRomFile(const std::string& path) {
     uint64_t fileSize = 0;
     const int fd = SMS_OpenRomFile(path, fileSize);
@@ -219,6 +176,14 @@ bool SMS_ReadBatteryFile(const std::string& path, uint8_t* ram, std::size_t ramS
 
 bool SMS_ReplaceFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& reason) {
     namespace fs = std::filesystem;
+    // The rename would put a plain file where a FIFO, a device or a folder
+    // was (as root, in place of /dev/null): only a regular file, or a link
+    // to one, is replaced. A path where nothing is yet is created.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        reason = SMS_NotRegularFileReason(st.st_mode);
+        return false;
+    }
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::error_code ec;

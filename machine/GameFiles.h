@@ -4,21 +4,12 @@
 // only regular files, and says what is wrong in plain words.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Opens a file for reading without ever blocking: a FIFO or a device would
-// otherwise hold open() or read() until some other program writes to it.
-// Only regular files are accepted; anything else is refused with the reason
-// in plain words. Returns the descriptor (the caller closes it), or -1 with
-// `reason` set; on success `st` describes the file.
-int SMS_OpenRegularFile(const std::string& path, struct stat& st, std::string& reason);
-// Reads up to `limit` bytes; false with errno set on a read error.
-bool SMS_ReadUpTo(int fd, uint8_t* data, std::size_t limit, std::size_t& size);
+#include "RegularFiles.h"
 
 // Opens a ROM file as SMS_ReadRomFile does; returns the descriptor (the
 // caller closes it) and the file's size; throws Z80_RomError with the reason.
@@ -43,6 +34,9 @@ bool SMS_WriteBatteryFile(const std::string& path, const uint8_t* ram, std::size
 // flushed and then renamed over it. A path that is a symbolic link is written
 // through: the link's target is replaced and the link stays. The folder is
 // created when missing, and temporaries of the same name older than a minute
-// (left by a crash) are removed. On failure returns false with the reason in
-// plain words in `reason`; the old file is untouched.
+// (left by a crash) are removed. Only a regular file is replaced: a path that
+// is (or leads to) a FIFO, a device or a folder is refused before anything is
+// written, for the rename would put a plain file in its place. On failure
+// returns false with the reason in plain words in `reason`; the old file is
+// untouched.
 bool SMS_ReplaceFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& reason);

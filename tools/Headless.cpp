@@ -397,9 +397,9 @@ int Run(const TOptions& options) {
     if (!options.TraceFile.empty() || options.BreakAddress >= 0) {
         debugger = std::make_unique<TDebugger>(console);
         if (!options.TraceFile.empty()) {
-            trace.reset(std::fopen(options.TraceFile.c_str(), "w"));
-            if (!trace)
-                return Failure("Cannot write the trace file " + options.TraceFile + ": " + std::strerror(errno) + ".");
+            std::string reason;
+            trace.reset(OpenOutputFile(options.TraceFile, reason));
+            if (!trace) return Failure("Cannot write the trace file " + options.TraceFile + ": " + reason + ".");
             std::FILE* out = trace.get();
             debugger->SetTrace(
                 [out](std::string_view line) {

@@ -1,10 +1,15 @@
 // PNG, WAV and whole-file writers, and FNV-1a.
 #include "ImageFiles.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "RegularFiles.h"
 
 namespace {
 
@@ -82,10 +87,21 @@ uint64_t Fnv1a64(const uint8_t* data, std::size_t size, uint64_t hash) {
     return hash;
 }
 
+std::FILE* OpenOutputFile(const std::string& path, std::string& reason) {
+    const int fd = SMS_CreateRegularFile(path, reason);
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (fd >= 0 && file == nullptr) {
+        reason = std::strerror(errno);
+        ::close(fd);
+    }
+    return file;
+}
+
 bool WriteWholeFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::string reason;
+    std::FILE* f = OpenOutputFile(path, reason);
     if (f == nullptr) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + reason;
         return false;
     }
     const bool ok = std::fwrite(data, 1, size, f) == size;
@@ -147,9 +163,10 @@ TWavWriter::~TWavWriter() {
 
 bool TWavWriter::Open(const std::string& path, uint32_t sampleRate, std::string& error) {
     path_ = path;
-    file_ = std::fopen(path.c_str(), "wb");
+    std::string reason;
+    file_ = OpenOutputFile(path, reason);
     if (file_ == nullptr) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + reason;
         return false;
     }
     uint8_t h[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,

@@ -17,6 +17,12 @@ uint64_t Fnv1a64(const uint8_t* data, std::size_t size, uint64_t hash = FNV1A_OF
 // palette PNG of the same pixels. False with `error` set on failure.
 bool WritePngFromBmp(const std::string& path, const uint8_t* bmp, std::size_t size, std::string& error);
 
+// Opens an output file to be written from the start, as "wb" does; only a
+// regular file (created when missing) is opened, and never waits: a FIFO, a
+// device or a folder gives nullptr with the reason in plain words in
+// `reason`, as any other failure does.
+std::FILE* OpenOutputFile(const std::string& path, std::string& reason);
+
 // Writes `size` bytes unchanged.
 bool WriteWholeFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& error);
 

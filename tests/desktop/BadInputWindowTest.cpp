@@ -1,14 +1,23 @@
 // The window's message boxes for files it cannot use: each names the file
 // and the reason, and the window stays usable (the next good game runs), and
-// a battery file that cannot be read is kept as it is.
+// a battery file that cannot be read is kept as it is; a settings file that
+// is no regular file is reported and left alone.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QFile>
+#include <QMenu>
+#include <QSettings>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "ArchiveFiles.h"
 #include "MainForm.h"
@@ -22,6 +31,37 @@ namespace fs = std::filesystem;
 namespace {
 
 QString Rom(const char* name) { return QString(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
+
+// Frees a reader held in open() on a FIFO: after `seconds`, the FIFO is
+// opened for writing (and closed) again and again, so that a program that
+// waits there reads an empty file and goes on, and the test fails instead of
+// hanging. Fired() says whether it had to.
+class TFifoWatchdog {
+public:
+    TFifoWatchdog(const std::string& path, int seconds)
+        : thread_([this, path, seconds] {
+              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+              while (!stop_) {
+                  if (std::chrono::steady_clock::now() >= deadline) {
+                      const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                      if (fd >= 0) {
+                          fired_ = true;
+                          ::close(fd);
+                      }
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          }) {}
+    ~TFifoWatchdog() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool Fired() const { return fired_; }
+
+private:
+    std::atomic<bool> stop_{false}, fired_{false};
+    std::thread thread_;
+};
 
 class BadInputWindowTest : public ::testing::Test, protected TFormRig {
 protected:
@@ -159,6 +199,56 @@ TEST_F(BadInputWindowTest, RefusedArchiveShowsFileAndReasonAndAZippedGameRuns) {
     EXPECT_EQ(Machine().RamPath, (dir / "RAMs" / "My Game.RAM").string());
     Machine().TargetFps = 0;
     EXPECT_TRUE(WaitFor([&] { return counted_; }));
+}
+
+// A settings file that is no regular file is not opened (a FIFO held the
+// window's creation in open() for good): the window starts with the default
+// settings, says which file and why once it shows, and never writes to the
+// file, so that it stays what it was.
+TEST_F(BadInputWindowTest, SettingsFileThatIsNoRegularFileIsReportedAndLeftAlone) {
+    form.reset();
+    const fs::path config = dir / "config";
+    const fs::path file = config / "Tiravel" / "Tiravel.conf";
+    fs::create_directories(file.parent_path());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(config.string()));
+    struct TRestore {
+        ~TRestore() {
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, std::getenv("TIRAVEL_TEST_SETTINGS"));
+        }
+    } restore;
+    const struct { const char* kind; const char* reason; } cases[] = {
+        {"FIFO", "it is a pipe (FIFO), not a regular file"},
+        {"folder", "it is a folder, not a file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        if (c.kind == std::string("FIFO"))
+            ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+        else
+            fs::create_directory(file);
+        const fs::file_type type = fs::status(file).type();
+        TMessageCatcher catcher;
+        {
+            TFifoWatchdog watchdog(file.string(), 10);
+            CreateForm(QString::fromStdString(dir.string()));
+            EXPECT_FALSE(watchdog.Fired()) << "the window waited on the FIFO";
+        }
+        ASSERT_TRUE(WaitFor([&] { return !catcher.Texts.isEmpty(); }));
+        EXPECT_EQ(catcher.Texts[0].toStdString(),
+                  "Cannot use the settings file \"" + file.string() + "\": " + c.reason +
+                      ". The program starts with its default settings and leaves the file as it is.");
+        // A game opened is not remembered in the file.
+        ASSERT_TRUE(Open(Rom("handover")));
+        EXPECT_TRUE(RunFrames(2));
+        EXPECT_TRUE(form->RecentGames().isEmpty());
+        EXPECT_TRUE(form->Menu("mRecent")->actions().isEmpty());
+        form.reset();
+        EXPECT_EQ(catcher.Texts.size(), 1);
+        EXPECT_EQ(fs::status(file).type(), type);
+        EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1)
+            << "nothing beside it either";
+        fs::remove_all(file);
+    }
 }
 
 }  // namespace

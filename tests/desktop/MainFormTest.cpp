@@ -926,6 +926,41 @@ TEST_F(MainFormTest, RecentGamesAreTheLastTenOpenedAndAMissingOneIsRemoved) {
     EXPECT_EQ(Form().RecentGames().front(), paths[10]);
 }
 
+// A list of recent games grown very long in the settings file (200,000
+// entries, as no run of the program writes it) costs no time at the start:
+// the first ten are shown, and the next game opened keeps ten in the file.
+// A hang shows as the test's own time limit.
+TEST_F(MainFormTest, RecentGamesAreReadOnlyTenFromAVeryLongList) {
+    form.reset();
+    const QString file = dir_.path() + "/config/Tiravel/Tiravel.conf";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    {
+        QByteArray text = "[General]\nRecentGames=";
+        for (int i = 0; i < 200000; ++i) text += (i > 0 ? ", /games/game" : "/games/game") + QByteArray::number(i) + ".sms";
+        text += "\n";
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_EQ(out.write(text), text.size());
+    }
+    CreateForm(dir_.path());
+    QStringList first;
+    for (int i = 0; i < 10; ++i) first.append("/games/game" + QString::number(i) + ".sms");
+    ASSERT_EQ(Form().RecentGames().size(), 10);
+    EXPECT_EQ(Form().RecentGames(), first);
+    QStringList shown;
+    for (QAction* action : Form().Menu("mRecent")->actions()) shown.append(action->text());
+    ASSERT_EQ(shown.size(), 10);
+    EXPECT_EQ(shown, first);
+
+    const QString game = dir_.path() + "/game.sms";
+    ASSERT_TRUE(QFile::copy(Rom("speed"), game));
+    ASSERT_TRUE(Open(game));
+    first.prepend(game);
+    first.removeLast();
+    EXPECT_EQ(Form().RecentGames(), first);
+    EXPECT_EQ(QSettings(file, QSettings::NativeFormat).value("RecentGames").toStringList(), first);
+}
+
 // 1x to 4x: the picture control exactly that multiple of 256 x 192 with the
 // window fitted around it, kept through full screen, where "Sharp scaling"
 // takes the largest whole multiple on black bars; "Stretched" is 522 x 440.

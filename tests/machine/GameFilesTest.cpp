@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "ConsoleChips.h"
+#include "GameFiles.h"
 #include "Unprivileged.h"
 
 namespace fs = std::filesystem;
@@ -439,6 +441,62 @@ TEST_F(FilesTest, SaveRemovesOnlyItsOwnStaleTemporaryFiles) {
     ASSERT_TRUE(SaveRam((dir / "Game.RAM").string(), &error)) << error;
     for (const auto& c : cases) EXPECT_EQ(fs::exists(dir / c.name), !c.removed) << c.name;
     EXPECT_EQ(fs::file_size(dir / "Game.RAM"), Z80_CART_RAM_SIZE);
+}
+
+// A save never puts a plain file where a FIFO, a device or a folder was
+// (as root, --save-state /dev/null would have replaced the system's device):
+// each is refused with the reason before anything is written, directly or
+// through a link, and stays what it was. The device is a node of the
+// scratch folder with /dev/null's numbers, so that a fault replaces only it.
+TEST_F(FilesTest, ReplacingRefusesWhatIsNotARegularFile) {
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+    fs::create_directory(dir / "folder");
+    const bool device = ::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    if (!device) std::fprintf(stderr, "no device node (mknod needs root): the device cases are left out\n");
+    fs::create_symlink(dir / "pipe", dir / "to-pipe");
+    fs::create_symlink("folder", dir / "to-folder");
+    struct TCase {
+        const char* name;
+        const char* reason;
+        bool (*stillThere)(const fs::path&);
+    };
+    std::vector<TCase> cases = {
+        {"pipe", "it is a pipe (FIFO), not a regular file", [](const fs::path& p) { return fs::is_fifo(p); }},
+        {"to-pipe", "it is a pipe (FIFO), not a regular file", [](const fs::path& p) { return fs::is_fifo(p); }},
+        {"folder", "it is a folder, not a file", [](const fs::path& p) { return fs::is_directory(p); }},
+        {"to-folder", "it is a folder, not a file", [](const fs::path& p) { return fs::is_directory(p); }},
+    };
+    if (device) {
+        fs::create_symlink(dir / "null", dir / "to-null");
+        for (const char* name : {"null", "to-null"})
+            cases.push_back({name, "it is a device or socket, not a regular file",
+                             [](const fs::path& p) { return fs::is_character_file(p); }});
+    }
+    const uint8_t data[4] = {1, 2, 3, 4};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path path = dir / c.name;
+        const bool link = fs::is_symlink(path);
+        std::string reason;
+        EXPECT_FALSE(SMS_ReplaceFile(path.string(), data, sizeof data, reason));
+        EXPECT_EQ(reason, c.reason);
+        EXPECT_TRUE(c.stillThere(path));
+        EXPECT_EQ(fs::is_symlink(path), link);
+
+        // The console's saves say which file and why.
+        std::string error;
+        EXPECT_FALSE(console->SaveStateFile(path.string(), error));
+        EXPECT_EQ(error, "Cannot save the state to \"" + path.string() + "\": " + c.reason + ".");
+        EXPECT_TRUE(c.stillThere(path));
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+
+    // Where nothing is yet, the file is made.
+    std::string reason;
+    ASSERT_TRUE(SMS_ReplaceFile((dir / "new" / "file").string(), data, sizeof data, reason)) << reason;
+    EXPECT_EQ(Contents((dir / "new" / "file").string()), std::vector<uint8_t>(data, data + 4));
 }
 
 }  // namespace

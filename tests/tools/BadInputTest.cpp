@@ -5,6 +5,7 @@
 // hangs, and leaves the previous battery file as it was.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <filesystem>
 #include <fstream>
@@ -316,6 +317,60 @@ TEST_F(BadInputTest, ArchivesMadeToExhaustTheReaderAreRefusedWithinTheLimit) {
         EXPECT_EQ(r.Status, 1) << c.path << "\n" << r.Err;
         EXPECT_NE(r.Err.find("Cannot load the ROM file \"" + c.path + "\": " + c.reason), std::string::npos) << r.Err;
     }
+}
+
+// The files the runner writes are never put in the place of a FIFO, a device
+// or a folder, or written into one, nor does the runner wait on a FIFO
+// nobody reads: each is refused with the file named and status 1, and stays
+// what it was. The device is a node in the scratch folder with /dev/null's
+// numbers, so that a fault replaces only that node.
+TEST_F(BadInputTest, OutputFilesThatAreNoRegularFilesAreRefused) {
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+    fs::create_directory(dir / "folder");
+    fs::create_symlink(dir / "pipe", dir / "to-pipe");
+    fs::create_symlink(dir / "folder", dir / "to-folder");
+    struct TTarget {
+        std::string name;
+        const char* reason;
+    };
+    std::vector<TTarget> targets = {
+        {"pipe", "it is a pipe (FIFO), not a regular file"},
+        {"to-pipe", "it is a pipe (FIFO), not a regular file"},
+        {"folder", "it is a folder, not a file"},
+        {"to-folder", "it is a folder, not a file"},
+    };
+    if (::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        fs::create_symlink(dir / "null", dir / "to-null");
+        targets.push_back({"null", "it is a device or socket, not a regular file"});
+        targets.push_back({"to-null", "it is a device or socket, not a regular file"});
+    } else {
+        std::fprintf(stderr, "no device node (mknod needs root): the device cases are left out\n");
+    }
+    const std::string rom = Q(Rom("handover"));
+    for (const TTarget& t : targets) {
+        SCOPED_TRACE(t.name);
+        const std::string path = (dir / t.name).string();
+        const fs::file_type type = fs::status(path).type();
+        // The picture and the state are written at the end, each on its own;
+        // the sound and the trace are opened before the run starts.
+        const struct { std::string options, message; } runs[] = {
+            {"--png " + Q(path), path + ": " + t.reason},
+            {"--bmp " + Q(path), path + ": " + t.reason},
+            {"--save-state " + Q(path), "Cannot save the state to \"" + path + "\": " + t.reason + "."},
+            {"--wav " + Q(path), path + ": " + t.reason},
+            {"--trace " + Q(path), "Cannot write the trace file " + path + ": " + t.reason + "."},
+        };
+        for (const auto& run : runs) {
+            const THeadlessRun r = RunHeadless("--frames 1 " + run.options + " " + rom, "timeout 10 ", dir);
+            EXPECT_EQ(r.Status, 1) << run.options << "\n" << r.Err;
+            EXPECT_NE(r.Err.find("tiravel-headless: " + run.message), std::string::npos) << r.Err;
+            EXPECT_EQ(fs::status(path).type(), type) << run.options;
+        }
+        EXPECT_EQ(fs::is_symlink(path), t.name.starts_with("to-"));
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
 }
 
 }  // namespace
