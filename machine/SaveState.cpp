@@ -53,16 +53,21 @@ using C = TConsoleChips;
 
 const TSection kSections[] = {
     // The frame loop: the frameskip counter, which decides whether the next
-    // frames are drawn (between frames 0 up to the largest setting). The
-    // frameskip setting itself is the player's.
+    // frames are drawn. It is decremented before each frame and reloaded
+    // after a drawn one, so between frames it runs from 0 up to the largest
+    // frameskip, and inside a drawn frame (a state saved while the machine
+    // is stopped between two lines) it is -1: one signed byte. The frameskip
+    // setting itself is the player's.
     {{'M', 'A', 'C', 'H'}, "machine", 1, Version1Size<kMachineStateSize>,
-     [](const TConsole& c, uint8_t* out) { out[0] = uint8_t(TConsoleFrameLoop::SkipCounter(c)); },
+     [](const TConsole& c, uint8_t* out) { out[0] = uint8_t(int8_t(TConsoleFrameLoop::SkipCounter(c))); },
      [](const TConsole&, const uint8_t* d, std::size_t, uint16_t, std::string& r) {
-         if (d[0] <= CONSOLE_MAX_FRAMESKIP) return true;
-         r = "the frameskip counter is " + std::to_string(d[0]) + ", above " + std::to_string(CONSOLE_MAX_FRAMESKIP);
+         const int counter = int8_t(d[0]);
+         if (counter >= -1 && counter <= CONSOLE_MAX_FRAMESKIP) return true;
+         r = "the frameskip counter is " + std::to_string(counter) + ", not between -1 and " +
+             std::to_string(CONSOLE_MAX_FRAMESKIP);
          return false;
      },
-     [](TConsole& c, const uint8_t* d, uint16_t) { TConsoleFrameLoop::SkipCounter(c) = d[0]; }},
+     [](TConsole& c, const uint8_t* d, uint16_t) { TConsoleFrameLoop::SkipCounter(c) = int8_t(d[0]); }},
     {{'Z', '8', '0', ' '}, "CPU", 1, Version1Size<Z80_STATE_SIZE>,
      [](const TConsole& c, uint8_t* out) { Z80_SaveState(C::Cpu(c), out); },
      [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {

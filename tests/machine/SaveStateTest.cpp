@@ -297,7 +297,8 @@ TEST(SaveStateTest, EveryRefusalLeavesTheMachineAsItWas) {
          },
          "the CPU section is 41000 bytes long"},
         {"trailing byte", [](auto& s) { s.push_back(0); }, "1 bytes follow the last section"},
-        {"frameskip counter", [&](auto& s) { s[mach] = 255; }, "the frameskip counter is 255, above 3"},
+        {"frameskip counter 4", [&](auto& s) { s[mach] = 4; }, "the frameskip counter is 4, not between -1 and 3"},
+        {"frameskip counter -2", [&](auto& s) { s[mach] = 0xFE; }, "the frameskip counter is -2, not between -1 and 3"},
         {"bank beyond the cartridge", [&](auto& s) { s[cpu + 27] = 8; }, "selects bank 8, but the cartridge has 8 banks"},
         {"interrupt mode 3", [&](auto& s) { s[cpu + 31] = 3; }, "the interrupt mode is 3"},
         {"flip-flop 1", [&](auto& s) { s[cpu + 32] = 2; }, "interrupt flip-flop 1 is 2"},
@@ -451,6 +452,24 @@ TEST_F(SaveStateFileTest, AFailedWriteKeepsTheOldStateAndSaysWhy) {
     for (const auto& entry : fs::directory_iterator(dir)) entries += entry.path().filename().string().find(".tmp-") != std::string::npos;
     EXPECT_EQ(entries, 0u);
     EXPECT_EQ(fs::file_size(path), size);
+}
+
+// A state saved while the machine is stopped inside a drawn frame holds the
+// frameskip counter at -1 (one byte, 255): loaded, the frame after it is
+// drawn and the counter starts again from the setting, rather than 255
+// frames going undrawn.
+TEST(SaveStateTest, AStateSavedInsideADrawnFrameDrawsTheNextOne) {
+    TStateRig original(Rom("demo"), 1, 3);
+    original.Frames(200);
+    std::vector<uint8_t> state = original.Save();
+    const std::size_t mach = SectionAt(state, "MACH");
+    state[mach] = 0xFF;
+    TStateRig copy(Rom("demo"), 1, 3);
+    std::string error;
+    ASSERT_TRUE(copy.machine.LoadState(state.data(), state.size(), error)) << error;
+    EXPECT_EQ(copy.Save()[mach], 0xFF) << "kept as it was";
+    copy.Frame();
+    EXPECT_EQ(copy.Save()[mach], 3) << "the frame was drawn and the counter reloaded";
 }
 
 }  // namespace
