@@ -1,5 +1,5 @@
 // TConsole: the chips' creation and wiring, the frame, input, resets, the
-// cartridge and its battery RAM (the inspection is ConsoleInspection.cpp).
+// cartridge and its battery RAM (the inspection is ConsoleReadouts.cpp).
 #include "Console.h"
 
 #include <algorithm>
