@@ -19,6 +19,15 @@ struct T_INTERCONNECT_CORE {
     uint8_t PortA;          // port 0xDC: P1 pad, P2 up/down; 0 = pressed
     uint8_t PortB;          // port 0xDD: P2 rest, reset button, output levels
     uint8_t MemoryControl;  // port 0x3E: bit 3 = 1 maps the cartridge, not the BIOS
+    // The model, set by the machine before a reset and kept through resets:
+    // the VDP model's number (0 the default model's decoding, 1 the first
+    // Master System, 2 the Master System II) and the region (1 = Japanese:
+    // the TH lines do not read back their output levels).
+    uint8_t Model;
+    uint8_t Japanese;
+    // The CPU cycle within the current line (0-227), kept by the hardware
+    // models' run loop before each instruction, for the H counter's latch.
+    uint32_t LineCycle;
 };
 
 void Interconnect_Init(T_INTERCONNECT_CORE& bus, T_VDP_CORE& vdp, T_PSG_CORE& psg);

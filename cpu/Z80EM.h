@@ -87,9 +87,25 @@ struct T_Z80_CPU_CORE {
     // Z80_LoadRomImage and Z80_ClearRom. A saved state names the cartridge by them.
     uint32_t RomSize;
     uint64_t RomHash;
+    // The model, set by the machine before a reset and kept through resets:
+    // 0 = the default model's core, 1 = exact to the NMOS Zilog part (flag
+    // bits 3 and 5, MEMPTR, R, every T-state, the NMI on an edge, HALT ended
+    // by an interrupt, the cycles past a line carried into the next).
+    uint8_t Exact;
+    // The cartridge's bank switching (TZ80Mapper); the default model's is
+    // always Z80_MAPPER_SEGA.
+    uint8_t Mapper;
     // Null in normal running: the run loop checks it once per call and only
     // then takes its slower, observed path. Not owned, not part of a state.
     T_Z80_DEBUG_HOOK* DebugHook;
+};
+
+// The cartridges' bank switching schemes.
+enum TZ80Mapper : uint8_t {
+    Z80_MAPPER_SEGA = 0,         // registers at #FFFC-#FFFF, the first 1 KB fixed
+    Z80_MAPPER_CODEMASTERS = 1,  // registers at #0000, #4000, #8000
+    Z80_MAPPER_KOREAN = 2,       // one register at #A000 for slot 2
+    Z80_MAPPER_NONE = 3,         // 48 KB or less, at #0000-#BFFF as it stands
 };
 
 // The eight flags unpacked, one byte each (0 or 1), in bit order of F.

@@ -11,6 +11,7 @@
 #include "BiosFiles.h"
 #include "ConsoleChips.h"
 #include "GameFiles.h"
+#include "LittleEndian.h"
 #include "RomFiles.h"
 
 namespace {
@@ -21,32 +22,103 @@ constexpr uint32_t kFramesPerSecond = 60;
 constexpr uint32_t kCpuClock = 3579536;
 constexpr uint32_t kSampleRate = 44100;
 
+// The hardware models' timing: the CPU is the master clock divided by 15,
+// a line 228 of its cycles, a frame 262 (NTSC) or 313 (PAL) lines; the
+// sound chip runs at the CPU's clock.
+constexpr uint32_t kNtscCpuClock = 3579545;  // 53.693182 MHz / 15
+constexpr uint32_t kPalCpuClock = 3546895;   // 53.203424 MHz / 15
+constexpr uint32_t kNtscLines = 262;
+constexpr uint32_t kPalLines = 313;
+
 // The BIOS images are the process's: installed once, built-in or dumps.
 std::mutex gBiosMutex;
 bool gBiosInstalled = false;
 
-constexpr TConsoleModelInfo kModels[] = {
+constexpr TConsoleOptionInfo<TConsoleModel> kModels[] = {
     {TConsoleModel::Tiravel, "tiravel", "Tiravel"},
+    {TConsoleModel::MasterSystem, "sms1", "Master System"},
+    {TConsoleModel::MasterSystem2, "sms2", "Master System II"},
+};
+constexpr TConsoleOptionInfo<TConsoleRegion> kRegions[] = {
+    {TConsoleRegion::Export, "export", "Export"},
+    {TConsoleRegion::Japan, "japan", "Japan"},
+};
+constexpr TConsoleOptionInfo<TConsoleVideo> kVideos[] = {
+    {TConsoleVideo::Ntsc, "ntsc", "NTSC"},
+    {TConsoleVideo::Pal, "pal", "PAL"},
+};
+constexpr TConsoleOptionInfo<TConsoleMapper> kMappers[] = {
+    {TConsoleMapper::Automatic, "auto", "Automatic"},
+    {TConsoleMapper::Sega, "sega", "Sega"},
+    {TConsoleMapper::Codemasters, "codemasters", "Codemasters"},
+    {TConsoleMapper::Korean, "korean", "Korean"},
+    {TConsoleMapper::None, "none", "None"},
+};
+
+template <typename E>
+struct TOptionTable;
+template <>
+struct TOptionTable<TConsoleModel> {
+    static constexpr std::span<const TConsoleOptionInfo<TConsoleModel>> Rows{kModels};
+};
+template <>
+struct TOptionTable<TConsoleRegion> {
+    static constexpr std::span<const TConsoleOptionInfo<TConsoleRegion>> Rows{kRegions};
+};
+template <>
+struct TOptionTable<TConsoleVideo> {
+    static constexpr std::span<const TConsoleOptionInfo<TConsoleVideo>> Rows{kVideos};
+};
+template <>
+struct TOptionTable<TConsoleMapper> {
+    static constexpr std::span<const TConsoleOptionInfo<TConsoleMapper>> Rows{kMappers};
 };
 
 }  // namespace
 
-std::span<const TConsoleModelInfo> Console_Models() { return kModels; }
+template <typename E>
+std::span<const TConsoleOptionInfo<E>> Console_Options() {
+    return TOptionTable<E>::Rows;
+}
 
-bool Console_FindModel(std::string_view id, TConsoleModel& model) {
-    for (const TConsoleModelInfo& info : kModels) {
+template <typename E>
+bool Console_FindOption(std::string_view id, E& value) {
+    for (const TConsoleOptionInfo<E>& info : TOptionTable<E>::Rows) {
         if (id.size() == std::strlen(info.Id) && ::strncasecmp(id.data(), info.Id, id.size()) == 0) {
-            model = info.Model;
+            value = info.Value;
             return true;
         }
     }
     return false;
 }
 
-const TConsoleModelInfo& Console_ModelInfo(TConsoleModel model) {
-    for (const TConsoleModelInfo& info : kModels)
-        if (info.Model == model) return info;
-    return kModels[0];
+template <typename E>
+const TConsoleOptionInfo<E>& Console_OptionInfo(E value) {
+    for (const TConsoleOptionInfo<E>& info : TOptionTable<E>::Rows)
+        if (info.Value == value) return info;
+    return TOptionTable<E>::Rows[0];
+}
+
+#define TIRAVEL_CONSOLE_OPTION(E)                                                       \
+    template std::span<const TConsoleOptionInfo<E>> Console_Options<E>();               \
+    template bool Console_FindOption<E>(std::string_view id, E & value);                \
+    template const TConsoleOptionInfo<E>& Console_OptionInfo<E>(E value);
+TIRAVEL_CONSOLE_OPTION(TConsoleModel)
+TIRAVEL_CONSOLE_OPTION(TConsoleRegion)
+TIRAVEL_CONSOLE_OPTION(TConsoleVideo)
+TIRAVEL_CONSOLE_OPTION(TConsoleMapper)
+#undef TIRAVEL_CONSOLE_OPTION
+
+TConsoleSettings Console_EffectiveSettings(const TConsoleSettings& settings) {
+    if (Console_IsHardwareModel(settings.Model)) return settings;
+    return TConsoleSettings{settings.Model, TConsoleRegion::Export, TConsoleVideo::Ntsc, TConsoleMapper::Automatic};
+}
+
+uint32_t Console_FrameImageHeight(const uint8_t* image) {
+    // The bitmap's height: a signed 32-bit word at offset 22, positive for
+    // the bottom-up rows the VDP writes. Anything else is the default size.
+    const uint32_t height = LE_Get32(image + 22);
+    return height == 224 || height == 240 ? height : static_cast<uint32_t>(CONSOLE_PICTURE_HEIGHT);
 }
 
 void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels) {
@@ -58,8 +130,9 @@ void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels) {
     }
     // The bitmap stores its bottom row first.
     const uint8_t* rows = image + CONSOLE_FRAME_PIXEL_OFFSET;
-    for (std::size_t y = 0; y < CONSOLE_PICTURE_HEIGHT; ++y) {
-        const uint8_t* row = rows + (CONSOLE_PICTURE_HEIGHT - 1 - y) * CONSOLE_PICTURE_WIDTH;
+    const std::size_t height = Console_FrameImageHeight(image);
+    for (std::size_t y = 0; y < height; ++y) {
+        const uint8_t* row = rows + (height - 1 - y) * CONSOLE_PICTURE_WIDTH;
         uint32_t* out = pixels + y * CONSOLE_PICTURE_WIDTH;
         for (std::size_t x = 0; x < CONSOLE_PICTURE_WIDTH; ++x) out[x] = colours[row[x]];
     }
@@ -74,7 +147,9 @@ static_assert(CONSOLE_PICTURE_WIDTH == VDP_SCREEN_WIDTH && CONSOLE_PICTURE_HEIGH
 // The chips are created zero-filled, in the order VDP, CPU, PSG, bus, and
 // live as long as the console.
 TConsole::TConsole(const TConsoleSettings& settings)
-    : chips_(std::make_unique<TChips>()), settings_(settings), frameImage_(CONSOLE_FRAME_IMAGE_SIZE) {
+    : chips_(std::make_unique<TChips>()),
+      settings_(Console_EffectiveSettings(settings)),
+      frameImage_(CONSOLE_MAX_FRAME_IMAGE_SIZE) {
     chips_->Vdp.reset(new T_VDP_CORE());
     chips_->Cpu.reset(new T_Z80_CPU_CORE());
     chips_->Psg.reset(new T_PSG_CORE());
@@ -96,7 +171,7 @@ TConsole::TConsole(const TConsoleSettings& settings)
 TConsole::~TConsole() = default;
 
 void TConsole::Configure(const TConsoleSettings& settings) {
-    settings_ = settings;
+    settings_ = Console_EffectiveSettings(settings);
     PowerOn();
 }
 
@@ -210,7 +285,8 @@ void TConsole::RunFrame(void (*betweenLines)(void*), void* context) {
     const uint8_t draw = skipCounter_ < 0 ? 1 : 0;
     T_VDP_CORE& vdp = *chips_->Vdp;
     T_Z80_CPU_CORE& cpu = *chips_->Cpu;
-    for (uint32_t line = 0; line < CONSOLE_LINES_PER_FRAME; ++line) {
+    const uint32_t lines = LinesPerFrame();
+    for (uint32_t line = 0; line < lines; ++line) {
         if (betweenLines != nullptr) betweenLines(context);
         VDP_RunLine(vdp, line, draw);
         Z80_RunCycles(cpu, CONSOLE_CYCLES_PER_LINE);
@@ -233,8 +309,21 @@ std::span<const uint8_t> TConsole::RenderFrameSamples() {
 
 uint32_t TConsole::SampleRate() const { return kSampleRate; }
 uint32_t TConsole::SamplesPerFrame() const { return kSampleRate / kFramesPerSecond; }
-uint32_t TConsole::FramesPerSecond() const { return kFramesPerSecond; }
-uint32_t TConsole::CpuClock() const { return kCpuClock; }
+uint32_t TConsole::FramesPerSecond() const {
+    return settings_.Video == TConsoleVideo::Pal ? 50 : kFramesPerSecond;
+}
+
+double TConsole::FrameRate() const {
+    if (!Console_IsHardwareModel(settings_.Model)) return kFramesPerSecond;
+    return static_cast<double>(CpuClock()) / (CONSOLE_CYCLES_PER_LINE * LinesPerFrame());
+}
+
+uint32_t TConsole::LinesPerFrame() const { return settings_.Video == TConsoleVideo::Pal ? kPalLines : kNtscLines; }
+
+uint32_t TConsole::CpuClock() const {
+    if (!Console_IsHardwareModel(settings_.Model)) return kCpuClock;
+    return settings_.Video == TConsoleVideo::Pal ? kPalCpuClock : kNtscCpuClock;
+}
 
 void TConsole::SetBackgroundLayer(uint8_t on) { VDP_SetBackgroundLayer(*chips_->Vdp, on); }
 
@@ -260,12 +349,30 @@ void TConsole::SetSoundChannel(TSoundChannel channel, uint8_t on) {
 void TConsole::PowerOn() {
     T_Z80_CPU_CORE& cpu = *chips_->Cpu;
     T_INTERCONNECT_CORE& bus = *chips_->Bus;
+    ApplyModel();
     Z80_Reset(cpu, bus);
     Interconnect_Init(bus, *chips_->Vdp, *chips_->Psg);
     VDP_Reset(*chips_->Vdp);
     PSG_Reset(*chips_->Psg);
-    PSG_SetFrameRate(*chips_->Psg, kFramesPerSecond);
-    PSG_SetClock(*chips_->Psg, kCpuClock);
+    PSG_SetFrameRate(*chips_->Psg, FramesPerSecond());
+    PSG_SetClock(*chips_->Psg, CpuClock());
+}
+
+// The model's fields in the chips: plain bytes each core looks at where its
+// behaviour differs between the models. Zero everywhere is the default model.
+void TConsole::ApplyModel() {
+    T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    T_VDP_CORE& vdp = *chips_->Vdp;
+    T_INTERCONNECT_CORE& bus = *chips_->Bus;
+    const bool hardware = Console_IsHardwareModel(settings_.Model);
+    const bool pal = settings_.Video == TConsoleVideo::Pal;
+    cpu.Exact = hardware ? 1 : 0;
+    vdp.Model = settings_.Model == TConsoleModel::MasterSystem    ? VDP_MODEL_315_5124
+                : settings_.Model == TConsoleModel::MasterSystem2 ? VDP_MODEL_315_5246
+                                                                  : VDP_MODEL_TIRAVEL;
+    vdp.Pal = pal ? 1 : 0;
+    bus.Model = vdp.Model;
+    bus.Japanese = hardware && settings_.Region == TConsoleRegion::Japan ? 1 : 0;
 }
 
 // The VDP is not reset: it keeps its registers and memories until the new

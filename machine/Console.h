@@ -39,30 +39,64 @@ struct T_Z80_INSTRUCTION;
 enum class TVdpPalette : uint8_t;
 
 // ---------------------------------------------------------------- models
-
-// The consoles this program can be. Only the default model exists today;
-// the table below is what front ends list and parse, so a new model is a new
-// row here and a new branch in the cores, not a change in every front end.
+// The consoles this program can be. "Tiravel", the default, is the machine as
+// designed, bit for bit; the others are models of the real consoles, exact to
+// the chips where the design is simpler. The tables below are what front
+// ends list and parse, so a new choice is a new row here and a branch in the
+// cores, not a change in every front end.
 enum class TConsoleModel : uint8_t {
-    Tiravel,  // the default: the machine as designed, bit for bit
+    Tiravel,        // the default: the machine as designed
+    MasterSystem,   // the first Master System: the 315-5124 VDP, a reset button
+    MasterSystem2,  // the Master System II: the 315-5246 VDP (224 and 240 lines), no reset button
 };
+// Where the console was sold: the Japanese console reads its TH lines back
+// differently (software uses that to tell the two apart).
+enum class TConsoleRegion : uint8_t { Export, Japan };
+// The television standard: NTSC, 262 lines at 59.92 frames a second, or PAL,
+// 313 lines at 49.70, each with its own clocks.
+enum class TConsoleVideo : uint8_t { Ntsc, Pal };
+// The cartridge's bank switching in the hardware models: found from the
+// image (Automatic), or forced for the rare cartridge that detection gets
+// wrong. The default model always has the Sega mapper.
+enum class TConsoleMapper : uint8_t { Automatic, Sega, Codemasters, Korean, None };
 
-struct TConsoleModelInfo {
-    TConsoleModel Model;
-    const char* Id;    // stable, for command lines, option files, states: "tiravel"
-    const char* Name;  // shown to players: "Tiravel"
+// One row of a choice's table.
+template <typename E>
+struct TConsoleOptionInfo {
+    E Value;
+    const char* Id;    // stable, for command lines, option files, settings, states: "sms2"
+    const char* Name;  // shown to players: "Master System II"
 };
-std::span<const TConsoleModelInfo> Console_Models();
-// The model with this id (any letter case); false when there is none.
-bool Console_FindModel(std::string_view id, TConsoleModel& model);
-const TConsoleModelInfo& Console_ModelInfo(TConsoleModel model);
+using TConsoleModelInfo = TConsoleOptionInfo<TConsoleModel>;
+// The rows of E's table (TConsoleModel, TConsoleRegion, TConsoleVideo,
+// TConsoleMapper), in the order menus list them.
+template <typename E>
+std::span<const TConsoleOptionInfo<E>> Console_Options();
+// The value with this id (any letter case); false when there is none.
+template <typename E>
+bool Console_FindOption(std::string_view id, E& value);
+template <typename E>
+const TConsoleOptionInfo<E>& Console_OptionInfo(E value);
+inline std::span<const TConsoleModelInfo> Console_Models() { return Console_Options<TConsoleModel>(); }
+inline bool Console_FindModel(std::string_view id, TConsoleModel& model) { return Console_FindOption(id, model); }
+inline const TConsoleModelInfo& Console_ModelInfo(TConsoleModel model) { return Console_OptionInfo(model); }
+// True for the models of the real consoles (everything but "Tiravel").
+constexpr bool Console_IsHardwareModel(TConsoleModel model) { return model != TConsoleModel::Tiravel; }
 
 // Everything fixed when the console is built or reset: the model and its
 // options. The BIOS type is kept apart (it is a switch a player changes
-// between games, and states name it).
+// between games, and states name it). The default model has no region,
+// standard or mapper of its own: it ignores those three.
 struct TConsoleSettings {
     TConsoleModel Model = TConsoleModel::Tiravel;
+    TConsoleRegion Region = TConsoleRegion::Export;
+    TConsoleVideo Video = TConsoleVideo::Ntsc;
+    TConsoleMapper Mapper = TConsoleMapper::Automatic;
+    bool operator==(const TConsoleSettings&) const = default;
 };
+// The settings as the console runs them: for the default model the region,
+// standard and mapper it ignores are set to export, NTSC and automatic.
+TConsoleSettings Console_EffectiveSettings(const TConsoleSettings& settings);
 
 // ---------------------------------------------------------------- input
 
@@ -102,15 +136,21 @@ struct TCpuRegisters {
 };
 
 // The picture's size and the frame image's layout: a complete 8-bit bitmap
-// file (bottom row first, a 256-entry blue-green-red-unused palette).
+// file (bottom row first, a 256-entry blue-green-red-unused palette). The
+// default model's picture is always 256 x 192 (CONSOLE_FRAME_IMAGE_SIZE
+// bytes); the hardware models' is 192, 224 or 240 lines high, as the VDP's
+// mode has it, and the bitmap's header says which (PictureHeight).
 constexpr std::size_t CONSOLE_PICTURE_WIDTH = 256;
 constexpr std::size_t CONSOLE_PICTURE_HEIGHT = 192;
+constexpr std::size_t CONSOLE_MAX_PICTURE_HEIGHT = 240;
 constexpr std::size_t CONSOLE_PICTURE_PIXELS = CONSOLE_PICTURE_WIDTH * CONSOLE_PICTURE_HEIGHT;
+constexpr std::size_t CONSOLE_MAX_PICTURE_PIXELS = CONSOLE_PICTURE_WIDTH * CONSOLE_MAX_PICTURE_HEIGHT;
 constexpr std::size_t CONSOLE_FRAME_IMAGE_SIZE = 50230;
 constexpr std::size_t CONSOLE_FRAME_PALETTE_OFFSET = 54;
 constexpr std::size_t CONSOLE_FRAME_PIXEL_OFFSET = 1078;
+constexpr std::size_t CONSOLE_MAX_FRAME_IMAGE_SIZE = CONSOLE_FRAME_PIXEL_OFFSET + CONSOLE_MAX_PICTURE_PIXELS;
 
-// Lines of a frame and CPU cycles of a line.
+// Lines of the default model's frame (NTSC) and CPU cycles of a line (every model).
 constexpr uint32_t CONSOLE_LINES_PER_FRAME = 262;
 constexpr uint32_t CONSOLE_CYCLES_PER_LINE = 228;
 
@@ -120,9 +160,11 @@ constexpr uint8_t CONSOLE_MAX_FRAMESKIP = 3;
 // The largest saved state a file may hold; a larger one is refused unread.
 constexpr std::size_t CONSOLE_MAX_STATE_SIZE = 4 * 1024 * 1024;
 
-// A frame image turned into RGB words: `image` is CONSOLE_FRAME_IMAGE_SIZE
-// bytes; `pixels` receives CONSOLE_PICTURE_PIXELS words, row after row from
-// the top, each 0x00RRGGBB taken from the image's own palette.
+// The height a frame image's header gives (192, 224 or 240).
+uint32_t Console_FrameImageHeight(const uint8_t* image);
+// A frame image turned into RGB words: `pixels` receives 256 words a line
+// for the image's height, row after row from the top, each 0x00RRGGBB taken
+// from the image's own palette (CONSOLE_MAX_PICTURE_PIXELS words always suffice).
 void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels);
 
 class TConsole {
@@ -202,7 +244,7 @@ public:
     // setting takes effect after the next drawn frame.
     void SetFrameskip(uint8_t frames);
     uint8_t Frameskip() const;
-    // One frame: 262 lines, each the VDP's line then 228 CPU cycles, then the
+    // One frame: LinesPerFrame() lines, each the VDP's line then 228 CPU cycles, then the
     // frame image exported (every frame, drawn or not). `betweenLines`, when
     // given, is called before each line (a thread's safe stopping point).
     void RunFrame(void (*betweenLines)(void*) = nullptr, void* context = nullptr);
@@ -214,14 +256,18 @@ public:
     // True once a frame ran or a state was loaded: the frame image then
     // holds a picture (before, zeros: no image at all).
     bool HasPicture() const { return hasPicture_; }
-    // The frame image of the last frame (CONSOLE_FRAME_IMAGE_SIZE bytes), and
-    // its pixels and palette.
+    // The frame image of the last frame (FrameImageSize() bytes, never more
+    // than CONSOLE_MAX_FRAME_IMAGE_SIZE), and its pixels and palette.
     const uint8_t* FrameImage() const { return frameImage_.data(); }
     const uint8_t* FramePixels() const { return frameImage_.data() + CONSOLE_FRAME_PIXEL_OFFSET; }
     const uint8_t* FramePalette() const { return frameImage_.data() + CONSOLE_FRAME_PALETTE_OFFSET; }
     void FrameToXrgb8888(uint32_t* pixels) const { Console_FrameToXrgb8888(FrameImage(), pixels); }
+    // Lines of the last frame's picture: 192 always in the default model;
+    // 192, 224 or 240 in the hardware models, as the VDP's mode was.
+    uint32_t PictureHeight() const { return Console_FrameImageHeight(FrameImage()); }
+    std::size_t FrameImageSize() const { return CONSOLE_FRAME_PIXEL_OFFSET + CONSOLE_PICTURE_WIDTH * PictureHeight(); }
     // The image as the VDP holds it right now, in the middle of a frame too
-    // (a debugger's stop): into `image`, CONSOLE_FRAME_IMAGE_SIZE bytes.
+    // (a debugger's stop): into `image`, CONSOLE_MAX_FRAME_IMAGE_SIZE bytes.
     void ExportPictureNow(uint8_t* image) const;
 
     // The frame's sound, made once per frame after RunFrame from the sound
@@ -230,7 +276,12 @@ public:
     std::span<const uint8_t> RenderFrameSamples();
     uint32_t SampleRate() const;
     uint32_t SamplesPerFrame() const;
+    // Whole frames a second (60 in the default model and NTSC, 50 in PAL) and
+    // the exact rate a front end paces by (60, 59.9227 or 49.7015).
     uint32_t FramesPerSecond() const;
+    double FrameRate() const;
+    // Lines of a frame: 262 (NTSC) or 313 (PAL).
+    uint32_t LinesPerFrame() const;
     uint32_t CpuClock() const;
 
     // Switches of the picture's layers and of the sound's channels and mixer
@@ -318,6 +369,7 @@ public:
 private:
     friend struct TConsoleChips;
     friend struct TConsoleFrameLoop;
+    void ApplyModel();
     struct TChips;
     std::unique_ptr<TChips> chips_;
     TConsoleSettings settings_;

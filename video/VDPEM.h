@@ -13,8 +13,18 @@
 
 #include "VDPGeometry.h"
 
+// The chip a model has: the default model's VDP as designed, or the real
+// ones. Set by the machine before a reset and kept through resets.
+enum TVdpModel : uint8_t {
+    VDP_MODEL_TIRAVEL = 0,
+    VDP_MODEL_315_5124 = 1,  // the first Master System: 192 lines only, the zoom and name-table quirks
+    VDP_MODEL_315_5246 = 2,  // the Master System II: 224- and 240-line modes
+};
+
 // Zero-filled on creation (no constructor); VDP_Reset gives the start values.
 struct T_VDP_CORE {
+    uint8_t Model;             // TVdpModel
+    uint8_t Pal;               // 1 = PAL timing (313 lines), 0 = NTSC (262)
     uint8_t Registers[VDP_REGISTER_COUNT];
     uint16_t Address;          // VRAM/CRAM address, 14 bits significant
     uint8_t Code;              // access code 0-3 from the second control byte
@@ -56,6 +66,11 @@ void VDP_WriteData(T_VDP_CORE& vdp, uint8_t value);
 uint8_t VDP_ReadData(T_VDP_CORE& vdp);
 uint8_t VDP_ReadStatus(T_VDP_CORE& vdp);
 uint8_t VDP_ReadVCounter(const T_VDP_CORE& vdp);
+// The H counter as port #7F reads it in the hardware models: the value
+// latched by the last TH event. VDP_LatchHCounter latches the count at
+// `lineCycle`, the CPU cycle within the current line (0-227).
+uint8_t VDP_ReadHCounter(const T_VDP_CORE& vdp);
+void VDP_LatchHCounter(T_VDP_CORE& vdp, uint32_t lineCycle);
 uint8_t VDP_GetInterruptLine(const T_VDP_CORE& vdp);
 void VDP_RunLine(T_VDP_CORE& vdp, uint32_t line, uint8_t draw);
 void VDP_UpdateInterrupts(T_VDP_CORE& vdp);

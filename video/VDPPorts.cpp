@@ -106,6 +106,17 @@ uint8_t VDP_ReadVCounter(const T_VDP_CORE& vdp)
     return static_cast<uint8_t>(line <= 0xDA ? line : line - 6);
 }
 
+// The hardware models' H counter. Until the models' VDP timing is in, the
+// latch holds nothing.
+uint8_t VDP_ReadHCounter(const T_VDP_CORE&)
+{
+    return 0;
+}
+
+void VDP_LatchHCounter(T_VDP_CORE&, uint32_t)
+{
+}
+
 uint8_t VDP_GetInterruptLine(const T_VDP_CORE& vdp)
 {
     return vdp.InterruptLine;
