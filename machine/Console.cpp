@@ -266,7 +266,16 @@ void TConsole::SetPads(uint8_t player1, uint8_t player2) {
     for (const TLine& line : kPlayer2) ((player2 & line.Bit) ? line.Press : line.Release)(bus);
 }
 
-void TConsole::PressPause() { Z80_RaiseNMI(*chips_->Cpu); }
+// The default model raises an NMI for every call (the CPU locks further ones
+// out for a while, so a held button pauses and unpauses again). The real
+// console's Pause line gives one NMI per press: the hardware models take it
+// on the edge, when a frame sees the button held after a frame that did not.
+void TConsole::PressPause() {
+    if (Console_IsHardwareModel(settings_.Model))
+        pausePressed_ = true;
+    else
+        Z80_RaiseNMI(*chips_->Cpu);
+}
 
 void TConsole::PressReset() { Interconnect_PressReset(*chips_->Bus); }
 
@@ -285,6 +294,9 @@ void TConsole::RunFrame(void (*betweenLines)(void*), void* context) {
     const uint8_t draw = skipCounter_ < 0 ? 1 : 0;
     T_VDP_CORE& vdp = *chips_->Vdp;
     T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    if (pausePressed_ && !pauseHeld_) Z80_RaiseNMI(cpu);
+    pauseHeld_ = pausePressed_;
+    pausePressed_ = false;
     const uint32_t lines = LinesPerFrame();
     for (uint32_t line = 0; line < lines; ++line) {
         if (betweenLines != nullptr) betweenLines(context);

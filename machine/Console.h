@@ -232,7 +232,8 @@ public:
     // Both pads for the frames to come: TPadButton bits held.
     void SetPads(uint8_t player1, uint8_t player2);
     // Pause: the console's NMI. A front end calls it every frame while the
-    // button is held; the CPU turns that into one interrupt per lock-out.
+    // button is held; the default model's CPU turns that into one interrupt
+    // per lock-out, the hardware models give one per press.
     void PressPause();
     // The reset button, pressed once: the game reads it at its next poll.
     void PressReset();
@@ -378,6 +379,10 @@ private:
     uint64_t frameNumber_ = 0;
     bool hasPicture_ = false;
     int32_t skipCounter_ = 0;
+    // The hardware models' Pause line: pressed since the last frame, and
+    // held in the last frame (an NMI comes on the edge between the two).
+    bool pausePressed_ = false;
+    bool pauseHeld_ = false;
     // Written by a window's thread while a machine thread runs the frame.
     std::atomic<uint8_t> frameskip_{0};
 };

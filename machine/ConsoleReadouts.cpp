@@ -144,5 +144,7 @@ void TConsole::CopyFrom(const TConsole& other) {
     frameNumber_ = other.frameNumber_;
     hasPicture_ = other.hasPicture_;
     skipCounter_ = other.skipCounter_;
+    pausePressed_ = other.pausePressed_;
+    pauseHeld_ = other.pauseHeld_;
     frameskip_.store(other.Frameskip(), std::memory_order_relaxed);
 }

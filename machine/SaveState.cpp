@@ -14,6 +14,8 @@
 struct TConsoleFrameLoop {
     static int32_t& SkipCounter(TConsole& console) { return console.skipCounter_; }
     static int32_t SkipCounter(const TConsole& console) { return console.skipCounter_; }
+    static bool& PauseHeld(TConsole& console) { return console.pauseHeld_; }
+    static bool PauseHeld(const TConsole& console) { return console.pauseHeld_; }
 };
 
 namespace {
@@ -94,6 +96,82 @@ const TSection kSections[] = {
      [](TConsole& c, const uint8_t* d, uint16_t) { Interconnect_LoadState(C::Bus(c), d); }},
 };
 
+// The hardware models' sections, after the I/O bus's, in a state of format
+// 3 or later. The first names the model, its region and standard (a state
+// loads only into the same), the cartridge's mapper and the Pause line; the
+// chips' parts for those models follow.
+constexpr std::size_t kModelStateSize = 5;
+
+const TSection kModelSections[] = {
+    {{'M', 'O', 'D', 'L'}, "model", 1, Version1Size<kModelStateSize>,
+     [](const TConsole& c, uint8_t* out) {
+         const TConsoleSettings& settings = c.Settings();
+         out[0] = uint8_t(settings.Model);
+         out[1] = uint8_t(settings.Region);
+         out[2] = uint8_t(settings.Video);
+         out[3] = C::Cpu(c).Mapper;
+         out[4] = TConsoleFrameLoop::PauseHeld(c) ? 1 : 0;
+     },
+     [](const TConsole&, const uint8_t* d, std::size_t, uint16_t, std::string& r) {
+         // The model, region and standard were compared with the running
+         // console's before any section was read.
+         if (d[3] > Z80_MAPPER_NONE) {
+             r = "its mapper number is " + std::to_string(d[3]) + ", not one of 0-" + std::to_string(Z80_MAPPER_NONE);
+             return false;
+         }
+         if (d[4] > 1) {
+             r = "its Pause line is " + std::to_string(d[4]) + ", neither 0 nor 1";
+             return false;
+         }
+         return true;
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) {
+         C::Cpu(c).Mapper = d[3];
+         TConsoleFrameLoop::PauseHeld(c) = d[4] == 1;
+     }},
+};
+
+// The sections a state of these settings holds, in order.
+struct TSectionList {
+    const TSection* Base;
+    std::size_t BaseCount;
+    const TSection* Model;
+    std::size_t ModelCount;
+    std::size_t Count() const { return BaseCount + ModelCount; }
+    const TSection& operator[](std::size_t i) const { return i < BaseCount ? Base[i] : Model[i - BaseCount]; }
+};
+
+TSectionList SectionsFor(TConsoleModel model) {
+    const bool hardware = Console_IsHardwareModel(model);
+    return {kSections, std::size(kSections), kModelSections, hardware ? std::size(kModelSections) : 0};
+}
+
+constexpr std::size_t kMaxSections = std::size(kSections) + std::size(kModelSections);
+
+// "Tiravel", or "Master System II (Japan, PAL)".
+std::string DescribeModel(TConsoleModel model, TConsoleRegion region, TConsoleVideo video) {
+    std::string text = Console_ModelInfo(model).Name;
+    if (Console_IsHardwareModel(model))
+        text += std::string(" (") + Console_OptionInfo(region).Name + ", " + Console_OptionInfo(video).Name + ")";
+    return text;
+}
+
+// The payload of the first section with this tag, walking the section table
+// (null when there is none, or the table is cut off before it).
+const uint8_t* FindSection(const uint8_t* state, std::size_t size, const char (&tag)[5], std::size_t& length) {
+    if (size < kFixedHeaderSize) return nullptr;
+    const std::size_t header = SectionHeaderSize(LE_Get16(state + 8));
+    std::size_t at = kFixedHeaderSize + LE_Get16(state + 24);
+    while (at <= size && size - at >= header) {
+        length = LE_Get32(state + at + 4);
+        const std::size_t payload = at + header;
+        if (length > size - payload) return nullptr;
+        if (std::memcmp(state + at, tag, 4) == 0) return state + payload;
+        at = payload + length;
+    }
+    return nullptr;
+}
+
 // A view, not a copy: the rewind history saves a state every frame, and a
 // copy of a long name would allocate each time.
 std::string_view StateCartridgeName(const TConsole& console) {
@@ -123,7 +201,8 @@ const char* BiosName(uint8_t type) { return type == 0 ? "Japanese" : "American /
 
 std::size_t TConsole::StateSize() const {
     std::size_t total = kFixedHeaderSize + StateCartridgeName(*this).size();
-    for (const TSection& s : kSections) total += kSectionHeaderSize + s.Size(s.Version);
+    const TSectionList sections = SectionsFor(settings_.Model);
+    for (std::size_t i = 0; i < sections.Count(); ++i) total += kSectionHeaderSize + sections[i].Size(sections[i].Version);
     return total;
 }
 
@@ -135,7 +214,7 @@ void TConsole::SaveState(std::vector<uint8_t>& out) const {
     out.resize(StateSize());
     uint8_t* p = out.data();
     std::memcpy(p, kMagic, sizeof kMagic);
-    LE_Put16(p + 8, SMS_STATE_VERSION);
+    LE_Put16(p + 8, Console_IsHardwareModel(settings_.Model) ? SMS_STATE_VERSION : SMS_STATE_VERSION_DEFAULT_MODEL);
     p[10] = cpu.BiosType ? 1 : 0;
     p[11] = 0;
     LE_Put32(p + 12, cpu.RomSize);
@@ -145,7 +224,9 @@ void TConsole::SaveState(std::vector<uint8_t>& out) const {
     // pointer at all, which memcpy must not be given even for no bytes.
     if (!name.empty()) std::memcpy(p + kFixedHeaderSize, name.data(), name.size());
     p += kFixedHeaderSize + name.size();
-    for (const TSection& s : kSections) {
+    const TSectionList sections = SectionsFor(settings_.Model);
+    for (std::size_t i = 0; i < sections.Count(); ++i) {
+        const TSection& s = sections[i];
         const std::size_t size = s.Size(s.Version);
         std::memcpy(p, s.Tag, 4);
         LE_Put32(p + 4, static_cast<uint32_t>(size));
@@ -194,14 +275,35 @@ bool TConsole::LoadState(const uint8_t* data, std::size_t size, std::string& err
         return refuse(std::string("it was saved with the ") + BiosName(bios) + " BIOS, but the machine runs the " +
                       BiosName(running) + " BIOS");
 
+    // The model, region and standard: a state of the default model has no
+    // model section; a hardware model's names them in it.
+    TConsoleSettings saved{};
+    std::size_t modelLength = 0;
+    const uint8_t* model = format >= 3 ? FindSection(data, size, "MODL", modelLength) : nullptr;
+    if (model != nullptr) {
+        if (modelLength < 3) return refuse("its model section is " + std::to_string(modelLength) + " bytes long, too short to name a model");
+        if (model[0] > uint8_t(TConsoleModel::MasterSystem2) || !Console_IsHardwareModel(TConsoleModel(model[0])))
+            return refuse("its model number is " + std::to_string(model[0]) + ", which is no hardware model");
+        if (model[1] > uint8_t(TConsoleRegion::Japan))
+            return refuse("its region number is " + std::to_string(model[1]) + ", neither 0 (export) nor 1 (Japan)");
+        if (model[2] > uint8_t(TConsoleVideo::Pal))
+            return refuse("its video standard number is " + std::to_string(model[2]) + ", neither 0 (NTSC) nor 1 (PAL)");
+        saved = {TConsoleModel(model[0]), TConsoleRegion(model[1]), TConsoleVideo(model[2])};
+    }
+    if (saved.Model != settings_.Model || saved.Region != settings_.Region || saved.Video != settings_.Video)
+        return refuse("it was saved on the " + DescribeModel(saved.Model, saved.Region, saved.Video) +
+                      " model, but the machine runs the " +
+                      DescribeModel(settings_.Model, settings_.Region, settings_.Video) + " model");
+
     // Phase one: every section present, in order, of a version this program
     // knows and of its length, and every value in range. Nothing is changed yet.
     const std::size_t sectionHeader = SectionHeaderSize(format);
-    const uint8_t* sections[std::size(kSections)];
-    uint16_t versions[std::size(kSections)];
+    const TSectionList expected = SectionsFor(settings_.Model);
+    const uint8_t* sections[kMaxSections];
+    uint16_t versions[kMaxSections];
     std::size_t at = kFixedHeaderSize + nameLength;
-    for (std::size_t i = 0; i < std::size(kSections); ++i) {
-        const TSection& s = kSections[i];
+    for (std::size_t i = 0; i < expected.Count(); ++i) {
+        const TSection& s = expected[i];
         const std::string tag(s.Tag, 4);
         if (size - at < sectionHeader)
             return refuse("it is " + std::to_string(size) + " bytes long, cut off before the " + s.Name + " section");
@@ -233,7 +335,7 @@ bool TConsole::LoadState(const uint8_t* data, std::size_t size, std::string& err
     if (at != size) return refuse(std::to_string(size - at) + " bytes follow the last section");
 
     // Phase two: commit. The state's picture becomes the frame image.
-    for (std::size_t i = 0; i < std::size(kSections); ++i) kSections[i].Load(*this, sections[i], versions[i]);
+    for (std::size_t i = 0; i < expected.Count(); ++i) expected[i].Load(*this, sections[i], versions[i]);
     VDP_ExportFrame(C::Vdp(*this), frameImage_.data());
     hasPicture_ = true;
     return true;

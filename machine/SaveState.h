@@ -11,9 +11,13 @@
 #include <cstddef>
 #include <cstdint>
 
-// The format version this program writes; it reads this one and older.
-// Version 1 had no section versions (every section was at its version 1).
-constexpr uint16_t SMS_STATE_VERSION = 2;
+// The newest format version this program writes; it reads this one and
+// older. Version 1 had no section versions (every section was at its version
+// 1). Version 3 adds the hardware models' sections after the I/O bus's; a
+// state of the default model has none, so it is written as version 2, which
+// older programs read too.
+constexpr uint16_t SMS_STATE_VERSION = 3;
+constexpr uint16_t SMS_STATE_VERSION_DEFAULT_MODEL = 2;
 
 // Where a saved state holds the frame image's pixels (the VDP section's last
 // CONSOLE_PICTURE_PIXELS bytes): true with the offset and size found from its
