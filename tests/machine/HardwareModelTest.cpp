@@ -3,6 +3,7 @@
 // television standard a cartridge measures, and states that name their model.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -158,6 +159,34 @@ TEST(HardwareModelTest, AStateLoadsOnlyIntoTheModelItWasSavedOn) {
     EXPECT_NE(error.find("saved on the Tiravel model, but the machine runs the Master System II (Export, PAL) model"),
               std::string::npos)
         << error;
+}
+
+}  // namespace
+
+namespace {
+
+// The BIOS hands over to every cartridge of ours in every model, and each
+// draws a picture of more than one colour.
+TEST(HardwareModelTest, TheDemoAndEveryTestCartridgeBootInEveryModel) {
+    const char* cartridges[] = {"handover", "battery", "speed",     "pause",       "reset",        "lineint",  "tone",
+                                "latency",  "paging",  "debugtest", "bench_cpu",   "bench_render", "tvstandard"};
+    std::vector<std::string> paths{TIRAVEL_DEMO_ROM};
+    for (const char* name : cartridges) paths.push_back(Rom(name));
+    for (const TConsoleModelInfo& model : Console_Models()) {
+        for (const TConsoleVideo video : {TConsoleVideo::Ntsc, TConsoleVideo::Pal}) {
+            if (!Console_IsHardwareModel(model.Value) && video == TConsoleVideo::Pal) continue;
+            for (const std::string& path : paths) {
+                SCOPED_TRACE(std::string(model.Name) + " " + Console_OptionInfo(video).Name + " " + path);
+                TConsole console({model.Value, TConsoleRegion::Export, video});
+                console.LoadCartridge(path);
+                for (int frame = 0; frame < 240; ++frame) console.RunFrame();
+                EXPECT_NE(console.BankName(console.Registers().PC), "BIOS") << "the BIOS handed over";
+                const uint8_t* pixels = console.FramePixels();
+                const std::size_t count = CONSOLE_PICTURE_WIDTH * console.PictureHeight();
+                EXPECT_NE(std::count(pixels, pixels + count, pixels[0]), std::ptrdiff_t(count)) << "a picture";
+            }
+        }
+    }
 }
 
 }  // namespace
