@@ -164,6 +164,25 @@ const TMenuEntry kMenuTree[] = {
     {"mSlot9", "Slot 9", 2, false, false},
     {"N6", "-", 1, false, false},
     {"mRebobinar", "Rewind", 1, true, false},
+    {"mConsole", "Console", 0, false, false},
+    {"mModel", "Model", 1, false, false},
+    {"mModel_tiravel", "Tiravel", 2, true, false},
+    {"mModel_sms1", "Master System", 2, false, false},
+    {"mModel_sms2", "Master System II", 2, false, false},
+    {"mRegion", "Region", 1, false, true},
+    {"mRegion_export", "Export", 2, true, false},
+    {"mRegion_japan", "Japan", 2, false, false},
+    {"mVideoStandard", "Video", 1, false, true},
+    {"mVideoStandard_ntsc", "NTSC", 2, true, false},
+    {"mVideoStandard_pal", "PAL", 2, false, false},
+    {"mMapper", "Mapper", 1, false, true},
+    {"mMapper_auto", "Automatic", 2, true, false},
+    {"mMapper_sega", "Sega", 2, false, false},
+    {"mMapper_codemasters", "Codemasters", 2, false, false},
+    {"mMapper_korean", "Korean", 2, false, false},
+    {"mMapper_none", "None", 2, false, false},
+    {"N7", "-", 1, false, false},
+    {"mConsoleNote", "Takes effect at the next Console Reset", 1, false, true},
     {"mEntrada", "Input", 0, false, false},
     {"mConfigurar", "Configure...", 1, false, false},
     {"mFerramentas", "Tools", 0, false, false},
@@ -363,7 +382,8 @@ TEST_F(MainFormTest, FirstStartEnablesTheDisabledMenusForGood) {
 // Opening a top-level menu pauses the machine; a click on the picture resumes it.
 TEST_F(MainFormTest, OpeningAMenuPausesAndAClickOnThePictureResumes) {
     Form().mBiosClick();
-    for (const char* name : {"mArquivo", "mVideo", "mSom", "mEstado", "mEntrada", "mFerramentas", "Ajuda1"}) {
+    for (const char* name :
+         {"mArquivo", "mVideo", "mSom", "mEstado", "mConsole", "mEntrada", "mFerramentas", "Ajuda1"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Machine().Stopped, 0);
         emit Form().Menu(name)->aboutToShow();
