@@ -152,11 +152,19 @@ TEST(LibretroCore, DescribesItselfToTheFrontEnd) {
         {"tiravel_bios_type", {"american", "japanese"}},
         {"tiravel_frameskip", {"0", "1", "3"}},
         {"tiravel_reset", {"console", "button"}},
+        {"tiravel_model", {"tiravel", "sms1", "sms2"}},
+        {"tiravel_region", {"export", "japan"}},
+        {"tiravel_video", {"ntsc", "pal"}},
+        {"tiravel_mapper", {"auto", "sega", "codemasters", "korean", "none"}},
     };
     EXPECT_EQ(host.OptionValues, options);
     EXPECT_EQ(host.OptionDefaults["tiravel_bios_type"], "american");
     EXPECT_EQ(host.OptionDefaults["tiravel_frameskip"], "0");
     EXPECT_EQ(host.OptionDefaults["tiravel_reset"], "console");
+    EXPECT_EQ(host.OptionDefaults["tiravel_model"], "tiravel");
+    EXPECT_EQ(host.OptionDefaults["tiravel_region"], "export");
+    EXPECT_EQ(host.OptionDefaults["tiravel_video"], "ntsc");
+    EXPECT_EQ(host.OptionDefaults["tiravel_mapper"], "auto");
     // A front end without the V2 interface gets the same options.
     const auto defaults = host.OptionDefaults;
     host.OptionsVersion = 1;
