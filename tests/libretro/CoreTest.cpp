@@ -215,6 +215,61 @@ TEST(LibretroCore, EveryFrameMatchesTheRunner) {
     }
 }
 
+// The console options: the model's rate and heights in av_info, the same
+// frames as the runner's with the same options, and another model taken at
+// the next Console Reset, its rate announced then (never for the default
+// model, whose rate and height never change).
+TEST(LibretroCore, ConsoleOptionsChooseTheModelAtLoadAndConsoleReset) {
+    TLibretroHost& host = Host();
+    retro_system_av_info av{};
+    ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM)) << host.LogText();
+    host.get_system_av_info(&av);
+    EXPECT_EQ(av.geometry.base_height, 192u);
+    EXPECT_EQ(av.geometry.max_height, 240u);
+    EXPECT_FLOAT_EQ(av.geometry.aspect_ratio, 4.0f / 3.0f);
+    EXPECT_DOUBLE_EQ(av.timing.fps, 60.0);
+    EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_NTSC));
+    host.AvInfos.clear();
+    host.Geometries.clear();
+    for (int frame = 0; frame < 60; ++frame) host.RunFrame();
+    host.reset();
+    host.RunFrame();
+    EXPECT_TRUE(host.AvInfos.empty());
+    EXPECT_TRUE(host.Geometries.empty());
+
+    const THeadlessRun run =
+        RunHeadless("--frames 300 --hash-every-frame --model sms2 --video pal '" + std::string(TIRAVEL_DEMO_ROM) + "'");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM, {{"tiravel_model", "sms2"}, {"tiravel_video", "pal"}})) << host.LogText();
+    host.get_system_av_info(&av);
+    EXPECT_NEAR(av.timing.fps, 49.7015, 0.0001);
+    EXPECT_EQ(av.geometry.max_height, 240u);
+    EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_PAL));
+    host.AvInfos.clear();
+    std::vector<std::string> lines;
+    for (uint32_t frame = 0; frame < 300; ++frame) {
+        host.RunFrame();
+        ASSERT_EQ(host.Width, 256u);
+        ASSERT_TRUE(host.Height == 192 || host.Height == 224 || host.Height == 240) << host.Height;
+        lines.push_back(FrameLine(frame, host));
+    }
+    ExpectSameFrames(Lines(run.Out), lines, "Master System II, PAL");
+    EXPECT_TRUE(host.AvInfos.empty());
+
+    // Changed while the game runs: nothing until the Console Reset.
+    host.SetOption("tiravel_model", "tiravel");
+    host.RunFrame();
+    host.get_system_av_info(&av);
+    EXPECT_NEAR(av.timing.fps, 49.7015, 0.0001);
+    host.reset();
+    host.RunFrame();
+    ASSERT_EQ(host.AvInfos.size(), 1u);
+    EXPECT_DOUBLE_EQ(host.AvInfos[0].timing.fps, 60.0);
+    EXPECT_EQ(host.AvInfos[0].geometry.base_height, 192u);
+    EXPECT_EQ(host.Height, 192u);
+    EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_NTSC));
+}
+
 // The picture is the frame image in true colour, top row first: checked
 // against the runner's bitmap of the same frame, read by Qt's decoder.
 TEST(LibretroCore, ThePictureIsTheRunnersBitmapInTrueColour) {
