@@ -277,7 +277,10 @@ void TMainForm::BuildMenus() {
     rewind->setCheckable(true);
     rewind->setChecked(true);
 
-    // Input, after State: the players' keys and controller buttons.
+    // Console, after State: the model and its options (MainFormConsole.cpp).
+    BuildConsoleMenu();
+
+    // Input, after Console: the players' keys and controller buttons.
     QMenu* input = AddMenu(MainMenu1, nullptr, "mEntrada", "Input");
     connect(input, &QMenu::aboutToShow, this, [this] { mEntradaClick(); });
     AddItem(input, "mConfigurar", "Configure...", &TMainForm::mConfigurarClick);
@@ -305,6 +308,8 @@ void TMainForm::FormCreate() {
     SMS = std::make_unique<TSMS>(Dispatcher, Timers, DXSound1);
     SMS->ClearCoresCreated();
     SMS->BiosFolders = Bios_SearchFolders();
+    // The console chosen in the "Console" menu, for the first start.
+    SMS->ConsoleSettings = consoleSettings_;
     BindKeys();
     SMS->Input1 = &Joystick1;
     SMS->Input2 = &Joystick2;
@@ -716,8 +721,9 @@ void TMainForm::LoadStateFile() {
     }
     // The state's picture is the frame image now: the stream holds it whole,
     // ready to be shown (and taken as a screenshot).
-    SMS->FrameStream.Size = static_cast<uint32_t>(CONSOLE_FRAME_IMAGE_SIZE);
+    SMS->FrameStream.Size = static_cast<uint32_t>(SMS->Console->FrameImageSize());
     SMS->FrameStream.Position = 0;
+    FollowPictureHeight();
     // The machine may have been waiting for its BIOS type or for a start:
     // a loaded state is a game in progress that a click resumes.
     SMS->MarkReady();

@@ -156,6 +156,7 @@ public:
     template <int N>
     void mSlotClick() { SelectSlot(N); }
     void mRebobinarClick();
+    void mConsoleClick();
     void mEntradaClick();
     void mConfigurarClick();
     void mFerramentasClick();
@@ -173,7 +174,8 @@ public:
     // The folder the open dialog starts in: the last game's, else the program's.
     QString GameFolder() const;
     void mRecentClick(const QString& path);
-    // The picture at a whole multiple of 256 x 192 in the window (1 to 4,
+    // The picture at a whole multiple of its size, 256 x 192 (or the 224 or
+    // 240 lines of a hardware model's picture), in the window (1 to 4,
     // the window fitted around it), or 0: stretched to the window.
     int WindowScale() const { return windowScale_; }
     void SetWindowScale(int scale);
@@ -182,9 +184,16 @@ public:
     void mSharpClick();
     // Screenshots/<ROM name>-<date>-<time>.png, by the battery files' folder rule.
     static QString ScreenshotFolder(const QString& exeDir);
-    // F12: the current frame as a PNG of 256 x 192, written at a safe point.
+    // F12: the current frame as a PNG of the picture's size (256 x 192, 224
+    // or 240), written at a safe point.
     void RequestScreenshot();
     QString LastScreenshot() const { return lastScreenshot_; }
+
+    // "Console": the model and its options chosen in the menu, kept in the
+    // user's settings (MainFormConsole.cpp). The machine takes them at its
+    // next start or Console Reset; until then it runs what it ran.
+    const TConsoleSettings& ChosenConsole() const { return consoleSettings_; }
+    void ChooseConsole(const TConsoleSettings& settings);
 
     // "Tools" > "Debugger": its window, made at the first opening and kept
     // (null until then).
@@ -232,6 +241,9 @@ private:
     void ForgetHistory();
     void SetCartridge(const QString& romPath);
     void BuildRecentMenu(QMenu* file);
+    void BuildConsoleMenu();
+    void RefreshConsoleMenu();
+    void FollowPictureHeight();
     void BuildWindowSizeMenu(QMenu* video);
     void RememberGame(const QString& path);
     void SetRecentGames(const QStringList& games);
@@ -242,6 +254,10 @@ private:
     QMenu* recentMenu_ = nullptr;
     TDebuggerWindow* debugger_ = nullptr;
     int windowScale_ = 0;
+    // The lines of the picture shown last: the window's sizes are multiples
+    // of 256 x this (192, or 224 and 240 in the hardware models).
+    int pictureHeight_ = 192;
+    TConsoleSettings consoleSettings_;
     bool screenshotPending_ = false;
     QString lastScreenshot_;
     QHash<QString, QAction*> items_;

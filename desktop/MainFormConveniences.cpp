@@ -29,9 +29,8 @@ namespace {
 constexpr const char* kRecentKey = "RecentGames";
 constexpr const char* kFolderKey = "LastGameFolder";
 
-// The console's picture.
+// The console's picture: 256 pixels wide; its height is the frame's own.
 constexpr int kPictureWidth = 256;
-constexpr int kPictureHeight = 192;
 
 // One local file, as a file manager drags it; "" for anything else.
 QString DroppedFile(const QMimeData* data) {
@@ -157,15 +156,16 @@ void TMainForm::SetWindowScale(int scale) {
 }
 
 // Stretched, the window measures 522 x 440 outside as it always has; at a
-// scale, the picture control measures exactly that multiple of the picture,
-// and the window is its size with the menu bar above.
+// scale, the picture control measures exactly that multiple of the picture
+// (256 x 192, or the 224 or 240 lines of a hardware model's mode), and the
+// window is its size with the menu bar above.
 void TMainForm::FitWindow() {
     if (windowScale_ == 0) {
         FitOuterSize();
         return;
     }
     fitOuterSize_ = false;
-    const QSize picture(kPictureWidth * windowScale_, kPictureHeight * windowScale_);
+    const QSize picture(kPictureWidth * windowScale_, pictureHeight_ * windowScale_);
     int bar = MainMenu1->heightForWidth(picture.width());
     if (bar < 0) bar = MainMenu1->sizeHint().height();
     resize(picture.width(), picture.height() + bar);
@@ -173,6 +173,20 @@ void TMainForm::FitWindow() {
     if (layout() != nullptr) layout()->activate();
     if (DXDraw1->size() != picture) resize(size() + (picture - DXDraw1->size()));
     CentreOnScreen();
+}
+
+// A picture of another height (a hardware model's VDP switched between
+// 192, 224 and 240 lines): a window at a whole scale is fitted to it again,
+// from the event loop once the hand-over has ended.
+void TMainForm::FollowPictureHeight() {
+    if (!SMS->Console) return;
+    const int height = static_cast<int>(SMS->Console->PictureHeight());
+    if (height == pictureHeight_) return;
+    pictureHeight_ = height;
+    if (windowScale_ == 0) return;
+    QTimer::singleShot(0, this, [this] {
+        if (windowScale_ != 0 && !Item("mCheia")->isChecked()) FitWindow();
+    });
 }
 
 void TMainForm::mSharpClick() {
@@ -185,6 +199,7 @@ void TMainForm::mSharpClick() {
 // Each frame's hand-over: a screenshot asked for, and fast forward while Tab
 // is held (not while Backspace winds the game back).
 void TMainForm::ConveniencesFrame(TSMS& machine) {
+    FollowPictureHeight();
     if (std::exchange(screenshotPending_, false)) TakeScreenshot();
     const bool held = Keyboard->Foreground() && Keyboard->KeyDown(VK::Tab) && !Keyboard->KeyDown(VK::Back);
     machine.SetFastForward(held ? 1 : 0);
@@ -203,7 +218,7 @@ void TMainForm::RequestScreenshot() {
         screenshotPending_ = true;
 }
 
-// The frame as the console made it, 256 x 192, without the overlays or a
+// The frame as the console made it, 256 x its height, without the overlays or a
 // message; never over an existing file (a second one in the same second
 // gets "-2", "-3", ...).
 void TMainForm::TakeScreenshot() {

@@ -5,6 +5,13 @@
 // sound to the front end. Nothing here knows a toolkit: the console is the
 // same one the desktop program's machine thread runs, driven directly.
 //
+// The console's model (Tiravel, Master System, Master System II) and, for the
+// real consoles, the region, video standard and mapper are core options that
+// take effect when a game is loaded and at the next Console Reset, as on the
+// desktop; a new model's frame rate reaches the front end then through
+// RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO. A picture whose height changes (a
+// hardware model's 192, 224 or 240 lines) is announced with SET_GEOMETRY.
+//
 // Battery RAM belongs to the front end: it reads and writes the cartridge RAM
 // through RETRO_MEMORY_SAVE_RAM (its .srm file), so the core writes no files.
 #include <libretro-common/libretro.h>
@@ -32,11 +39,17 @@ enum class TResetMode { ConsoleReset, ResetButton };
 struct TCore {
     std::unique_ptr<TConsole> Console;
     std::vector<uint8_t> State;       // kept: a save allocates nothing after the first
-    std::vector<uint32_t> Picture = std::vector<uint32_t>(CONSOLE_PICTURE_PIXELS);
+    std::vector<uint32_t> Picture = std::vector<uint32_t>(CONSOLE_MAX_PICTURE_PIXELS);
     std::vector<int16_t> Samples;     // interleaved stereo
     uint8_t BiosType = 1;             // chosen; applied at the next start
     uint8_t Frameskip = 0;
     TResetMode ResetMode = TResetMode::ConsoleReset;
+    TConsoleSettings Settings;        // chosen; applied at the next start
+    // What the front end was last told: a console that runs at another rate
+    // (another model after a reset, a state) or shows another height is
+    // announced at the next retro_run, the only place the API allows it.
+    double AnnouncedFps = 60.0;
+    uint32_t AnnouncedHeight = CONSOLE_PICTURE_HEIGHT;
 };
 
 retro_environment_t environ_cb = nullptr;
@@ -57,10 +70,15 @@ void Log(retro_log_level level, const std::string& message) {
 }
 
 // Core options. Keys and values stay stable: front ends keep them in their
-// option files.
+// option files. The console's choices take their values from the console's
+// own tables (ids and names), filled in when the options are declared.
 constexpr const char* kOptionBios = "tiravel_bios_type";
 constexpr const char* kOptionFrameskip = "tiravel_frameskip";
 constexpr const char* kOptionReset = "tiravel_reset";
+constexpr const char* kOptionModel = "tiravel_model";
+constexpr const char* kOptionRegion = "tiravel_region";
+constexpr const char* kOptionVideo = "tiravel_video";
+constexpr const char* kOptionMapper = "tiravel_mapper";
 
 retro_core_option_v2_category kCategories[] = {{nullptr, nullptr, nullptr}};
 
@@ -82,20 +100,66 @@ retro_core_option_v2_definition kDefinitions[] = {
      nullptr, nullptr,
      {{"console", "Console Reset"}, {"button", "Reset Button"}, {nullptr, nullptr}},
      "console"},
+    {kOptionModel, "Console Model", nullptr,
+     "Tiravel, the machine as designed, or a model of the real Master System or Master System II. "
+     "Takes effect at the next Console Reset or game start.",
+     nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
+    {kOptionRegion, "Region", nullptr,
+     "Where a Master System model was sold (the Japanese console reads its controller lines differently). "
+     "The Tiravel model ignores it. Takes effect at the next Console Reset or game start.",
+     nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
+    {kOptionVideo, "Video Standard", nullptr,
+     "A Master System model's television standard: NTSC, 59.92 frames a second, or PAL, 49.70. "
+     "The Tiravel model ignores it. Takes effect at the next Console Reset or game start.",
+     nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
+    {kOptionMapper, "Cartridge Mapper", nullptr,
+     "A Master System model's cartridge bank switching: found from the cartridge, or forced for one that "
+     "detection gets wrong. The Tiravel model ignores it. Takes effect at the next Console Reset or game start.",
+     nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
 };
 
 retro_core_options_v2 kOptions = {kCategories, kDefinitions};
 
 // For front ends without the V2 interface: the same options, default first.
+std::string gVariableTexts[4];
 retro_variable kVariables[] = {
     {kOptionBios, "BIOS Type; american|japanese"},
     {kOptionFrameskip, "Frameskip; 0|1|3"},
     {kOptionReset, "Reset; console|button"},
+    {kOptionModel, nullptr},
+    {kOptionRegion, nullptr},
+    {kOptionVideo, nullptr},
+    {kOptionMapper, nullptr},
     {nullptr, nullptr},
 };
 
+// The values of a console option from its table, the default (the first
+// row, as TConsoleSettings has it) first in the old interface's list.
+template <typename E>
+void FillChoice(retro_core_option_v2_definition& definition, retro_variable& variable, std::string& text) {
+    const auto rows = Console_Options<E>();
+    static_assert(RETRO_NUM_CORE_OPTION_VALUES_MAX > 8);
+    std::size_t i = 0;
+    text = std::string(definition.desc) + "; ";
+    for (const TConsoleOptionInfo<E>& row : rows) {
+        definition.values[i++] = {row.Id, row.Name};
+        text += std::string(i > 1 ? "|" : "") + row.Id;
+    }
+    definition.values[i] = {nullptr, nullptr};
+    definition.default_value = rows[0].Id;
+    variable.value = text.c_str();
+}
+
+void FillConsoleChoices() {
+    FillChoice<TConsoleModel>(kDefinitions[3], kVariables[3], gVariableTexts[0]);
+    FillChoice<TConsoleRegion>(kDefinitions[4], kVariables[4], gVariableTexts[1]);
+    FillChoice<TConsoleVideo>(kDefinitions[5], kVariables[5], gVariableTexts[2]);
+    FillChoice<TConsoleMapper>(kDefinitions[6], kVariables[6], gVariableTexts[3]);
+}
+
 void DeclareOptions() {
+    FillConsoleChoices();
     unsigned version = 0;
     if (environ_cb(RETRO_ENVIRONMENT_GET_CORE_OPTIONS_VERSION, &version) && version >= 2 &&
         environ_cb(RETRO_ENVIRONMENT_SET_CORE_OPTIONS_V2, &kOptions))
@@ -109,8 +173,19 @@ const char* OptionValue(const char* key) {
     return variable.value;
 }
 
-// Reads the options into the core; the frameskip goes to the console at once.
+// A console option's value by its id; an unknown one leaves the choice.
+template <typename E>
+void ReadChoice(const char* key, E& value) {
+    if (const char* v = OptionValue(key)) Console_FindOption(v, value);
+}
+
+// Reads the options into the core; the frameskip goes to the console at once,
+// the console's model and options wait for the next start.
 void ReadOptions(TCore& c) {
+    ReadChoice(kOptionModel, c.Settings.Model);
+    ReadChoice(kOptionRegion, c.Settings.Region);
+    ReadChoice(kOptionVideo, c.Settings.Video);
+    ReadChoice(kOptionMapper, c.Settings.Mapper);
     if (const char* v = OptionValue(kOptionBios)) c.BiosType = std::strcmp(v, "japanese") == 0 ? 0 : 1;
     if (const char* v = OptionValue(kOptionFrameskip))
         c.Frameskip = std::strcmp(v, "1") == 0 ? 1 : std::strcmp(v, "3") == 0 ? 3 : 0;
@@ -149,7 +224,7 @@ bool StartConsole(TCore& c, const std::string& romPath) {
     std::vector<std::string> warnings;
     TConsole::InstallBiosImages(folders, warnings);
     for (const std::string& message : warnings) Log(RETRO_LOG_WARN, message);
-    auto console = std::make_unique<TConsole>();
+    auto console = std::make_unique<TConsole>(c.Settings);
     console->SetBiosType(c.BiosType);
     try {
         console->LoadCartridge(romPath);
@@ -159,7 +234,21 @@ bool StartConsole(TCore& c, const std::string& romPath) {
     }
     console->SetFrameskip(c.Frameskip);
     c.Console = std::move(console);
+    c.AnnouncedFps = c.Console->FrameRate();
+    c.AnnouncedHeight = c.Console->PictureHeight();
     return true;
+}
+
+// The picture's nominal size and shape: 256 x 192 at 4:3, and the taller
+// pictures of a hardware model's modes with the same pixels' shape.
+retro_game_geometry Geometry(uint32_t height) {
+    retro_game_geometry geometry{};
+    geometry.base_width = CONSOLE_PICTURE_WIDTH;
+    geometry.base_height = height;
+    geometry.max_width = CONSOLE_PICTURE_WIDTH;
+    geometry.max_height = CONSOLE_MAX_PICTURE_HEIGHT;
+    geometry.aspect_ratio = 4.0f * CONSOLE_PICTURE_HEIGHT / (3.0f * static_cast<float>(height));
+    return geometry;
 }
 
 // Each pad's buttons and the console's line each one holds.
@@ -210,13 +299,11 @@ RETRO_API void retro_get_system_info(retro_system_info* info) {
 
 RETRO_API void retro_get_system_av_info(retro_system_av_info* info) {
     std::memset(info, 0, sizeof *info);
-    info->geometry.base_width = CONSOLE_PICTURE_WIDTH;
-    info->geometry.base_height = CONSOLE_PICTURE_HEIGHT;
-    info->geometry.max_width = CONSOLE_PICTURE_WIDTH;
-    info->geometry.max_height = CONSOLE_PICTURE_HEIGHT;
-    info->geometry.aspect_ratio = 4.0f / 3.0f;
-    info->timing.fps = 60.0;
-    info->timing.sample_rate = 44100.0;
+    const TConsole* console = core ? core->Console.get() : nullptr;
+    info->geometry = Geometry(console != nullptr ? console->PictureHeight() : CONSOLE_PICTURE_HEIGHT);
+    // The model's exact rate: 60 for the default model, 59.9227 or 49.7015.
+    info->timing.fps = console != nullptr ? console->FrameRate() : 60.0;
+    info->timing.sample_rate = console != nullptr ? console->SampleRate() : 44100.0;
 }
 
 RETRO_API void retro_set_controller_port_device(unsigned, unsigned) {}
@@ -229,9 +316,14 @@ RETRO_API void retro_reset(void) {
         return;
     }
     // "Console Reset": the chosen BIOS runs again, then the cartridge; the
-    // cartridge RAM stays, as a battery-backed one does.
+    // cartridge RAM stays, as a battery-backed one does. A model chosen since
+    // powers the console on as that model.
     console.SetBiosType(core->BiosType);
-    console.ResetConsole();
+    if (console.Settings() != Console_EffectiveSettings(core->Settings)) {
+        console.Configure(core->Settings);
+    } else {
+        console.ResetConsole();
+    }
 }
 
 RETRO_API void retro_run(void) {
@@ -240,6 +332,14 @@ RETRO_API void retro_run(void) {
     TConsole& console = *c.Console;
     bool updated = false;
     if (environ_cb(RETRO_ENVIRONMENT_GET_VARIABLE_UPDATE, &updated) && updated) ReadOptions(c);
+    // Never for the default model, whose rate is always 60.
+    if (console.FrameRate() != c.AnnouncedFps) {
+        retro_system_av_info info;
+        retro_get_system_av_info(&info);
+        environ_cb(RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO, &info);
+        c.AnnouncedFps = info.timing.fps;
+        c.AnnouncedHeight = info.geometry.base_height;
+    }
 
     input_poll_cb();
     uint8_t pads[2] = {};
@@ -253,9 +353,15 @@ RETRO_API void retro_run(void) {
 
     console.RunFrame();
 
+    // The frame's own height: 192 always in the default model.
+    const uint32_t height = console.PictureHeight();
+    if (height != c.AnnouncedHeight) {
+        const retro_game_geometry geometry = Geometry(height);
+        environ_cb(RETRO_ENVIRONMENT_SET_GEOMETRY, const_cast<retro_game_geometry*>(&geometry));
+        c.AnnouncedHeight = height;
+    }
     console.FrameToXrgb8888(c.Picture.data());
-    video_cb(c.Picture.data(), CONSOLE_PICTURE_WIDTH, CONSOLE_PICTURE_HEIGHT,
-             CONSOLE_PICTURE_WIDTH * sizeof(uint32_t));
+    video_cb(c.Picture.data(), CONSOLE_PICTURE_WIDTH, height, CONSOLE_PICTURE_WIDTH * sizeof(uint32_t));
 
     // The console's 8-bit unsigned mono samples, centred on zero and put in
     // the high byte, on both channels.
@@ -322,7 +428,11 @@ RETRO_API void retro_unload_game(void) {
     if (core) core->Console.reset();
 }
 
-RETRO_API unsigned retro_get_region(void) { return RETRO_REGION_NTSC; }
+// The television standard the front end paces and shows by.
+RETRO_API unsigned retro_get_region(void) {
+    if (core && core->Console && core->Console->Settings().Video == TConsoleVideo::Pal) return RETRO_REGION_PAL;
+    return RETRO_REGION_NTSC;
+}
 
 RETRO_API void* retro_get_memory_data(unsigned id) {
     if (!core || !core->Console) return nullptr;

@@ -3,7 +3,9 @@
 // the controller ports (and Pause into the NMI), the frame's sound into the
 // looping ring with its latency kept near 5000 bytes, the display mode, the
 // picture with the two status overlays and a short message, the flip, and
-// the pacing to 60 frames per second.
+// the pacing to the console's frame rate (60 frames a second in the default
+// model; 59.92 or 49.70 in the hardware models' NTSC and PAL).
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -141,7 +143,7 @@ void TSMS::RepaintPicture() {
     // A loaded state brings its picture before any frame has run.
     if (Display == nullptr || !Console || !Console->HasPicture()) return;
     FrameStream.Data = Console->FrameImage();
-    FrameStream.Size = static_cast<uint32_t>(CONSOLE_FRAME_IMAGE_SIZE);
+    FrameStream.Size = static_cast<uint32_t>(Console->FrameImageSize());
     Display->LoadSurface(FrameStream.Data, FrameStream.Size);
     FrameStream.Position = FrameStream.Size;
     DrawPicture();
@@ -244,8 +246,13 @@ bool TSMS::PictureDue() {
 
 void TSMS::PaceFrame() {
     PerfNow = Timers.QueryPerformanceCounter();
-    if (PerfLastFrame != 0 && TargetFps != 0) {
-        const int64_t frameTicks = PerfFrequency / static_cast<int64_t>(TargetFps);
+    if (PerfLastFrame != 0 && TargetFps > 0) {
+        // A whole rate divides the counter's frequency in whole numbers, as
+        // it always has; the hardware models' rates (59.9227, 49.7015) are
+        // divided exactly, so their frames keep the real console's pace.
+        const int64_t frameTicks = std::floor(TargetFps) == TargetFps
+                                       ? PerfFrequency / static_cast<int64_t>(TargetFps)
+                                       : static_cast<int64_t>(static_cast<double>(PerfFrequency) / TargetFps);
         const int64_t twoMs = PerfFrequency * 2 / 1000;
         for (;;) {
             PerfNow = Timers.QueryPerformanceCounter();

@@ -30,7 +30,9 @@ void TSMS::InitMachine() {
         std::vector<std::string> messages;
         TConsole::InstallBiosImages(BiosFolders, messages);
         if (!Console)
-            Console = std::make_unique<TConsole>();
+            Console = std::make_unique<TConsole>(ConsoleSettings);
+        else if (Console->Settings() != Console_EffectiveSettings(ConsoleSettings))
+            Console->Configure(ConsoleSettings);
         else
             Console->PowerOn();
         FrameStream.Data = Console->FrameImage();
@@ -39,19 +41,9 @@ void TSMS::InitMachine() {
 
         CoresCreated = 1;
         Ready = 0;
-        TargetFps = Console->FramesPerSecond();
-        CpuClock = Console->CpuClock();
-        SampleRate = Console->SampleRate();
         Console->SetFrameskip(0);
-        WritePos = 0;
-        PlayPos = 0;
-        SamplesPerFrame = static_cast<int32_t>(Console->SamplesPerFrame());
-
-        // The card plays 150 samples per second slower than the synthesis
-        // rate, so the queue slowly grows and is resynchronised, never starves.
-        SoundBufferSize = 8 * SamplesPerFrame;
-        if (!SoundBuffer.Create(SampleRate - 150, static_cast<uint32_t>(SoundBufferSize)))
-            messages.push_back("Sound output unavailable: the emulation runs without sound.");
+        SoundBufferSize = 0;  // the ring is made for the console's timing
+        TakeConsoleTiming(messages);
 
         PerfFrequency = Timers.QueryPerformanceFrequency();
         Console->SetBiosType(1);
@@ -60,13 +52,44 @@ void TSMS::InitMachine() {
         return;
     }
 
-    // A new start on the existing chips.
-    Console->ResetConsole();
+    // A new start on the existing chips: as another model (or standard) when
+    // one was chosen since, powered on then; otherwise the console's reset.
+    if (Console->Settings() != Console_EffectiveSettings(ConsoleSettings)) {
+        // The frame loop must not run a line while the chips change model.
+        const bool running = !Suspended();
+        if (running) Suspend();
+        Console->Configure(ConsoleSettings);
+        std::vector<std::string> messages;
+        TakeConsoleTiming(messages);
+        if (running) Resume();
+        for (const std::string& message : messages) Report(message);
+    } else {
+        Console->ResetConsole();
+    }
     Ready = 0;
     SoundBuffer.Stop();
     SoundBuffer.SetCurrentPosition(0);
     WritePos = 0;
     PlayPos = 0;
+}
+
+// The pacing and the sound ring follow the console's model: its frame rate,
+// and a ring of eight frames' samples (made again only when that changes).
+void TSMS::TakeConsoleTiming(std::vector<std::string>& messages) {
+    TargetFps = Console->FrameRate();
+    CpuClock = Console->CpuClock();
+    SampleRate = Console->SampleRate();
+    WritePos = 0;
+    PlayPos = 0;
+    SamplesPerFrame = static_cast<int32_t>(Console->SamplesPerFrame());
+
+    // The card plays 150 samples per second slower than the synthesis
+    // rate, so the queue slowly grows and is resynchronised, never starves.
+    if (SoundBufferSize == 8 * SamplesPerFrame && soundRate_ == SampleRate) return;
+    SoundBufferSize = 8 * SamplesPerFrame;
+    soundRate_ = SampleRate;
+    if (!SoundBuffer.Create(SampleRate - 150, static_cast<uint32_t>(SoundBufferSize)))
+        messages.push_back("Sound output unavailable: the emulation runs without sound.");
 }
 
 void TSMS::LoadRom(const std::string& path) {
@@ -123,7 +146,9 @@ void TSMS::ParkBetweenLines(void* self) { static_cast<TSMS*>(self)->ParkPoint();
 void TSMS::RunFrame() {
     Console->RunFrame(ParkBetweenLines, this);
     FrameStream.Data = Console->FrameImage();
-    FrameStream.Size = static_cast<uint32_t>(CONSOLE_FRAME_IMAGE_SIZE);
+    // 192 lines always in the default model; 224 or 240 where a hardware
+    // model's VDP mode has them.
+    FrameStream.Size = static_cast<uint32_t>(Console->FrameImageSize());
     FrameStream.Position = 0;
 }
 

@@ -30,7 +30,7 @@
 // the console's frame image, rewound each frame.
 struct TFrameStream {
     const uint8_t* Data;  // the console's frame image (null until InitMachine)
-    uint32_t Size;        // bytes held: 0 until the first frame
+    uint32_t Size;        // bytes held: 0 until the first frame; then the frame's FrameImageSize()
     uint32_t Position;    // read position
 };
 
@@ -97,6 +97,11 @@ public:
     // Folders searched for BIOS dumps at the first InitMachine (none: the
     // built-in images only).
     std::vector<std::string> BiosFolders;
+    // The model and its options for the next InitMachine (a first start, a
+    // new game, a Console Reset). When they differ from those the console
+    // runs, the console is powered on as the new model, with its own frame
+    // rate and sound; otherwise a start is what it always was.
+    TConsoleSettings ConsoleSettings;
 
     TTimers& Timers;
     TSoundOutputBuffer& SoundBuffer;
@@ -111,7 +116,9 @@ public:
     int64_t PerfNow = 0;
     int64_t PerfFrequency = 0;
     int64_t PerfLastFrame = 0;
-    uint32_t TargetFps = 0;
+    // The frames a second the pacing keeps: the console's FrameRate() (60,
+    // 59.9227 or 49.7015); 0 runs unpaced.
+    double TargetFps = 0;
     std::atomic<uint32_t> MeasuredFps{0};  // written by the machine thread, shown by the main thread
     uint32_t FrameCounter = 0;
     uint32_t CpuClock = 0;
@@ -173,6 +180,7 @@ private:
     void DrawMessage(TCanvas& canvas, const std::string& text);
     void DrawPicture();
     void PaceFrame();
+    void TakeConsoleTiming(std::vector<std::string>& messages);
     bool PictureDue();
     void Report(const std::string& message);
     void StopAfterFault();
@@ -186,5 +194,6 @@ private:
     bool pictureShown_ = false;
     int64_t lastPicture_ = 0;
     uint32_t intervalStart_ = 0;
+    uint32_t soundRate_ = 0;  // the rate the sound ring was made for
     std::string fault_;
 };

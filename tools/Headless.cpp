@@ -34,7 +34,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitBreak = 3;
 
-const char kUsage[] =
+const char kUsageHead[] =
     "Usage: tiravel-headless [options] [ROM]\n"
     "Runs the console's BIOS and then the cartridge ROM (the BIOS alone without one)\n"
     "for a number of frames, without a window or a sound card. The ROM may be a\n"
@@ -42,7 +42,9 @@ const char kUsage[] =
     "\n"
     "Options:\n"
     "  --frames N            frames to run (default 300)\n"
-    "  --bios-type TYPE      american (default) or japanese\n"
+    "  --bios-type TYPE      american (default) or japanese\n";
+// Between the two: the console's models and options, from its own tables.
+const char kUsageTail[] =
     "  --bios FILE           an 8192-byte BIOS image replacing the selected type's\n"
     "  --frameskip N         0 (default), 1 or 3 frames not drawn after each drawn one\n"
     "  --input FILE          a script of presses and releases (see the README)\n"
@@ -71,6 +73,8 @@ const char kUsage[] =
 
 struct TOptions {
     uint32_t Frames = 300;
+    TConsoleSettings Console;
+    std::vector<std::string> HardwareOnlyGiven;  // --region, --video, --mapper as given
     uint8_t BiosType = 1;
     std::string BiosFile;
     uint8_t Frameskip = 0;
@@ -133,6 +137,84 @@ bool ParseFrameRange(const std::string& text, uint32_t& first, uint32_t& last) {
     return ParseCount(text.substr(0, dash), first) && ParseCount(text.substr(dash + 1), last) && first <= last;
 }
 
+// The ids of a choice's table as a sentence: "ntsc or pal"; only the rows
+// `keep` accepts when it is given.
+template <typename E>
+std::string IdList(bool (*keep)(E) = nullptr) {
+    std::vector<const char*> ids;
+    for (const TConsoleOptionInfo<E>& row : Console_Options<E>())
+        if (keep == nullptr || keep(row.Value)) ids.push_back(row.Id);
+    std::string list;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (i > 0) list += i + 1 == ids.size() ? " or " : ", ";
+        list += ids[i];
+    }
+    return list;
+}
+
+// The same with the default marked and, for the models, the names players
+// know them by: "tiravel (default, Tiravel), sms1 (Master System) or ...".
+template <typename E>
+std::string IdListForHelp(E defaultValue, bool withNames) {
+    const auto rows = Console_Options<E>();
+    std::string list;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i > 0) list += i + 1 == rows.size() ? " or " : ", ";
+        list += rows[i].Id;
+        const bool isDefault = rows[i].Value == defaultValue;
+        if (isDefault || withNames) {
+            list += " (";
+            if (isDefault) list += withNames ? "default, " : "default";
+            if (withNames) list += rows[i].Name;
+            list += ")";
+        }
+    }
+    return list;
+}
+
+// One option's help: its text folded at 80 columns under the others' column.
+void PrintOptionHelp(const char* option, const std::string& text) {
+    constexpr std::size_t kColumn = 24, kWidth = 80;
+    std::string line = std::string("  ") + option;
+    line.resize(kColumn - 2, ' ');
+    line += "  ";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (line.size() > kColumn && line.size() + 1 + word.size() > kWidth) {
+            std::printf("%s\n", line.c_str());
+            line.assign(kColumn, ' ');
+        } else if (line.size() > kColumn) {
+            line += ' ';
+        }
+        line += word;
+        start = end + 1;
+    }
+    std::printf("%s\n", line.c_str());
+}
+
+void PrintUsage() {
+    const TConsoleSettings defaults;
+    std::fputs(kUsageHead, stdout);
+    PrintOptionHelp("--model MODEL", "the console: " + IdListForHelp(defaults.Model, true));
+    PrintOptionHelp("--region REGION", "a Master System's region: " + IdListForHelp(defaults.Region, false));
+    PrintOptionHelp("--video STANDARD", "a Master System's video standard: " + IdListForHelp(defaults.Video, false));
+    PrintOptionHelp("--mapper MAPPER", "a Master System's cartridge mapper: " + IdListForHelp(defaults.Mapper, false) +
+                                           " (auto finds it from the cartridge)");
+    std::fputs(kUsageTail, stdout);
+}
+
+// --model, --region, --video, --mapper: one of the ids of the console's
+// table for E, in any letter case.
+template <typename E>
+int ParseChoice(const std::string& option, const std::string& text, E& value) {
+    if (text.empty()) return UsageError(option + " needs " + IdList<E>());
+    if (!Console_FindOption(text, value)) return UsageError(option + " must be " + IdList<E>() + ", not '" + text + "'");
+    return -1;
+}
+
 // Returns -1 to go on, otherwise the exit status.
 int ParseArguments(int argc, char** argv, TOptions& options) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -160,7 +242,7 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
         auto flagOnly = [&]() { return !inlineValue; };
 
         if (arg == "--help" && flagOnly()) {
-            std::fputs(kUsage, stdout);
+            PrintUsage();
             return kExitOk;
         } else if (arg == "--version" && flagOnly()) {
             std::printf("tiravel-headless %s\n", TIRAVEL_VERSION);
@@ -194,6 +276,16 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
                 options.BiosType = 0;
             else
                 return UsageError("--bios-type must be american or japanese, not '" + text + "'");
+        } else if (arg == "--model" || arg == "--region" || arg == "--video" || arg == "--mapper") {
+            std::string text;
+            takeValue(text);
+            TConsoleSettings& console = options.Console;
+            const int status = arg == "--model"    ? ParseChoice(arg, text, console.Model)
+                               : arg == "--region" ? ParseChoice(arg, text, console.Region)
+                               : arg == "--video"  ? ParseChoice(arg, text, console.Video)
+                                                   : ParseChoice(arg, text, console.Mapper);
+            if (status >= 0) return status;
+            if (arg != "--model") options.HardwareOnlyGiven.push_back(arg);
         } else if (arg == "--frameskip") {
             std::string text;
             if (!takeValue(text)) return UsageError("--frameskip needs 0, 1 or 3");
@@ -351,7 +443,15 @@ int Run(const TOptions& options) {
     TConsole::InstallBiosImages(Bios_SearchFolders(), warnings);
     for (const std::string& message : warnings)
         std::fprintf(stderr, "tiravel-headless: warning: %s\n", message.c_str());
-    TConsole console;
+    // The default model has no region, standard or mapper to choose: say
+    // so rather than run another machine than the one asked for in silence.
+    if (!Console_IsHardwareModel(options.Console.Model))
+        for (const std::string& option : options.HardwareOnlyGiven)
+            std::fprintf(stderr,
+                         "tiravel-headless: warning: %s applies to the Master System models only (--model %s); "
+                         "the tiravel model ignores it\n",
+                         option.c_str(), IdList<TConsoleModel>(+[](TConsoleModel m) { return Console_IsHardwareModel(m); }).c_str());
+    TConsole console(options.Console);
     console.SetBiosType(options.BiosType);
     if (!options.BiosFile.empty()) {
         std::string message;
@@ -419,7 +519,7 @@ int Run(const TOptions& options) {
             debugger->Parker = [&](TDebugger& d) {
                 const TDebugStop stop = d.LastStop();
                 breakLine = TDebugger::DescribeAt(stop.Frame, stop.Line, console);
-                breakPicture.resize(CONSOLE_FRAME_IMAGE_SIZE);
+                breakPicture.resize(CONSOLE_MAX_FRAME_IMAGE_SIZE);
                 console.ExportPictureNow(breakPicture.data());
                 return false;
             };
@@ -434,7 +534,7 @@ int Run(const TOptions& options) {
     TRandomInput random(options.RandomSeed);
     const uint32_t memoryFrame = options.Frames < 1000 ? options.Frames : 1000;
     long firstResident = -1;
-    std::vector<uint32_t> picture(options.HashEveryFrame ? CONSOLE_PICTURE_PIXELS : 0);
+    std::vector<uint32_t> picture(options.HashEveryFrame ? CONSOLE_MAX_PICTURE_PIXELS : 0);
     for (uint32_t frame = 0; frame < options.Frames; ++frame) {
         if (options.RandomInput) {
             ApplyInput(console, random.Next());
@@ -450,9 +550,11 @@ int Run(const TOptions& options) {
         if (options.HashEveryFrame) {
             // The picture as a true-colour front end receives it: its words'
             // bytes in memory order (little-endian: blue, green, red, 0).
+            // Its lines as the frame has them: 192 always in the default model.
             console.FrameToXrgb8888(picture.data());
+            const std::size_t pixels = CONSOLE_PICTURE_WIDTH * console.PictureHeight();
             const uint64_t pictureHash =
-                Fnv1a64(reinterpret_cast<const uint8_t*>(picture.data()), picture.size() * sizeof(uint32_t));
+                Fnv1a64(reinterpret_cast<const uint8_t*>(picture.data()), pixels * sizeof(uint32_t));
             std::printf("frame %u %016llx %016llx\n", frame, static_cast<unsigned long long>(pictureHash),
                         static_cast<unsigned long long>(Fnv1a64(sound.data(), sound.size())));
         }
@@ -483,9 +585,12 @@ int Run(const TOptions& options) {
     }
     if (!options.WavFile.empty() && !wav.Close(error)) status = Failure(error);
     const uint8_t* image = broke ? breakPicture.data() : console.FrameImage();
-    if (!options.BmpFile.empty() && !WriteWholeFile(options.BmpFile, image, CONSOLE_FRAME_IMAGE_SIZE, error))
+    // The picture's own size: its header gives its lines (192, 224 or 240).
+    const std::size_t imageSize =
+        CONSOLE_FRAME_PIXEL_OFFSET + CONSOLE_PICTURE_WIDTH * std::size_t{Console_FrameImageHeight(image)};
+    if (!options.BmpFile.empty() && !WriteWholeFile(options.BmpFile, image, imageSize, error))
         status = Failure(error);
-    if (!options.PngFile.empty() && !WritePngFromBmp(options.PngFile, image, CONSOLE_FRAME_IMAGE_SIZE, error))
+    if (!options.PngFile.empty() && !WritePngFromBmp(options.PngFile, image, imageSize, error))
         status = Failure(error);
     // The end of the run saves the battery RAM (only if the game used it).
     if (!ramPath.empty() && !console.SaveBatteryFile(ramPath, error)) status = Failure(error);
@@ -497,14 +602,15 @@ int Run(const TOptions& options) {
 
     if (options.Hash) {
         const uint64_t frameHash =
-            Fnv1a64(image + CONSOLE_FRAME_PIXEL_OFFSET, CONSOLE_FRAME_IMAGE_SIZE - CONSOLE_FRAME_PIXEL_OFFSET);
+            Fnv1a64(image + CONSOLE_FRAME_PIXEL_OFFSET, imageSize - CONSOLE_FRAME_PIXEL_OFFSET);
         std::printf("frame %016llx\nsound %016llx\n", static_cast<unsigned long long>(frameHash),
                     static_cast<unsigned long long>(soundHash));
     }
     if (options.Speed) {
+        // Real time is the model's own: 60 frames a second, or 59.92 / 49.70.
         const double fps = seconds > 0 ? options.Frames / seconds : 0.0;
         std::printf("%u frames in %.3f s: %.0f frames per second, %.1f times real time\n", options.Frames, seconds,
-                    fps, fps / 60.0);
+                    fps, fps / console.FrameRate());
     }
     if (options.Memory) {
         const long lastResident = ResidentKilobytes();

@@ -36,6 +36,7 @@
 #include "MessageCatcher.h"
 #include "PsgReadout.h"
 #include "FormRig.h"
+#include "Settings.h"
 #include "WaitFor.h"
 
 namespace {
@@ -164,6 +165,25 @@ const TMenuEntry kMenuTree[] = {
     {"mSlot9", "Slot 9", 2, false, false},
     {"N6", "-", 1, false, false},
     {"mRebobinar", "Rewind", 1, true, false},
+    {"mConsole", "Console", 0, false, false},
+    {"mModel", "Model", 1, false, false},
+    {"mModel_tiravel", "Tiravel", 2, true, false},
+    {"mModel_sms1", "Master System", 2, false, false},
+    {"mModel_sms2", "Master System II", 2, false, false},
+    {"mRegion", "Region", 1, false, true},
+    {"mRegion_export", "Export", 2, true, false},
+    {"mRegion_japan", "Japan", 2, false, false},
+    {"mVideoStandard", "Video", 1, false, true},
+    {"mVideoStandard_ntsc", "NTSC", 2, true, false},
+    {"mVideoStandard_pal", "PAL", 2, false, false},
+    {"mMapper", "Mapper", 1, false, true},
+    {"mMapper_auto", "Automatic", 2, true, false},
+    {"mMapper_sega", "Sega", 2, false, false},
+    {"mMapper_codemasters", "Codemasters", 2, false, false},
+    {"mMapper_korean", "Korean", 2, false, false},
+    {"mMapper_none", "None", 2, false, false},
+    {"N7", "-", 1, false, false},
+    {"mConsoleNote", "Takes effect at the next Console Reset", 1, false, true},
     {"mEntrada", "Input", 0, false, false},
     {"mConfigurar", "Configure...", 1, false, false},
     {"mFerramentas", "Tools", 0, false, false},
@@ -363,7 +383,8 @@ TEST_F(MainFormTest, FirstStartEnablesTheDisabledMenusForGood) {
 // Opening a top-level menu pauses the machine; a click on the picture resumes it.
 TEST_F(MainFormTest, OpeningAMenuPausesAndAClickOnThePictureResumes) {
     Form().mBiosClick();
-    for (const char* name : {"mArquivo", "mVideo", "mSom", "mEstado", "mEntrada", "mFerramentas", "Ajuda1"}) {
+    for (const char* name :
+         {"mArquivo", "mVideo", "mSom", "mEstado", "mConsole", "mEntrada", "mFerramentas", "Ajuda1"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Machine().Stopped, 0);
         emit Form().Menu(name)->aboutToShow();
@@ -459,6 +480,76 @@ TEST_F(MainFormTest, BiosTypeChangeLeavesTheGameNotReadyUntilConsoleReset) {
     EXPECT_EQ(Machine().Stopped, 0);
     EXPECT_EQ(Machine().Console->BiosType(), 0);
     EXPECT_TRUE(RunFrames(2));
+}
+
+// "Console": the model and its options are kept in the settings and reach
+// the machine at the next Console Reset (the cartridge stays), powered on as
+// the chosen model with its own pace; a new window starts with them; the
+// Tiravel model greys the rest and is today's machine again.
+TEST_F(MainFormTest, ConsoleChoiceIsKeptAndTakesEffectAtConsoleReset) {
+    ASSERT_TRUE(Open(Rom("handover")));
+    ASSERT_TRUE(RunFrames(2));
+    emit Form().Menu("mConsole")->aboutToShow();
+    EXPECT_EQ(Machine().Stopped, 1);
+    const char* const hardwareOnly[] = {"mRegion", "mVideoStandard", "mMapper"};
+    for (const char* name : hardwareOnly) EXPECT_FALSE(Item(name)->isEnabled()) << name;
+    for (const char* name : {"mModel_sms2", "mVideoStandard_pal", "mRegion_japan", "mMapper_sega"})
+        Item(name)->trigger();
+    for (const char* name : hardwareOnly) EXPECT_TRUE(Item(name)->isEnabled()) << name;
+    EXPECT_FALSE(Item("mModel_tiravel")->isChecked());
+    EXPECT_FALSE(Item("mVideoStandard_ntsc")->isChecked());
+    // The game goes on as the console it started on, and the picture says
+    // when the choice applies.
+    EXPECT_EQ(Machine().Console->Settings(), TConsoleSettings{});
+    EXPECT_EQ(Machine().ShownMessage(), "Takes effect at the next Console Reset");
+    {
+        const QSettings file(SettingsFilePath(), QSettings::NativeFormat);
+        EXPECT_EQ(file.value("Console/Model").toString(), "sms2");
+        EXPECT_EQ(file.value("Console/Region").toString(), "japan");
+        EXPECT_EQ(file.value("Console/Video").toString(), "pal");
+        EXPECT_EQ(file.value("Console/Mapper").toString(), "sega");
+    }
+
+    Form().mArquivoClick();
+    Form().mReiniConClick();
+    const TConsoleSettings chosen{TConsoleModel::MasterSystem2, TConsoleRegion::Japan, TConsoleVideo::Pal,
+                                  TConsoleMapper::Sega};
+    EXPECT_EQ(Machine().Console->Settings(), chosen);
+    EXPECT_NEAR(Machine().TargetFps, 49.7015, 0.001);
+    EXPECT_EQ(Machine().Console->CartridgeName(), "handover.sms");
+    EXPECT_EQ(Machine().Stopped, 0);
+    ASSERT_TRUE(RunFrames(3));
+    EXPECT_EQ(Machine().FrameStream.Size, Machine().Console->FrameImageSize());
+
+    // A new window reads the choice and starts with it.
+    form.reset();
+    CreateForm(dir_.path());
+    EXPECT_EQ(Form().ChosenConsole(), chosen);
+    EXPECT_EQ(Machine().ConsoleSettings, chosen);
+    for (const char* name : {"mModel_sms2", "mVideoStandard_pal", "mRegion_japan", "mMapper_sega"})
+        EXPECT_TRUE(Item(name)->isChecked()) << name;
+    Form().mBiosClick();
+    EXPECT_EQ(Machine().Console->Settings(), chosen);
+
+    // Tiravel again: the other choices wait, greyed, and the Console Reset
+    // brings back the default machine at its 60 frames of 192 lines.
+    emit Form().Menu("mConsole")->aboutToShow();
+    Item("mModel_tiravel")->trigger();
+    for (const char* name : hardwareOnly) EXPECT_FALSE(Item(name)->isEnabled()) << name;
+    EXPECT_TRUE(Item("mVideoStandard_pal")->isChecked());
+    Form().mArquivoClick();
+    Form().mReiniConClick();
+    EXPECT_EQ(Machine().Console->Settings(), TConsoleSettings{});
+    EXPECT_EQ(Machine().TargetFps, 60.0);
+    ASSERT_TRUE(RunFrames(2));
+    EXPECT_EQ(Machine().FrameStream.Size, 50230u);
+
+    // An id the program does not know (a hand edit) is the default.
+    form.reset();
+    QSettings(SettingsFilePath(), QSettings::NativeFormat).setValue("Console/Model", "sms9");
+    CreateForm(dir_.path());
+    EXPECT_TRUE(Item("mModel_tiravel")->isChecked());
+    EXPECT_EQ(Form().ChosenConsole().Video, TConsoleVideo::Pal);
 }
 
 TEST_F(MainFormTest, ExitSavesTheBatteryRamAndEnds) {

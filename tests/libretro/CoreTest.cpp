@@ -152,11 +152,19 @@ TEST(LibretroCore, DescribesItselfToTheFrontEnd) {
         {"tiravel_bios_type", {"american", "japanese"}},
         {"tiravel_frameskip", {"0", "1", "3"}},
         {"tiravel_reset", {"console", "button"}},
+        {"tiravel_model", {"tiravel", "sms1", "sms2"}},
+        {"tiravel_region", {"export", "japan"}},
+        {"tiravel_video", {"ntsc", "pal"}},
+        {"tiravel_mapper", {"auto", "sega", "codemasters", "korean", "none"}},
     };
     EXPECT_EQ(host.OptionValues, options);
     EXPECT_EQ(host.OptionDefaults["tiravel_bios_type"], "american");
     EXPECT_EQ(host.OptionDefaults["tiravel_frameskip"], "0");
     EXPECT_EQ(host.OptionDefaults["tiravel_reset"], "console");
+    EXPECT_EQ(host.OptionDefaults["tiravel_model"], "tiravel");
+    EXPECT_EQ(host.OptionDefaults["tiravel_region"], "export");
+    EXPECT_EQ(host.OptionDefaults["tiravel_video"], "ntsc");
+    EXPECT_EQ(host.OptionDefaults["tiravel_mapper"], "auto");
     // A front end without the V2 interface gets the same options.
     const auto defaults = host.OptionDefaults;
     host.OptionsVersion = 1;
@@ -205,6 +213,61 @@ TEST(LibretroCore, EveryFrameMatchesTheRunner) {
         ASSERT_TRUE(host.Load(c.Rom, c.Options)) << host.LogText();
         ExpectSameFrames(Lines(run.Out), RunInHost(host, 600), what);
     }
+}
+
+// The console options: the model's rate and heights in av_info, the same
+// frames as the runner's with the same options, and another model taken at
+// the next Console Reset, its rate announced then (never for the default
+// model, whose rate and height never change).
+TEST(LibretroCore, ConsoleOptionsChooseTheModelAtLoadAndConsoleReset) {
+    TLibretroHost& host = Host();
+    retro_system_av_info av{};
+    ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM)) << host.LogText();
+    host.get_system_av_info(&av);
+    EXPECT_EQ(av.geometry.base_height, 192u);
+    EXPECT_EQ(av.geometry.max_height, 240u);
+    EXPECT_FLOAT_EQ(av.geometry.aspect_ratio, 4.0f / 3.0f);
+    EXPECT_DOUBLE_EQ(av.timing.fps, 60.0);
+    EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_NTSC));
+    host.AvInfos.clear();
+    host.Geometries.clear();
+    for (int frame = 0; frame < 60; ++frame) host.RunFrame();
+    host.reset();
+    host.RunFrame();
+    EXPECT_TRUE(host.AvInfos.empty());
+    EXPECT_TRUE(host.Geometries.empty());
+
+    const THeadlessRun run =
+        RunHeadless("--frames 300 --hash-every-frame --model sms2 --video pal '" + std::string(TIRAVEL_DEMO_ROM) + "'");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM, {{"tiravel_model", "sms2"}, {"tiravel_video", "pal"}})) << host.LogText();
+    host.get_system_av_info(&av);
+    EXPECT_NEAR(av.timing.fps, 49.7015, 0.0001);
+    EXPECT_EQ(av.geometry.max_height, 240u);
+    EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_PAL));
+    host.AvInfos.clear();
+    std::vector<std::string> lines;
+    for (uint32_t frame = 0; frame < 300; ++frame) {
+        host.RunFrame();
+        ASSERT_EQ(host.Width, 256u);
+        ASSERT_TRUE(host.Height == 192 || host.Height == 224 || host.Height == 240) << host.Height;
+        lines.push_back(FrameLine(frame, host));
+    }
+    ExpectSameFrames(Lines(run.Out), lines, "Master System II, PAL");
+    EXPECT_TRUE(host.AvInfos.empty());
+
+    // Changed while the game runs: nothing until the Console Reset.
+    host.SetOption("tiravel_model", "tiravel");
+    host.RunFrame();
+    host.get_system_av_info(&av);
+    EXPECT_NEAR(av.timing.fps, 49.7015, 0.0001);
+    host.reset();
+    host.RunFrame();
+    ASSERT_EQ(host.AvInfos.size(), 1u);
+    EXPECT_DOUBLE_EQ(host.AvInfos[0].timing.fps, 60.0);
+    EXPECT_EQ(host.AvInfos[0].geometry.base_height, 192u);
+    EXPECT_EQ(host.Height, 192u);
+    EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_NTSC));
 }
 
 // The picture is the frame image in true colour, top row first: checked

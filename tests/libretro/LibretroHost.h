@@ -42,6 +42,7 @@ public:
     void (*unload_game)() = nullptr;
     void* (*get_memory_data)(unsigned) = nullptr;
     size_t (*get_memory_size)(unsigned) = nullptr;
+    unsigned (*get_region)() = nullptr;
 
     // What the host offers the core.
     std::map<std::string, std::string> Options;  // key -> current value
@@ -62,6 +63,9 @@ public:
     int PicturesThisFrame = 0;
     std::vector<int16_t> Sound;     // this frame's stereo samples
     bool SoundBySingleSamples = false;
+    // What the core announced while running: new timings, new geometries.
+    std::vector<retro_system_av_info> AvInfos;
+    std::vector<retro_game_geometry> Geometries;
 
     static TLibretroHost& Get() {
         static TLibretroHost host;
@@ -98,6 +102,7 @@ public:
         bind(unload_game, "retro_unload_game");
         bind(get_memory_data, "retro_get_memory_data");
         bind(get_memory_size, "retro_get_memory_size");
+        bind(get_region, "retro_get_region");
         if (!missing.empty()) return "the core lacks" + missing;
         // The order a front end follows: environment first, then init.
         set_environment(&Environment);
@@ -222,6 +227,12 @@ private:
                 return true;
             case RETRO_ENVIRONMENT_SET_INPUT_DESCRIPTORS:
                 h.InputDescriptors = true;
+                return true;
+            case RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO:
+                h.AvInfos.push_back(*static_cast<const retro_system_av_info*>(data));
+                return true;
+            case RETRO_ENVIRONMENT_SET_GEOMETRY:
+                h.Geometries.push_back(*static_cast<const retro_game_geometry*>(data));
                 return true;
             default:
                 return false;

@@ -170,6 +170,38 @@ TEST_F(PresentationTest, PacingWaitsAFrameSleepingThenYieldingAndNeverCatchesUp)
     EXPECT_EQ(machine.PerfLastFrame, timers.Ticks);
 }
 
+// The settings take effect at the next start: the console powered on as the
+// model, paced at its exact rate (PAL: 6000000 / 49.7015 = 120720 ticks, not
+// the 120000 of a whole 50); the default model again paces at 60 as ever.
+TEST_F(PresentationTest, ANewStartTakesTheModelAndPacesAtItsExactRate) {
+    timers.Frequency = 6000000;
+    timers.YieldTicks = 100;
+    timers.Ticks = 1000;  // a counter of 0 would read as "no frame yet"
+    machine.PerfFrequency = timers.Frequency;
+    const struct {
+        TConsoleSettings Settings;
+        int64_t FrameTicks;
+    } cases[] = {
+        {{TConsoleModel::MasterSystem2, TConsoleRegion::Export, TConsoleVideo::Pal}, 120720},
+        {{TConsoleModel::MasterSystem, TConsoleRegion::Japan, TConsoleVideo::Ntsc}, 100128},
+        {{}, 100000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.FrameTicks);
+        machine.ConsoleSettings = c.Settings;
+        machine.InitMachine();
+        EXPECT_EQ(machine.Console->Settings(), c.Settings);
+        EXPECT_DOUBLE_EQ(machine.TargetFps, machine.Console->FrameRate());
+        machine.RunFrame();
+        EXPECT_EQ(machine.FrameStream.Size, machine.Console->FrameImageSize());
+        machine.PresentFrame();
+        const int64_t start = machine.PerfLastFrame;
+        machine.PresentFrame();
+        EXPECT_GE(machine.PerfLastFrame - start, c.FrameTicks);
+        EXPECT_LT(machine.PerfLastFrame - start, c.FrameTicks + 11 * 100 + 12000);
+    }
+}
+
 TEST_F(PresentationTest, BoundKeysAndPlayerOnesJoystickPressThePortBits) {
     struct TCase {
         std::vector<TKeyCode> Keys;
