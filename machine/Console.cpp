@@ -320,7 +320,7 @@ std::span<const uint8_t> TConsole::RenderFrameSamples() {
 }
 
 uint32_t TConsole::SampleRate() const { return kSampleRate; }
-uint32_t TConsole::SamplesPerFrame() const { return kSampleRate / kFramesPerSecond; }
+uint32_t TConsole::SamplesPerFrame() const { return kSampleRate / FramesPerSecond(); }
 uint32_t TConsole::FramesPerSecond() const {
     return settings_.Video == TConsoleVideo::Pal ? 50 : kFramesPerSecond;
 }
