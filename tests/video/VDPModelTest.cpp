@@ -458,6 +458,20 @@ TEST_F(TmsTest, TextModeHas40CellsOf6PixelsInR7sColours)
     EXPECT_EQ(0x10, At(0, 250)); // right border
 }
 
+TEST_F(TmsTest, MulticolorBlocksComeFromTheBytesTheRowPicks)
+{
+    Reg(0, 0x00);
+    Reg(1, 0x48); // display, M3
+    Reg(2, 0x0E);
+    Reg(4, 0x00);
+    Poke(3 * 8 + 2, {0x9C, 0x00}); // name row 1 (AND 3 = 1): bytes 2 and 3
+    Poke(0x3800 + 1 * 32 + 2, {3});
+    ModelFrame();
+    EXPECT_EQ(0x03, At(8, 16));  // light red, top half of the cell
+    EXPECT_EQ(0x04, At(11, 20)); // dark green
+    EXPECT_EQ(0x10, At(12, 16)); // the second byte: transparent, backdrop
+}
+
 TEST_F(TmsTest, FourSpritesALineAndTheFifthsNumber)
 {
     Reg(0, 0x00);
