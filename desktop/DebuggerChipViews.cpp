@@ -245,7 +245,7 @@ void TDebuggerVdpView::ShowSprites() {
         // drops those; this VDP draws them, so the table is where a game
         // that needs more than eight sees that it would lose them.
         int first = -1, last = -1, firstDropped = -1, lastDropped = -1;
-        for (int line = 0; line < static_cast<int>(VDP_SCREEN_HEIGHT); ++line) {
+        for (int line = 0; line < static_cast<int>(table.LineCount); ++line) {
             const T_VDP_SPRITE_LINE& on = table.Lines[line];
             for (int k = 0; k < on.Count; ++k) {
                 if (on.Sprites[k] != i) continue;
@@ -262,7 +262,9 @@ void TDebuggerVdpView::ShowSprites() {
                         : i == table.ListLength ? "the list end (y #D0)"
                                                 : "after the list end";
         if (sprite.OverLimitLines > 0)
-            state = QString("over 8 on %1 of %2 lines").arg(sprite.OverLimitLines).arg(sprite.LineCount);
+            state = QString(table.Dropped ? "dropped on %1 of %2 lines" : "over 8 on %1 of %2 lines")
+                        .arg(sprite.OverLimitLines)
+                        .arg(sprite.LineCount);
         SetCell(sprites_, i, 0, QString::number(i));
         SetCell(sprites_, i, 1, QString::number(sprite.ScreenX));
         SetCell(sprites_, i, 2, QString::number((sprite.Y + 1) & 0xFF));
@@ -273,6 +275,8 @@ void TDebuggerVdpView::ShowSprites() {
         SetCell(sprites_, i, 7, state);
     }
     sprites_->resizeColumnsToContents();
+    // The hardware models' tall modes have lines 192-239 too.
+    spriteLine_->setMaximum(static_cast<int>(table.LineCount) - 1);
     ShowSpriteLine();
 }
 
@@ -282,7 +286,10 @@ void TDebuggerVdpView::ShowSpriteLine() {
     for (int k = 0; k < line.Count; ++k)
         (k < static_cast<int>(VDP_SPRITE_LINE_LIMIT) ? shown : dropped).append(QString::number(line.Sprites[k]));
     QString text = line.Count == 0 ? QString("no sprite") : "sprites " + shown.join(", ");
-    if (!dropped.isEmpty()) text += "; over the limit of 8 (a console drops them, Tiravel draws them): " + dropped.join(", ");
+    if (!dropped.isEmpty())
+        text += (spriteTable_->Dropped ? "; dropped (over the limit of 8): "
+                                       : "; over the limit of 8 (a console drops them, Tiravel draws them): ") +
+                dropped.join(", ");
     spriteLineText_->setText(text);
 }
 

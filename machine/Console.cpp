@@ -141,6 +141,9 @@ void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels) {
 static_assert(CONSOLE_FRAME_IMAGE_SIZE == VDP_FRAME_IMAGE_SIZE && CONSOLE_FRAME_PIXEL_OFFSET == VDP_FRAME_PIXEL_OFFSET &&
               CONSOLE_FRAME_PALETTE_OFFSET == VDP_FRAME_PALETTE_OFFSET);
 static_assert(CONSOLE_PICTURE_WIDTH == VDP_SCREEN_WIDTH && CONSOLE_PICTURE_HEIGHT == VDP_SCREEN_HEIGHT);
+// The frame image the VDP exports fits the console's buffer at its tallest.
+static_assert(CONSOLE_MAX_FRAME_IMAGE_SIZE == VDP_MAX_FRAME_IMAGE_SIZE &&
+              CONSOLE_MAX_PICTURE_HEIGHT == VDP_MAX_SCREEN_HEIGHT);
 
 // ---------------------------------------------------------------- set-up
 

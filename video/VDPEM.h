@@ -4,7 +4,11 @@
 // The CPU reaches the chip only through the I/O bus (control/status port,
 // data port, V counter); the machine calls VDP_RunLine once per scan line,
 // which updates the interrupt state and, on drawn frames, renders the line
-// straight into FrameImage, a complete 8-bit BMP file of 256 x 192 pixels.
+// straight into FrameImage, a complete 8-bit BMP file of 256 x 192 pixels
+// (in the hardware models 192, 224 or 240 lines, as the mode has it).
+//
+// The hardware models (Model != 0) run their own line step, renderers and
+// counters (VDPModel.cpp); the default model's code never looks at them.
 #pragma once
 
 #include <cstddef>
@@ -39,13 +43,40 @@ struct T_VDP_CORE {
     uint8_t SecondByte;        // 1 = next control byte is the second of a pair
     uint8_t SpriteLayerOn;     // menu switch, 1 = sprites drawn
     uint8_t BackgroundLayerOn; // menu switch, 1 = background drawn
-    uint32_t CurrentLine;      // 0-261
+    uint32_t CurrentLine;      // 0-261 (0-312 in PAL)
+    // The hardware models only (the default model leaves them alone):
+    uint16_t FrameHeight;      // lines of the frame image: 192, 224 or 240
+    uint8_t HCounter;          // the H count latched by the last TH event
+    uint8_t FifthSprite;       // TMS modes: status bits 4-0 (the fifth sprite's number)
     uint8_t PriorityMask[VDP_SCREEN_WIDTH];
     uint8_t SpriteMask[VDP_SCREEN_WIDTH];
     uint8_t VRAM[VDP_VRAM_SIZE];
     uint8_t CRAM[VDP_CRAM_SIZE];
-    uint8_t FrameImage[VDP_FRAME_IMAGE_SIZE];
+    uint8_t FrameImage[VDP_MAX_FRAME_IMAGE_SIZE]; // VDP_FRAME_IMAGE_SIZE bytes used by the default model
 };
+
+// What the hardware models draw, from the mode bits M1-M4 (register 0 bits
+// 1-2, register 1 bits 3-4) and the chip. The default model always draws
+// mode 4 at 192 lines.
+enum TVdpScreenMode : uint8_t {
+    VDP_SCREEN_MODE4_192 = 0,
+    VDP_SCREEN_MODE4_224 = 1,  // 315-5246 only
+    VDP_SCREEN_MODE4_240 = 2,  // 315-5246 only
+    VDP_SCREEN_GRAPHICS1 = 3,  // the TMS9918 modes
+    VDP_SCREEN_GRAPHICS2 = 4,
+    VDP_SCREEN_TEXT = 5,
+    VDP_SCREEN_MULTICOLOR = 6,
+};
+TVdpScreenMode VDP_ScreenMode(const T_VDP_CORE& vdp);
+// Active lines of a mode: 192, 224 or 240.
+uint32_t VDP_ModeHeight(TVdpScreenMode mode);
+// Lines of a frame: 262, or 313 in PAL.
+inline uint32_t VDP_LinesPerFrame(const T_VDP_CORE& vdp) { return vdp.Pal ? uint32_t{VDP_PAL_LINES_PER_FRAME} : uint32_t{VDP_LINES_PER_FRAME}; }
+// Lines of the frame image: always 192 in the default model.
+inline uint32_t VDP_PictureHeight(const T_VDP_CORE& vdp)
+{
+    return vdp.Model == 0 || vdp.FrameHeight == 0 ? uint32_t{VDP_SCREEN_HEIGHT} : uint32_t{vdp.FrameHeight};
+}
 
 // Register state shown by the "VDP STATUS" overlay.
 struct T_VDP_STATUS_INFO {
@@ -98,6 +129,26 @@ void VDP_SaveState(const T_VDP_CORE& vdp, uint8_t* out /* VDP_STATE_SIZE bytes *
 bool VDP_ValidateState(const T_VDP_CORE& vdp, const uint8_t* data, std::size_t size, std::string& reason);
 void VDP_LoadState(T_VDP_CORE& vdp, const uint8_t* data /* validated, VDP_STATE_SIZE bytes */);
 
-// Frame image export and overlay read-out.
-void VDP_ExportFrame(const T_VDP_CORE& vdp, uint8_t* destination /* VDP_FRAME_IMAGE_SIZE bytes */);
+// What the hardware models add to a saved state, kept apart so that the
+// default model's part above keeps its size and layout:
+//
+//   FrameHeight                                                   u16
+//   HCounter FifthSprite                                          2 x u8
+//   the frame image's pixel bytes past the first 49152 (the
+//   lines of a 224- or 240-line picture beyond 192; zero-filled
+//   otherwise)                                                    12288 bytes
+//
+// Sprites are evaluated at the start of the line they show on, so no
+// sprite buffer outlives a line step and none is saved.
+constexpr std::size_t VDP_MODEL_EXTRA_PIXELS = VDP_SCREEN_WIDTH * (VDP_MAX_SCREEN_HEIGHT - VDP_SCREEN_HEIGHT);
+constexpr std::size_t VDP_MODEL_STATE_SIZE = 4 + VDP_MODEL_EXTRA_PIXELS;
+void VDP_SaveModelState(const T_VDP_CORE& vdp, uint8_t* out /* VDP_MODEL_STATE_SIZE bytes */);
+bool VDP_ValidateModelState(const T_VDP_CORE& vdp, const uint8_t* data, std::size_t size, std::string& reason);
+void VDP_LoadModelState(T_VDP_CORE& vdp, const uint8_t* data /* validated, VDP_MODEL_STATE_SIZE bytes */);
+
+// Frame image export and overlay read-out. The export is VDP_FRAME_IMAGE_SIZE
+// bytes in the default model; in the hardware models it is as long as the
+// picture's height makes it, never more than VDP_MAX_FRAME_IMAGE_SIZE.
+void VDP_ExportFrame(const T_VDP_CORE& vdp, uint8_t* destination /* VDP_MAX_FRAME_IMAGE_SIZE bytes */);
+std::size_t VDP_FrameImageSize(const T_VDP_CORE& vdp);
 void VDP_GetStatusInfo(const T_VDP_CORE& vdp, T_VDP_STATUS_INFO& info);

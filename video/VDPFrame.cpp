@@ -14,19 +14,20 @@
 void VDP_WriteFrameHeaders(T_VDP_CORE& vdp)
 {
     uint8_t* f = vdp.FrameImage;
+    const uint32_t height = VDP_PictureHeight(vdp); // 192 always in the default model
     f[0] = 'B';
     f[1] = 'M';
-    LE_Put32(f + 2, VDP_FRAME_IMAGE_SIZE);
+    LE_Put32(f + 2, static_cast<uint32_t>(VDP_FRAME_PIXEL_OFFSET + VDP_SCREEN_WIDTH * height));
     LE_Put16(f + 6, 0);
     LE_Put16(f + 8, 0);
     LE_Put32(f + 10, VDP_FRAME_PIXEL_OFFSET);
     LE_Put32(f + 14, 40);
     LE_Put32(f + 18, VDP_SCREEN_WIDTH);
-    LE_Put32(f + 22, VDP_SCREEN_HEIGHT); // positive: rows stored bottom-up
+    LE_Put32(f + 22, height); // positive: rows stored bottom-up
     LE_Put16(f + 26, 1);
     LE_Put16(f + 28, 8);
     LE_Put32(f + 30, 0);
-    LE_Put32(f + 34, VDP_SCREEN_WIDTH * VDP_SCREEN_HEIGHT);
+    LE_Put32(f + 34, static_cast<uint32_t>(VDP_SCREEN_WIDTH * height));
     LE_Put32(f + 38, 2867); // 72.8 dots per inch
     LE_Put32(f + 42, 2867);
     LE_Put32(f + 46, 256);
@@ -43,9 +44,14 @@ void VDP_WriteFrameHeaders(T_VDP_CORE& vdp)
     }
 }
 
+std::size_t VDP_FrameImageSize(const T_VDP_CORE& vdp)
+{
+    return VDP_FRAME_PIXEL_OFFSET + VDP_SCREEN_WIDTH * VDP_PictureHeight(vdp);
+}
+
 void VDP_ExportFrame(const T_VDP_CORE& vdp, uint8_t* destination)
 {
-    std::memcpy(destination, vdp.FrameImage, VDP_FRAME_IMAGE_SIZE);
+    std::memcpy(destination, vdp.FrameImage, VDP_FrameImageSize(vdp));
 }
 
 void VDP_GetStatusInfo(const T_VDP_CORE& vdp, T_VDP_STATUS_INFO& info)

@@ -15,3 +15,10 @@ constexpr std::size_t VDP_LINES_PER_FRAME = 262;
 constexpr std::size_t VDP_FRAME_IMAGE_SIZE = 50230;
 constexpr std::size_t VDP_FRAME_PALETTE_OFFSET = 54;
 constexpr std::size_t VDP_FRAME_PIXEL_OFFSET = 1078;
+
+// The hardware models' picture is 192, 224 or 240 lines high, as the mode
+// has it; their frame image needs room for the tallest. The default model's
+// image stays VDP_FRAME_IMAGE_SIZE bytes.
+constexpr std::size_t VDP_MAX_SCREEN_HEIGHT = 240;
+constexpr std::size_t VDP_MAX_FRAME_IMAGE_SIZE = VDP_FRAME_PIXEL_OFFSET + VDP_SCREEN_WIDTH * VDP_MAX_SCREEN_HEIGHT;
+constexpr std::size_t VDP_PAL_LINES_PER_FRAME = 313;

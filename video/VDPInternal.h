@@ -27,6 +27,13 @@ constexpr uint32_t VDP_SPRITES_FOR_OVERFLOW = 8;
 // Writes the bitmap headers and palette into the frame image.
 void VDP_WriteFrameHeaders(T_VDP_CORE& vdp);
 
+// The hardware models' side of the ports and the line step (VDPModel.cpp).
+void VDP_RunModelLine(T_VDP_CORE& vdp, uint32_t line, uint8_t draw);
+void VDP_ModelWriteControl(T_VDP_CORE& vdp, uint8_t value);
+void VDP_ModelWriteData(T_VDP_CORE& vdp, uint8_t value);
+uint8_t VDP_ModelReadStatus(T_VDP_CORE& vdp);
+uint8_t VDP_ModelVCounter(const T_VDP_CORE& vdp);
+
 // Draws screen line `line` (0-191) into the frame image.
 void VDP_DrawLine(T_VDP_CORE& vdp, uint32_t line);
 

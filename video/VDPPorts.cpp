@@ -1,6 +1,7 @@
 // VDPEM ports and interrupts: reset, the two-byte control protocol, the data
 // port with its read-ahead byte, the status byte, the V counter, the line and
-// frame interrupts, the per-line entry and the menu's layer switches.
+// frame interrupts, the per-line entry and the menu's layer switches. The
+// hardware models take their own path (VDPModel.cpp) at each entry.
 #include "VDPInternal.h"
 
 void VDP_Reset(T_VDP_CORE& vdp)
@@ -18,6 +19,9 @@ void VDP_Reset(T_VDP_CORE& vdp)
     vdp.LineCounter = 0;
     vdp.SecondByte = 0;
     vdp.CurrentLine = 0;
+    vdp.FrameHeight = VDP_SCREEN_HEIGHT;
+    vdp.HCounter = 0;
+    vdp.FifthSprite = 0;
     vdp.SpriteLayerOn = 1;
     vdp.BackgroundLayerOn = 1;
     VDP_WriteFrameHeaders(vdp);
@@ -25,6 +29,10 @@ void VDP_Reset(T_VDP_CORE& vdp)
 
 void VDP_WriteControl(T_VDP_CORE& vdp, uint8_t value)
 {
+    if (vdp.Model != VDP_MODEL_TIRAVEL) {
+        VDP_ModelWriteControl(vdp, value);
+        return;
+    }
     if (vdp.SecondByte == 0) {
         // The first byte replaces the whole address register, high bits too:
         // software always follows it with the second byte.
@@ -61,6 +69,10 @@ void VDP_WriteControl(T_VDP_CORE& vdp, uint8_t value)
 
 void VDP_WriteData(T_VDP_CORE& vdp, uint8_t value)
 {
+    if (vdp.Model != VDP_MODEL_TIRAVEL) {
+        VDP_ModelWriteData(vdp, value);
+        return;
+    }
     switch (vdp.Code) {
     case 0:
     case 1:
@@ -88,6 +100,8 @@ uint8_t VDP_ReadData(T_VDP_CORE& vdp)
 
 uint8_t VDP_ReadStatus(T_VDP_CORE& vdp)
 {
+    if (vdp.Model != VDP_MODEL_TIRAVEL)
+        return VDP_ModelReadStatus(vdp);
     const uint8_t result = static_cast<uint8_t>(
         (vdp.FrameIntPending ? 0x80 : 0) | (vdp.SpriteOverflow ? 0x40 : 0) | (vdp.SpriteCollision ? 0x20 : 0));
     vdp.FrameIntPending = 0;
@@ -102,19 +116,10 @@ uint8_t VDP_ReadVCounter(const T_VDP_CORE& vdp)
 {
     // The counter runs 0x00-0xDA, then jumps back to 0xD5 and counts up to
     // 0xFF over the rest of the 262 lines.
+    if (vdp.Model != VDP_MODEL_TIRAVEL)
+        return VDP_ModelVCounter(vdp);
     const uint32_t line = vdp.CurrentLine;
     return static_cast<uint8_t>(line <= 0xDA ? line : line - 6);
-}
-
-// The hardware models' H counter. Until the models' VDP timing is in, the
-// latch holds nothing.
-uint8_t VDP_ReadHCounter(const T_VDP_CORE&)
-{
-    return 0;
-}
-
-void VDP_LatchHCounter(T_VDP_CORE&, uint32_t)
-{
 }
 
 uint8_t VDP_GetInterruptLine(const T_VDP_CORE& vdp)
@@ -145,6 +150,10 @@ void VDP_UpdateInterrupts(T_VDP_CORE& vdp)
 
 void VDP_RunLine(T_VDP_CORE& vdp, uint32_t line, uint8_t draw)
 {
+    if (vdp.Model != VDP_MODEL_TIRAVEL) {
+        VDP_RunModelLine(vdp, line, draw);
+        return;
+    }
     vdp.CurrentLine = line;
     VDP_UpdateInterrupts(vdp);
     if (line <= VDP_LAST_DRAWN_LINE && draw != 0)

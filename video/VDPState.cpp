@@ -13,6 +13,10 @@
 //
 // The bitmap headers and palette of the frame image are constants written
 // at reset; the priority and sprite masks are scratch of one line's drawing.
+//
+// The hardware models' additions (VDP_MODEL_STATE_SIZE bytes) are a part of
+// their own, laid out in VDPEM.h; the picture above is then the first 49152
+// pixel bytes of the frame image, whatever its height.
 #include <cstring>
 
 #include "LittleEndian.h"
@@ -61,7 +65,7 @@ void VDP_SaveState(const T_VDP_CORE& vdp, uint8_t* out) {
     std::memcpy(out + kPixelOffset, vdp.FrameImage + VDP_FRAME_PIXEL_OFFSET, VDP_FRAME_PIXEL_COUNT);
 }
 
-bool VDP_ValidateState(const T_VDP_CORE&, const uint8_t* data, std::size_t size, std::string& reason) {
+bool VDP_ValidateState(const T_VDP_CORE& vdp, const uint8_t* data, std::size_t size, std::string& reason) {
     if (size != VDP_STATE_SIZE) {
         reason = "the VDP section is " + std::to_string(size) + " bytes long, not " + std::to_string(VDP_STATE_SIZE);
         return false;
@@ -82,9 +86,11 @@ bool VDP_ValidateState(const T_VDP_CORE&, const uint8_t* data, std::size_t size,
             return false;
         }
     }
+    // A PAL console's frame has 313 lines.
     const uint16_t line = LE_Get16(data + kLineOffset);
-    if (line >= VDP_LINES_PER_FRAME) {
-        reason = "the current line is " + std::to_string(line) + ", not below " + std::to_string(VDP_LINES_PER_FRAME);
+    const uint32_t lines = VDP_LinesPerFrame(vdp);
+    if (line >= lines) {
+        reason = "the current line is " + std::to_string(line) + ", not below " + std::to_string(lines);
         return false;
     }
     // Colours are 6 bits, in CRAM and so in every pixel drawn from it.
@@ -124,4 +130,69 @@ void VDP_LoadState(T_VDP_CORE& vdp, const uint8_t* data) {
     // a complete bitmap file at once.
     VDP_WriteFrameHeaders(vdp);
     std::memcpy(vdp.FrameImage + VDP_FRAME_PIXEL_OFFSET, data + kPixelOffset, VDP_FRAME_PIXEL_COUNT);
+}
+
+// ---------------------------------------------------------------- the hardware models' part
+
+namespace {
+
+constexpr std::size_t kModelHeightOffset = 0;
+constexpr std::size_t kModelHCounterOffset = 2;
+constexpr std::size_t kModelFifthSpriteOffset = 3;
+constexpr std::size_t kModelPixelOffset = 4;
+static_assert(kModelPixelOffset + VDP_MODEL_EXTRA_PIXELS == VDP_MODEL_STATE_SIZE);
+constexpr std::size_t kExtraPixelsAt = VDP_FRAME_PIXEL_OFFSET + VDP_FRAME_PIXEL_COUNT;
+static_assert(kExtraPixelsAt + VDP_MODEL_EXTRA_PIXELS == VDP_MAX_FRAME_IMAGE_SIZE);
+
+}  // namespace
+
+void VDP_SaveModelState(const T_VDP_CORE& vdp, uint8_t* out) {
+    const uint32_t height = VDP_PictureHeight(vdp);
+    LE_Put16(out + kModelHeightOffset, static_cast<uint16_t>(height));
+    out[kModelHCounterOffset] = vdp.HCounter;
+    out[kModelFifthSpriteOffset] = vdp.FifthSprite;
+    // Only the lines the picture has: the rest of the buffer is stale.
+    const std::size_t used = VDP_SCREEN_WIDTH * height - VDP_FRAME_PIXEL_COUNT;
+    std::memcpy(out + kModelPixelOffset, vdp.FrameImage + kExtraPixelsAt, used);
+    std::memset(out + kModelPixelOffset + used, 0, VDP_MODEL_EXTRA_PIXELS - used);
+}
+
+bool VDP_ValidateModelState(const T_VDP_CORE&, const uint8_t* data, std::size_t size, std::string& reason) {
+    if (size != VDP_MODEL_STATE_SIZE) {
+        reason = "the VDP model section is " + std::to_string(size) + " bytes long, not " +
+                 std::to_string(VDP_MODEL_STATE_SIZE);
+        return false;
+    }
+    const uint16_t height = LE_Get16(data + kModelHeightOffset);
+    if (height != 192 && height != 224 && height != 240) {
+        reason = "the picture is " + std::to_string(height) + " lines high, not 192, 224 or 240";
+        return false;
+    }
+    // The H counter reads $00-$93 or $E9-$FF.
+    const uint8_t h = data[kModelHCounterOffset];
+    if (h > 0x93 && h < 0xE9) {
+        reason = "the latched H counter is " + std::to_string(h) + ", a value the counter never takes";
+        return false;
+    }
+    if (data[kModelFifthSpriteOffset] > 31) {
+        reason = "the fifth sprite's number is " + std::to_string(data[kModelFifthSpriteOffset]) + ", above 31";
+        return false;
+    }
+    uint8_t high = 0;
+    for (std::size_t i = 0; i < VDP_MODEL_EXTRA_PIXELS; ++i) high |= data[kModelPixelOffset + i];
+    if (high > 0x3F) {
+        reason = "the picture's lower lines hold a colour beyond 6 bits";
+        return false;
+    }
+    return true;
+}
+
+void VDP_LoadModelState(T_VDP_CORE& vdp, const uint8_t* data) {
+    vdp.FrameHeight = LE_Get16(data + kModelHeightOffset);
+    vdp.HCounter = data[kModelHCounterOffset];
+    vdp.FifthSprite = data[kModelFifthSpriteOffset];
+    // Either part may be loaded first: the headers follow the height, and
+    // the two parts' pixels do not overlap.
+    VDP_WriteFrameHeaders(vdp);
+    std::memcpy(vdp.FrameImage + kExtraPixelsAt, data + kModelPixelOffset, VDP_MODEL_EXTRA_PIXELS);
 }

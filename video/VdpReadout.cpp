@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -28,6 +29,10 @@ void TileRowLeftToRight(const T_VDP_CORE& vdp, uint16_t entry, uint32_t y, uint8
 
 uint16_t NameTableBase(const T_VDP_CORE& vdp)
 {
+    // The hardware models' 224- and 240-line modes put it at $x700.
+    const TVdpScreenMode mode = VDP_ScreenMode(vdp);
+    if (mode == VDP_SCREEN_MODE4_224 || mode == VDP_SCREEN_MODE4_240)
+        return static_cast<uint16_t>(((vdp.Registers[2] & 0x0C) << 10) | 0x0700);
     return static_cast<uint16_t>((vdp.Registers[2] & 0x0E) * 1024u);
 }
 
@@ -185,10 +190,18 @@ void VDP_ReadSprites(const T_VDP_CORE& vdp, T_VDP_SPRITE_TABLE& table)
     table.Shifted = (regs[0] & VDP_R0_SPRITE_SHIFT) ? 1 : 0;
     table.Zoomed = regs[1] & 0x01;
     table.DisplayOn = (regs[1] & VDP_R1_DISPLAY_ON) ? 1 : 0;
+    const bool hardware = vdp.Model != VDP_MODEL_TIRAVEL;
+    const TVdpScreenMode mode = VDP_ScreenMode(vdp);
+    table.Dropped = hardware ? 1 : 0;
+    table.LineCount = static_cast<uint16_t>(VDP_ModeHeight(mode));
+    if (hardware && table.Zoomed)
+        table.Height = static_cast<uint8_t>(table.Height * 2);
 
-    // The renderer stops at the first y byte of 0xD0.
+    // The renderer stops at the first y byte of 0xD0 (in a hardware model's
+    // 224- and 240-line modes that byte is a position like any other).
+    const bool terminator = !hardware || (mode != VDP_SCREEN_MODE4_224 && mode != VDP_SCREEN_MODE4_240);
     uint32_t length = 0;
-    while (length < VDP_SPRITE_TABLE_SIZE && vdp.VRAM[base + length] != VDP_SPRITE_LIST_END)
+    while (length < VDP_SPRITE_TABLE_SIZE && (!terminator || vdp.VRAM[base + length] != VDP_SPRITE_LIST_END))
         ++length;
     table.ListLength = static_cast<uint8_t>(length);
 
@@ -206,8 +219,12 @@ void VDP_ReadSprites(const T_VDP_CORE& vdp, T_VDP_SPRITE_TABLE& table)
         info.InList = s < length ? 1 : 0;
     }
 
-    for (uint32_t line = 0; line < VDP_SCREEN_HEIGHT; ++line) {
+    for (uint32_t line = 0; line < VDP_MAX_SCREEN_HEIGHT; ++line) {
         T_VDP_SPRITE_LINE& l = table.Lines[line];
+        if (line >= table.LineCount) {
+            l = {};
+            continue;
+        }
         l = {};
         for (uint32_t s = 0; s < length; ++s) {
             T_VDP_SPRITE_INFO& info = table.Sprites[s];
@@ -316,6 +333,10 @@ std::vector<T_VDP_FIELD> VDP_DescribeRegisters(const T_VDP_CORE& vdp)
     std::vector<T_VDP_FIELD> rows;
     for (std::size_t n = 0; n < VDP_REGISTER_COUNT; ++n)
         rows.push_back({int(n), "R" + std::to_string(n), Hex(i.Raw[n], 2)});
+    if (vdp.Model != VDP_MODEL_TIRAVEL) {
+        rows.insert(rows.begin(), {{-1, "Mode", VDP_ScreenModeName(VDP_ScreenMode(vdp))},
+                                   {-1, "Lines per frame", std::to_string(VDP_LinesPerFrame(vdp))}});
+    }
     rows.push_back({-1, "Mode bits (R0, R1)", mode});
     rows.push_back({0, "Sprites shifted 8 left", OnOff(i.SpriteShift)});
     rows.push_back({0, "Line interrupt", OnOff(i.LineIntEnabled)});
@@ -348,4 +369,11 @@ std::vector<T_VDP_FIELD> VDP_DescribeRegisters(const T_VDP_CORE& vdp)
     rows.push_back({-1, "Control byte pending", OnOff(i.SecondByte)});
     rows.push_back({-1, "Read-ahead byte", Hex(i.ReadBuffer, 2)});
     return rows;
+}
+
+const char* VDP_ScreenModeName(uint8_t mode)
+{
+    static const char* const kNames[] = {"Mode 4, 192 lines", "Mode 4, 224 lines", "Mode 4, 240 lines", "Graphics I",
+                                         "Graphics II",       "Text",              "Multicolor"};
+    return mode < std::size(kNames) ? kNames[mode] : "?";
 }

@@ -130,16 +130,25 @@ struct T_VDP_SPRITE_LINE {
     uint8_t Sprites[VDP_SPRITE_TABLE_SIZE]; // the first Count are valid
 };
 
+//
+// In the hardware models the chip itself drops them: Dropped is 1, and
+// Sprites[8] onwards are the ones missing from the picture. There the table
+// follows the model's rules: zoomed sprites are twice as high, the list end
+// exists in the 192-line mode only, and LineCount is the mode's height. The
+// table reads mode-4 sprites: in the TMS modes it shows what mode 4 would
+// make of the same bytes.
 struct T_VDP_SPRITE_TABLE {
     uint16_t Address;      // (register 5 AND 0x7E) x 128
     uint16_t PatternBase;  // 0x0000, or 0x2000 with register 6 bit 2
-    uint8_t Height;        // 8, or 16 with register 1 bit 1
+    uint8_t Height;        // 8, or 16 with register 1 bit 1 (doubled by the zoom in the hardware models)
     uint8_t Shifted;       // register 0 bit 3: 8 pixels to the left
-    uint8_t Zoomed;        // register 1 bit 0; VDPEM does not double sprites
+    uint8_t Zoomed;        // register 1 bit 0; VDPEM's default model does not double sprites
     uint8_t DisplayOn;     // register 1 bit 6; with the display off no line looks at sprites
     uint8_t ListLength;    // sprites before the list end, 0-64
+    uint8_t Dropped;       // 1 = sprites past eight on a line are missing from the picture
+    uint16_t LineCount;    // lines of the picture: 192, or 224 / 240 in a hardware model's tall mode
     T_VDP_SPRITE_INFO Sprites[VDP_SPRITE_TABLE_SIZE];
-    T_VDP_SPRITE_LINE Lines[VDP_SCREEN_HEIGHT];
+    T_VDP_SPRITE_LINE Lines[VDP_MAX_SCREEN_HEIGHT]; // the first LineCount are valid
 };
 void VDP_ReadSprites(const T_VDP_CORE& vdp, T_VDP_SPRITE_TABLE& table);
 // One sprite drawn alone in the sprite palette, 8 x Height pixels (its
@@ -195,4 +204,8 @@ struct T_VDP_FIELD {
     std::string Name;
     std::string Value;
 };
+// In the hardware models two rows come first: the mode drawn ("Mode 4, 224
+// lines", "Graphics II") and the lines of a frame (262 or 313).
 std::vector<T_VDP_FIELD> VDP_DescribeRegisters(const T_VDP_CORE& vdp);
+// The name of a hardware model's screen mode: "Mode 4, 192 lines", "Graphics I".
+const char* VDP_ScreenModeName(uint8_t mode /* TVdpScreenMode */);

@@ -10,10 +10,10 @@
 
 namespace {
 
-void RunFrames(benchmark::State& state, const char* rom) {
+void RunFrames(benchmark::State& state, const char* rom, TConsoleSettings settings = {}) {
     std::vector<std::string> messages;
     TConsole::InstallBiosImages({}, messages);  // the built-in images
-    TConsole console;
+    TConsole console(settings);
     if (rom != nullptr) {
         const std::string path = std::string(TIRAVEL_BINARY_DIR) + "/tests/roms/" + rom;
         if (!std::filesystem::exists(path)) {
@@ -33,9 +33,14 @@ void RunFrames(benchmark::State& state, const char* rom) {
 void BM_FrameBiosAlone(benchmark::State& state) { RunFrames(state, nullptr); }
 void BM_FrameCpuBound(benchmark::State& state) { RunFrames(state, "bench_cpu.sms"); }
 void BM_FrameRenderHeavy(benchmark::State& state) { RunFrames(state, "bench_render.sms"); }
+// The same cartridge on the Master System II: its VDP's renderer and line step.
+void BM_FrameRenderHeavyMasterSystem2(benchmark::State& state) {
+    RunFrames(state, "bench_render.sms", TConsoleSettings{TConsoleModel::MasterSystem2});
+}
 
 BENCHMARK(BM_FrameBiosAlone)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameCpuBound)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameRenderHeavy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameRenderHeavyMasterSystem2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
