@@ -129,6 +129,14 @@ const TSection kModelSections[] = {
          C::Cpu(c).Mapper = d[3];
          TConsoleFrameLoop::PauseHeld(c) = d[4] == 1;
      }},
+    // The VDP of the real consoles: the picture's height and its lines past
+    // the 192 of the VDP section, the H counter's latch, the fifth sprite.
+    {{'V', 'D', 'P', 'M'}, "VDP model", 1, Version1Size<VDP_MODEL_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { VDP_SaveModelState(C::Vdp(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return VDP_ValidateModelState(C::Vdp(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { VDP_LoadModelState(C::Vdp(c), d); }},
 };
 
 // The sections a state of these settings holds, in order.

@@ -519,10 +519,7 @@ int Run(const TOptions& options) {
             debugger->Parker = [&](TDebugger& d) {
                 const TDebugStop stop = d.LastStop();
                 breakLine = TDebugger::DescribeAt(stop.Frame, stop.Line, console);
-<<<<<<< HEAD
-=======
                 // Room for the tallest picture; then as long as this one is.
->>>>>>> hw-vdp
                 breakPicture.resize(CONSOLE_MAX_FRAME_IMAGE_SIZE);
                 console.ExportPictureNow(breakPicture.data());
                 breakPicture.resize(CONSOLE_FRAME_PIXEL_OFFSET +

@@ -1,7 +1,7 @@
 ; Television standard cartridge: tells a PAL console from an NTSC one as
-; PAL-only games do, by counting the lines of a frame. After one frame
-; flag it polls the V counter, counting each change, until the next frame
-; flag: 262 changes on NTSC, 313 on PAL. The count is kept at 0xC000; the
+; PAL-only games do, by counting the lines of a frame: polling the V
+; counter from one line 0 to the next, it counts 262 changes on NTSC and
+; 313 on PAL. The count is kept at 0xC000; the
 ; status block is green when the console is PAL (the cartridge "needs" PAL)
 ; and red on NTSC, and the screen names the standard. It then counts frames
 ; at 0xC002 from its frame interrupt, shown in row 22, so that a front end's
@@ -51,25 +51,29 @@ tv_loop:
         call show_value_b
         jr tv_loop
 
-; HL = the V counter's changes from one frame flag to the next: the lines
-; of a frame. One pass of the loop takes far less than a line (228 cycles).
+; HL = the lines of a frame: from the start of line 0 (the only line whose
+; V counter reads 0 in the 192-line mode of either standard), the V
+; counter's changes until it reads 0 again. One pass of the loop takes far
+; less than a line (228 cycles), and one port read a pass leaves no race
+; with the line's end.
 count_lines:
-        in a, (VDP_CONTROL)
-        rlca
-        jr nc, count_lines
-        ld hl, 0
         in a, (VDP_VCOUNTER)
+        or a
+        jr z, count_lines
+cl_wait:
+        in a, (VDP_VCOUNTER)
+        or a
+        jr nz, cl_wait
+        ld hl, 0
         ld b, a
 cl_loop:
         in a, (VDP_VCOUNTER)
         cp b
-        jr z, cl_same
+        jr z, cl_loop
         ld b, a
         inc hl
-cl_same:
-        in a, (VDP_CONTROL)
-        rlca
-        jr nc, cl_loop
+        or a
+        jr nz, cl_loop
         ret
 
 irq_handler:
