@@ -60,17 +60,17 @@ inline uint32_t IndexedBit(T_Z80_CPU_CORE& cpu, uint16_t xy, uint8_t operation, 
     const uint16_t address = Indexed<Exact>(cpu, xy);
     const unsigned y = (operation >> 3) & 7;
     const uint8_t v = Z80_ReadMemory(cpu, address);
-    uint8_t result;
+    uint32_t cycles = 23;
+    uint8_t result = 0;
     switch (operation >> 6) {
-        case 0: result = RotateShift<Exact>(cpu, y, v, flags); break;
-        case 1: BitTest<Exact>(y, v, flags, static_cast<uint8_t>(address >> 8)); return Done(cpu, 20, 4);
-        case 2: result = static_cast<uint8_t>(v & ~(1u << y)); break;
-        default: result = static_cast<uint8_t>(v | (1u << y)); break;
+        case 0: result = RotateShift<Exact>(cpu, y, v, flags); Z80_WriteMemory(cpu, address, result); break;
+        case 1: BitTest<Exact>(y, v, flags, static_cast<uint8_t>(address >> 8)); cycles = 20; break;
+        case 2: result = static_cast<uint8_t>(v & ~(1u << y)); Z80_WriteMemory(cpu, address, result); break;
+        default: result = static_cast<uint8_t>(v | (1u << y)); Z80_WriteMemory(cpu, address, result); break;
     }
-    Z80_WriteMemory(cpu, address, result);
     if constexpr (Exact)
-        if ((operation & 7) != 6) PlainRegister(cpu, operation & 7) = result;
-    return Done(cpu, 23, 4);
+        if (cycles == 23 && (operation & 7) != 6) PlainRegister(cpu, operation & 7) = result;
+    return Done(cpu, cycles, 4);
 }
 
 template <bool Exact>

@@ -10,10 +10,12 @@
 
 namespace {
 
-void RunFrames(benchmark::State& state, const char* rom) {
+void RunFrames(benchmark::State& state, const char* rom, TConsoleModel model = TConsoleModel::Tiravel) {
     std::vector<std::string> messages;
     TConsole::InstallBiosImages({}, messages);  // the built-in images
-    TConsole console;
+    TConsoleSettings settings;
+    settings.Model = model;
+    TConsole console(settings);
     if (rom != nullptr) {
         const std::string path = std::string(TIRAVEL_BINARY_DIR) + "/tests/roms/" + rom;
         if (!std::filesystem::exists(path)) {
@@ -33,9 +35,14 @@ void RunFrames(benchmark::State& state, const char* rom) {
 void BM_FrameBiosAlone(benchmark::State& state) { RunFrames(state, nullptr); }
 void BM_FrameCpuBound(benchmark::State& state) { RunFrames(state, "bench_cpu.sms"); }
 void BM_FrameRenderHeavy(benchmark::State& state) { RunFrames(state, "bench_render.sms"); }
+// The hardware model's chips (the exact CPU among them) on the same cartridge.
+void BM_FrameCpuBoundMasterSystem2(benchmark::State& state) {
+    RunFrames(state, "bench_cpu.sms", TConsoleModel::MasterSystem2);
+}
 
 BENCHMARK(BM_FrameBiosAlone)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameCpuBound)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameRenderHeavy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameCpuBoundMasterSystem2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
