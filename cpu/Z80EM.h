@@ -59,7 +59,7 @@ struct T_Z80_CPU_CORE {
     uint8_t L, AltL;
     uint8_t F, AltF;        // packed flags: S Z Y H X P/V N C
     uint8_t I;
-    uint8_t R;              // +3 per executed instruction, all 8 bits
+    uint8_t R;              // default model: +3 per instruction, all 8 bits; exact: +1 per opcode fetch in bits 0-6
     uint16_t SP;
     uint16_t PC;
     uint16_t IX;
@@ -92,6 +92,24 @@ struct T_Z80_CPU_CORE {
     // bits 3 and 5, MEMPTR, R, every T-state, the NMI on an edge, HALT ended
     // by an interrupt, the cycles past a line carried into the next).
     uint8_t Exact;
+    // The exact model's own state (all zero and unused in the default model).
+    // WZ is the chip's internal address latch (MEMPTR): BIT n,(HL) shows its
+    // bits 13 and 11 as flag bits 5 and 3. Q is the flag byte the last
+    // instruction computed, 0 when it computed none: SCF and CCF take bits 5
+    // and 3 from (Q XOR F) OR A on the NMOS part.
+    uint16_t WZ;
+    uint8_t Q;
+    uint8_t EiDelay;        // the last instruction was EI: no maskable interrupt at this boundary
+    uint8_t PrefixHold;     // the last step was a DD/FD prefix alone: no interrupt of either kind here
+    uint8_t AfterLdAir;     // the last instruction was LD A,I or LD A,R (an INT accepted now clears P/V)
+    uint8_t NmiPending;     // the NMI input saw an edge; taken at the next boundary
+    // The T-states the last instruction of a run call ran past its budget;
+    // they count against the next call (the next scan line). 0-22.
+    uint8_t LineCarry;
+    // The 16-bit address the last port access put on the bus (A or B in the
+    // high byte). The console decodes only the low byte; kept for the
+    // conformance tests, which check the whole address.
+    uint16_t PortAddress;
     // The cartridge's bank switching (TZ80Mapper); the default model's is
     // always Z80_MAPPER_SEGA.
     uint8_t Mapper;
@@ -224,9 +242,26 @@ extern const uint16_t DaaTable[2048];
 
 // Instruction step: executes the instruction at PC, returns its T-states.
 uint32_t Z80_ExecuteInstruction(T_Z80_CPU_CORE& cpu);
+// The exact model's step (whatever cpu.Exact says): the same, with the flag
+// bits 3 and 5, WZ, Q and R of the NMOS Zilog part and its T-states. A
+// DD/FD prefix followed by another prefix (or ED) is a step of its own (4 T,
+// PrefixHold set); any other byte after DD/FD runs with the prefix in one
+// step. It does not look at Halted: the run loop idles a halted CPU.
+uint32_t Z80_ExecuteExactInstruction(T_Z80_CPU_CORE& cpu);
 
 // Run loop and interrupts. With cpu.DebugHook set, the loop calls the hook
 // around every instruction; the instructions and their timing are the same.
 void Z80_RunCycles(T_Z80_CPU_CORE& cpu, uint32_t budget);
 void Z80_AcceptInterrupt(T_Z80_CPU_CORE& cpu, uint32_t& budget);
+// The default model takes the NMI at once and then ignores the button for
+// Z80_NMI_LOCK_CALLS calls; the exact model marks one NMI pending (the caller
+// calls it once per edge), taken at the next instruction boundary.
 void Z80_RaiseNMI(T_Z80_CPU_CORE& cpu);
+
+// The exact model's part of a saved state, beside Z80_STATE_SIZE's part:
+// WZ, Q, the interrupt holds, the pending NMI and the line carry, each
+// little-endian at a fixed width (see Z80SaveState.cpp).
+constexpr std::size_t Z80_EXACT_STATE_SIZE = 8;
+void Z80_SaveExactState(const T_Z80_CPU_CORE& cpu, uint8_t* out /* Z80_EXACT_STATE_SIZE bytes */);
+bool Z80_ValidateExactState(const T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, std::string& reason);
+void Z80_LoadExactState(T_Z80_CPU_CORE& cpu, const uint8_t* data /* validated */);

@@ -24,14 +24,14 @@ uint8_t& Register(T_Z80_CPU_CORE& cpu) {
     else return cpu.A;
 }
 
-template <unsigned Group, unsigned Y>
+template <bool Exact, unsigned Group, unsigned Y>
 uint8_t Modify(const T_Z80_CPU_CORE& cpu, uint8_t v, T_Z80_FLAG_SET& flags) {
-    if constexpr (Group == 0) return RotateShift(cpu, Y, v, flags);
+    if constexpr (Group == 0) return RotateShift<Exact>(cpu, Y, v, flags);
     else if constexpr (Group == 2) return static_cast<uint8_t>(v & ~(1u << Y));
     else return static_cast<uint8_t>(v | (1u << Y));
 }
 
-template <unsigned Op>
+template <bool Exact, unsigned Op>
 [[gnu::flatten]] uint32_t Cb(T_Z80_CPU_CORE& cpu, T_Z80_FLAG_SET& flags) {
     constexpr unsigned reg = Op & 7;
     constexpr unsigned y = (Op >> 3) & 7;
@@ -41,31 +41,37 @@ template <unsigned Op>
         const uint16_t address = HL(cpu);
         const uint8_t v = Z80_ReadMemory(cpu, address);
         if constexpr (group == 1) {
-            BitTest(y, v, flags);
+            // Bits 5 and 3 show WZ's high byte: the only view of WZ.
+            BitTest<Exact>(y, v, flags, static_cast<uint8_t>(cpu.WZ >> 8));
             return 12;
         } else {
-            Z80_WriteMemory(cpu, address, Modify<group, y>(cpu, v, flags));
+            Z80_WriteMemory(cpu, address, Modify<Exact, group, y>(cpu, v, flags));
             return 15;
         }
     } else {
         uint8_t& r = Register<reg>(cpu);
         if constexpr (group == 1)
-            BitTest(y, r, flags);
+            BitTest<Exact>(y, r, flags, r);
         else
-            r = Modify<group, y>(cpu, r, flags);
+            r = Modify<Exact, group, y>(cpu, r, flags);
         return 8;
     }
 }
 
-template <std::size_t... Ops>
+template <bool Exact, std::size_t... Ops>
 constexpr std::array<CbHandler, 256> MakeTable(std::index_sequence<Ops...>) {
-    return {&Cb<Ops>...};
+    return {&Cb<Exact, Ops>...};
 }
 
-constexpr std::array<CbHandler, 256> kCbTable = MakeTable(std::make_index_sequence<256>{});
+template <bool Exact>
+constexpr std::array<CbHandler, 256> kCbTable = MakeTable<Exact>(std::make_index_sequence<256>{});
 
 }  // namespace
 
+template <bool Exact>
 [[gnu::noinline]] uint32_t Z80_ExecuteCB(T_Z80_CPU_CORE& cpu, uint8_t second, T_Z80_FLAG_SET& flags) {
-    return kCbTable[second](cpu, flags);
+    return kCbTable<Exact>[second](cpu, flags);
 }
+
+template uint32_t Z80_ExecuteCB<false>(T_Z80_CPU_CORE&, uint8_t, T_Z80_FLAG_SET&);
+template uint32_t Z80_ExecuteCB<true>(T_Z80_CPU_CORE&, uint8_t, T_Z80_FLAG_SET&);

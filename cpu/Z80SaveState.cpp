@@ -116,3 +116,53 @@ void Z80_LoadState(T_Z80_CPU_CORE& cpu, const uint8_t* data) {
     r.Bytes(cpu.Ram, sizeof cpu.Ram);
     r.Bytes(cpu.CartRam, sizeof cpu.CartRam);
 }
+
+// The exact model's part, in this order:
+//
+//   WZ                                                           u16
+//   Q EiDelay PrefixHold AfterLdAir NmiPending LineCarry         6 x u8
+namespace {
+
+// The longest step (23 T) started on the line's last cycle runs 22 past it.
+constexpr uint8_t kMaxLineCarry = 22;
+
+}  // namespace
+
+void Z80_SaveExactState(const T_Z80_CPU_CORE& cpu, uint8_t* out) {
+    TWriter w{out};
+    w.U16(cpu.WZ);
+    for (uint8_t v : {cpu.Q, cpu.EiDelay, cpu.PrefixHold, cpu.AfterLdAir, cpu.NmiPending, cpu.LineCarry}) w.U8(v);
+}
+
+bool Z80_ValidateExactState(const T_Z80_CPU_CORE&, const uint8_t* data, std::size_t size, std::string& reason) {
+    if (size != Z80_EXACT_STATE_SIZE) {
+        reason = "the exact CPU section is " + std::to_string(size) + " bytes long, not " +
+                 std::to_string(Z80_EXACT_STATE_SIZE);
+        return false;
+    }
+    TReader r{data + 3};  // past WZ and Q, which may hold any value
+    struct TField {
+        const char* name;
+        uint8_t value;
+        uint8_t max;
+    };
+    const TField fields[] = {{"the EI hold", r.U8(), 1},
+                             {"the prefix hold", r.U8(), 1},
+                             {"the LD A,I/R mark", r.U8(), 1},
+                             {"the pending NMI", r.U8(), 1},
+                             {"the line carry", r.U8(), kMaxLineCarry}};
+    for (const TField& f : fields) {
+        if (f.value > f.max) {
+            reason = std::string(f.name) + " is " + std::to_string(f.value) + ", above " + std::to_string(f.max);
+            return false;
+        }
+    }
+    return true;
+}
+
+void Z80_LoadExactState(T_Z80_CPU_CORE& cpu, const uint8_t* data) {
+    TReader r{data};
+    cpu.WZ = r.U16();
+    for (uint8_t* v : {&cpu.Q, &cpu.EiDelay, &cpu.PrefixHold, &cpu.AfterLdAir, &cpu.NmiPending, &cpu.LineCarry})
+        *v = r.U8();
+}

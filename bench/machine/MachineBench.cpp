@@ -33,7 +33,11 @@ void RunFrames(benchmark::State& state, const char* rom, TConsoleSettings settin
 void BM_FrameBiosAlone(benchmark::State& state) { RunFrames(state, nullptr); }
 void BM_FrameCpuBound(benchmark::State& state) { RunFrames(state, "bench_cpu.sms"); }
 void BM_FrameRenderHeavy(benchmark::State& state) { RunFrames(state, "bench_render.sms"); }
-// The same cartridge on the Master System II: its VDP's renderer and line step.
+// The same cartridges on the Master System II: the exact CPU, its VDP's
+// renderer and line step.
+void BM_FrameCpuBoundMasterSystem2(benchmark::State& state) {
+    RunFrames(state, "bench_cpu.sms", TConsoleSettings{TConsoleModel::MasterSystem2});
+}
 void BM_FrameRenderHeavyMasterSystem2(benchmark::State& state) {
     RunFrames(state, "bench_render.sms", TConsoleSettings{TConsoleModel::MasterSystem2});
 }
@@ -41,6 +45,7 @@ void BM_FrameRenderHeavyMasterSystem2(benchmark::State& state) {
 BENCHMARK(BM_FrameBiosAlone)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameCpuBound)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameRenderHeavy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameCpuBoundMasterSystem2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameRenderHeavyMasterSystem2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

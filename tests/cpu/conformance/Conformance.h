@@ -7,6 +7,8 @@
 // the instruction bytes and the state the real chip ends in; the harness runs
 // it, then compares against that final state after the deviation table of
 // Conformance.cpp has replaced what this core does differently on purpose.
+// Both models run the vectors: the default model's step with its deviations,
+// the exact model's step against the data as the chip recorded it.
 #pragma once
 
 #include <cstdint>
@@ -17,13 +19,20 @@ namespace conformance {
 
 enum class DataSet { Fuse, SingleStep };
 
+// Which step runs a vector: the default model's or the exact model's.
+enum class Model { Default, Exact };
+
 // The register file as both data sets record it; pairs of the alternate set
-// are held as words (high byte first-named).
+// are held as words (high byte first-named). WZ, Q, EI (the last instruction
+// was EI) and P (it was LD A,I or LD A,R) are the chip's internal state; the
+// fuse data records only WZ (as MEMPTR).
 struct Registers {
     uint8_t A, F, B, C, D, E, H, L;
     uint16_t AF2, BC2, DE2, HL2;
     uint16_t IX, IY, SP, PC;
     uint8_t I, R, IFF1, IFF2, IM, Halted;
+    uint16_t WZ;
+    uint8_t Q, EI, P;
     bool operator==(const Registers&) const = default;
 };
 
@@ -80,7 +89,9 @@ struct Outcome {
 };
 
 // Runs a vector on the flat seam (FlatSeam.cpp). Not reentrant per thread.
-Outcome Run(const Vector& v);
+// In the exact model the ports carry the 16-bit address the step put on
+// the bus.
+Outcome Run(const Vector& v, Model model);
 
 enum class Verdict { PassUnmasked, PassMasked, Fail };
 
@@ -99,7 +110,7 @@ struct Tally {
 };
 
 // Runs and judges one vector; on failure appends a readable diff to the tally.
-Verdict Check(const Vector& v, Tally& tally);
+Verdict Check(const Vector& v, Tally& tally, Model model = Model::Default);
 
 // The number of rows in the deviation table and their names, for summaries.
 std::size_t DeviationCount();

@@ -23,6 +23,7 @@ struct FlatMachine {
     const Vector* vector = nullptr;
     std::size_t nextRead = 0;   // index into vector->ports for the next IN
     bool firstStep = false;
+    bool exact = false;         // ports logged with the exact step's 16-bit address
 };
 
 // One per thread, made on its first use and freed when the thread ends;
@@ -49,6 +50,8 @@ void Load(T_Z80_CPU_CORE& cpu, const Registers& r) {
     cpu.I = r.I; cpu.R = r.R; cpu.IFF1 = r.IFF1; cpu.IFF2 = r.IFF2;
     cpu.InterruptMode = r.IM; cpu.Halted = r.Halted;
     cpu.LastOpcode = 0;
+    cpu.WZ = r.WZ; cpu.Q = r.Q; cpu.EiDelay = r.EI; cpu.AfterLdAir = r.P;
+    cpu.PrefixHold = 0;
 }
 
 Registers Save(const T_Z80_CPU_CORE& cpu) {
@@ -61,6 +64,7 @@ Registers Save(const T_Z80_CPU_CORE& cpu) {
     r.IX = cpu.IX; r.IY = cpu.IY; r.SP = cpu.SP; r.PC = cpu.PC;
     r.I = cpu.I; r.R = cpu.R; r.IFF1 = cpu.IFF1; r.IFF2 = cpu.IFF2;
     r.IM = static_cast<uint8_t>(cpu.InterruptMode); r.Halted = cpu.Halted;
+    r.WZ = cpu.WZ; r.Q = cpu.Q; r.EI = cpu.EiDelay; r.P = cpu.AfterLdAir;
     return r;
 }
 
@@ -70,7 +74,7 @@ constexpr uint32_t kMaxSteps = 100000;
 
 }  // namespace
 
-Outcome Run(const Vector& v) {
+Outcome Run(const Vector& v, Model model) {
     FlatMachine& m = Machine();
     T_Z80_CPU_CORE& cpu = *m.cpu;
     Outcome out{};
@@ -78,13 +82,14 @@ Outcome Run(const Vector& v) {
     m.out = &out;
     m.vector = &v;
     m.nextRead = 0;
+    m.exact = model == Model::Exact;
     for (const MemoryByte& b : v.initialRam) m.memory[b.address] = b.value;
     Load(cpu, v.initial);
     cpu.Bus = &m.bus;
 
     m.firstStep = true;
     do {
-        out.cycles += Z80_ExecuteInstruction(cpu);
+        out.cycles += m.exact ? Z80_ExecuteExactInstruction(cpu) : Z80_ExecuteInstruction(cpu);
         ++out.steps;
         m.firstStep = false;
     } while (v.leastCycles != 0 && out.cycles < v.leastCycles && out.steps < kMaxSteps);
@@ -101,6 +106,18 @@ Outcome Run(const Vector& v) {
 }  // namespace conformance
 
 using conformance::tMachine;
+
+namespace {
+
+// The exact step notes the whole address before the access; the call itself
+// carries the low byte the console decodes.
+uint16_t PortAddress(uint8_t port) {
+    if (!tMachine->exact) return port;
+    const uint16_t address = tMachine->cpu->PortAddress;
+    return (address & 0xFF) == port ? address : static_cast<uint16_t>(0xDEAD);  // 0xDEAD: the two disagree
+}
+
+}  // namespace
 
 uint8_t Z80_ReadMemory(T_Z80_CPU_CORE&, uint16_t address) {
     conformance::Outcome& out = *tMachine->out;
@@ -122,12 +139,12 @@ uint8_t Interconnect_ReadPort(T_INTERCONNECT_CORE&, uint8_t port) {
     std::size_t& i = tMachine->nextRead;
     while (i < ports.size() && ports[i].write) ++i;
     const uint8_t value = i < ports.size() ? ports[i++].value : 0xFF;
-    tMachine->out->ports.push_back({port, value, false});
+    tMachine->out->ports.push_back({PortAddress(port), value, false});
     return value;
 }
 
 void Interconnect_WritePort(T_INTERCONNECT_CORE&, uint8_t port, uint8_t value) {
-    tMachine->out->ports.push_back({port, value, true});
+    tMachine->out->ports.push_back({PortAddress(port), value, true});
 }
 
 uint8_t Interconnect_GetInterruptLine(const T_INTERCONNECT_CORE&) { return 0; }

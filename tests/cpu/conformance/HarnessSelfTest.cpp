@@ -55,5 +55,33 @@ TEST(ConformanceHarness, PassesTheTrueVectorAndFailsEachDeliberateError) {
     }
 }
 
+// The exact model is judged on R as the chip counts it (0x7F + 1 fetch
+// wraps in seven bits) and on the internal state the default model skips.
+TEST(ConformanceHarness, TheExactModelIsJudgedOnRAndTheInternalState) {
+    Tally tally;
+    EXPECT_EQ(Check(StoreImmediate(), tally, Model::Exact), Verdict::PassUnmasked)
+        << (tally.failures.empty() ? "" : tally.failures[0]);
+    const struct {
+        const char* what;
+        void (*spoil)(Vector&);
+        const char* field;
+    } cases[] = {
+        {"R", [](Vector& v) { v.final.R = 0x80; }, " R "},
+        {"WZ", [](Vector& v) { v.final.WZ = 0x0102; }, " WZ "},
+        {"Q", [](Vector& v) { v.final.Q = v.final.F; }, " Q "},
+        {"EI", [](Vector& v) { v.final.EI = 1; }, " EI "},
+    };
+    for (const auto& c : cases) {
+        Vector v = StoreImmediate();
+        c.spoil(v);
+        Tally t;
+        EXPECT_EQ(Check(v, t, Model::Exact), Verdict::Fail) << c.what;
+        ASSERT_EQ(t.failures.size(), 1u) << c.what;
+        EXPECT_NE(t.failures[0].find(c.field), std::string::npos) << c.what << ": " << t.failures[0];
+        Tally d;
+        EXPECT_NE(Check(v, d), Verdict::Fail) << c.what << ": the default model keeps no such state";
+    }
+}
+
 }  // namespace
 }  // namespace conformance

@@ -10,9 +10,11 @@ UPSTREAM_V1_FOLDER is the v1/ folder of the SingleStepTests/z80 repository
 them by default). Python 3 standard library only.
 
 The upstream JSON records much more than the test judges; only these fields
-are kept: the registers of "initial" and "final" that the harness compares
-(a f b c d e h l, af_ bc_ de_ hl_ ix iy sp pc, i r iff1 iff2 im; not wz, ei,
-p, q), both "ram" lists, the number of T-states (the length of "cycles"),
+are kept: the registers of "initial" and "final" (a f b c d e h l, af_ bc_
+de_ hl_ ix iy sp pc, i r iff1 iff2 im, and the chip's internal state: wz,
+the MEMPTR latch; q, the flags the last instruction computed or 0; ei, the
+last instruction was EI; p, the last instruction was LD A,I or LD A,R),
+both "ram" lists, the number of T-states (the length of "cycles"),
 the memory writes in bus order (the "cycles" samples whose pins read "-wm-")
 and "ports". Each test's "name" is the opcode's name plus a hex index
 ("DD CB __ 46 0063"); the index is the test's position in the file, so
@@ -22,7 +24,7 @@ One file per opcode group: unprefixed.bin.gz, cb.bin.gz, ed.bin.gz, dd.bin.gz, f
 ddcb.bin.gz, fdcb.bin.gz, each gzip-compressed (RFC 1952). Inside, all numbers are
 unsigned and little-endian:
 
-    file    := "TSZ80V1\\n" u16 opcodeCount opcode*
+    file    := "TSZ80V2\\n" u16 opcodeCount opcode*
     opcode  := u8 len, stem[len]      upstream file name less ".json"
                u8 len, prefix[len]    test name less its index
                u16 vectorCount vector*
@@ -38,12 +40,16 @@ unsigned and little-endian:
                                                      (see below)
                u8 n, (u16 address, u8 value)*n      memory writes in order
                u8 n, (u16 port, u8 value, u8 write)*n   port accesses in order
-    regs    := the 21 fields in the order a f b c d e h l af_ bc_ de_ hl_ ix
-               iy sp pc i r iff1 iff2 im; af_ to pc are u16, the others u8
+    regs    := the 25 fields in the order a f b c d e h l af_ bc_ de_ hl_ ix
+               iy sp pc i r iff1 iff2 im wz q ei p; af_ to pc and wz are
+               u16, the others u8
 
 The final ram of every upstream test names the same addresses as its initial
 ram, in the same order; the converter checks this and stops if a file breaks
 it, so the final list keeps only the values.
+
+Layout versions: V1 (magic "TSZ80V1\\n") had the first 21 register fields
+only; V2 adds wz, q, ei and p at the end of regs.
 """
 import argparse
 import gzip
@@ -52,10 +58,11 @@ import os
 import struct
 import sys
 
-MAGIC = b"TSZ80V1\n"
+MAGIC = b"TSZ80V2\n"
 FIELDS = [("a", 1), ("f", 1), ("b", 1), ("c", 1), ("d", 1), ("e", 1), ("h", 1), ("l", 1),
           ("af_", 2), ("bc_", 2), ("de_", 2), ("hl_", 2), ("ix", 2), ("iy", 2), ("sp", 2), ("pc", 2),
-          ("i", 1), ("r", 1), ("iff1", 1), ("iff2", 1), ("im", 1)]
+          ("i", 1), ("r", 1), ("iff1", 1), ("iff2", 1), ("im", 1),
+          ("wz", 2), ("q", 1), ("ei", 1), ("p", 1)]
 GROUPS = [
     ("unprefixed", lambda s: len(s) == 2),
     ("cb", lambda s: s.startswith("cb ")),
