@@ -129,6 +129,14 @@ const TSection kModelSections[] = {
          C::Cpu(c).Mapper = d[3];
          TConsoleFrameLoop::PauseHeld(c) = d[4] == 1;
      }},
+    // The exact CPU: MEMPTR, the flag register Q, the interrupt holds, the
+    // pending NMI and the cycles the last line ran over.
+    {{'Z', '8', '0', 'X'}, "exact CPU", 1, Version1Size<Z80_EXACT_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { Z80_SaveExactState(C::Cpu(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return Z80_ValidateExactState(C::Cpu(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { Z80_LoadExactState(C::Cpu(c), d); }},
     // The VDP of the real consoles: the picture's height and its lines past
     // the 192 of the VDP section, the H counter's latch, the fifth sprite.
     {{'V', 'D', 'P', 'M'}, "VDP model", 1, Version1Size<VDP_MODEL_STATE_SIZE>,
