@@ -370,6 +370,7 @@ private:
     friend struct TConsoleChips;
     friend struct TConsoleFrameLoop;
     void ApplyModel();
+    void PlugInCartridge();
     struct TChips;
     std::unique_ptr<TChips> chips_;
     TConsoleSettings settings_;
