@@ -98,6 +98,13 @@ struct T_Z80_CPU_CORE {
     // PageSlot0-2 (the Korean register is PageSlot2), so the read path is
     // the same for all of them.
     uint8_t Mapper;
+    // The end of the fixed first kilobyte, following Mapper (Z80_ResetPaging
+    // and Z80_LoadMapperState set it): reads below it take bank 0 whatever
+    // slot 0 holds. 0x0400 for the Sega mapper; 0 for the Codemasters
+    // mapper, whose slot 0 pages that kilobyte too, and for the others,
+    // whose slot 0 never moves. A limit rather than a test of Mapper keeps
+    // the read path one comparison long.
+    uint16_t FixedEnd;
     // Null in normal running: the run loop checks it once per call and only
     // then takes its slower, observed path. Not owned, not part of a state.
     T_Z80_DEBUG_HOOK* DebugHook;
@@ -121,6 +128,7 @@ inline void Z80_ResetPaging(T_Z80_CPU_CORE& cpu) {
     cpu.PageSlot0 = 0;
     cpu.PageSlot1 = 1;
     cpu.PageSlot2 = 2;
+    cpu.FixedEnd = cpu.Mapper == Z80_MAPPER_SEGA ? 0x0400 : 0;
     if (cpu.Mapper == Z80_MAPPER_SEGA) return;
     if (cpu.Mapper == Z80_MAPPER_CODEMASTERS) cpu.PageSlot2 = 0;
     cpu.RamControl = 0;

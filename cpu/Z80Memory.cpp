@@ -42,12 +42,9 @@ inline std::size_t CartRamOffset(const T_Z80_CPU_CORE& cpu, uint16_t address) {
     return ((cpu.RamControl >> 2) & 1) * Z80_BANK_SIZE + (address & 0x3FFF);
 }
 
-// The bank under the first kilobyte: fixed to bank 0 by the Sega mapper (and
-// by the others, whose slot 0 never moves), paged with slot 0 by the
-// Codemasters mapper.
-inline uint8_t FirstKilobyteBank(const T_Z80_CPU_CORE& cpu) {
-    return cpu.Mapper == Z80_MAPPER_CODEMASTERS ? cpu.PageSlot0 : 0;
-}
+// Whether `address` reads the fixed first kilobyte (bank 0): under the Sega
+// mapper, not under the others (see FixedEnd).
+inline bool InFixedKilobyte(const T_Z80_CPU_CORE& cpu, uint16_t address) { return address < cpu.FixedEnd; }
 
 // Bank numbers written by the program are reduced to the banks the image
 // has. A CPU that has never been reset has no bank count yet; it counts as one.
@@ -58,6 +55,18 @@ inline uint8_t ReduceBank(const T_Z80_CPU_CORE& cpu, uint8_t value) {
 
 static_assert(offsetof(T_Z80_CPU_CORE, PageSlot1) == offsetof(T_Z80_CPU_CORE, PageSlot0) + 1 &&
               offsetof(T_Z80_CPU_CORE, PageSlot2) == offsetof(T_Z80_CPU_CORE, PageSlot0) + 2);
+
+// The byte at `offset` of the cartridge's ROM area, or of the BIOS when the
+// memory control register maps the BIOS instead. The ROM area decodes 20
+// address bits, like a 1 MB cartridge: a bank number past its 64 banks
+// (only reachable if RomBankCount was set by hand above 64) mirrors instead
+// of reading outside the area.
+inline uint8_t ReadRomArea(const T_Z80_CPU_CORE& cpu, std::size_t offset) {
+    if (Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) [[likely]]
+        return cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
+    // An 8 KB BIOS chip answers its whole window, mirrored every 8 KB.
+    return Z80_BiosImages[cpu.BiosType ? 1 : 0][offset & (Z80_BIOS_SIZE - 1)];
+}
 
 }  // namespace
 
@@ -71,19 +80,13 @@ uint8_t Z80_ReadMemory(T_Z80_CPU_CORE& cpu, uint16_t address) {
             return cpu.CartRam[CartRamOffset(cpu, address)];
         }
     }
+    // The fixed first kilobyte reads bank 0: a path of its own, the offset
+    // the address itself, as fast as before the other mappers came.
+    if (InFixedKilobyte(cpu, address)) return ReadRomArea(cpu, address);
     // The three paging registers are consecutive bytes of the CPU object,
-    // so the window number (address >> 14, 0 to 2 here) indexes them; the
-    // first kilobyte reads bank 0 (but with the Codemasters mapper).
+    // so the window number (address >> 14, 0 to 2 here) indexes them.
     const auto* slots = reinterpret_cast<const uint8_t*>(&cpu) + offsetof(T_Z80_CPU_CORE, PageSlot0);
-    const std::size_t bank = address < 0x0400 ? FirstKilobyteBank(cpu) : slots[address >> 14];
-    const std::size_t offset = bank * Z80_BANK_SIZE + (address & 0x3FFF);
-    // The ROM area decodes 20 address bits, like a 1 MB cartridge: a bank
-    // number past its 64 banks (only reachable if RomBankCount was set by
-    // hand above 64) mirrors instead of reading outside the area.
-    if (Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) [[likely]]
-        return cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
-    // An 8 KB BIOS chip answers its whole window, mirrored every 8 KB.
-    return Z80_BiosImages[cpu.BiosType ? 1 : 0][offset & (Z80_BIOS_SIZE - 1)];
+    return ReadRomArea(cpu, slots[address >> 14] * Z80_BANK_SIZE + (address & 0x3FFF));
 }
 
 namespace {
@@ -172,7 +175,7 @@ T_Z80_BANK Z80_MapAddress(const T_Z80_CPU_CORE& cpu, uint16_t address) {
     if (cpu.Bus != nullptr && !(Interconnect_GetMemoryControl(*cpu.Bus) & 0x08))
         return {TZ80BankKind::Bios, 0, static_cast<uint16_t>(address & (Z80_BIOS_SIZE - 1))};
     const uint8_t slots[3] = {cpu.PageSlot0, cpu.PageSlot1, cpu.PageSlot2};
-    const std::size_t bank = address < 0x0400 ? FirstKilobyteBank(cpu) : slots[address >> 14];
+    const std::size_t bank = InFixedKilobyte(cpu, address) ? 0 : slots[address >> 14];
     return {TZ80BankKind::Rom, static_cast<uint8_t>(bank % Z80_MAX_ROM_BANKS), static_cast<uint16_t>(address & 0x3FFF)};
 }
 

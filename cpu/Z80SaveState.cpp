@@ -159,4 +159,5 @@ bool Z80_ValidateMapperState(const T_Z80_CPU_CORE& cpu, const uint8_t* data, std
 void Z80_LoadMapperState(T_Z80_CPU_CORE& cpu, const uint8_t* data) {
     TReader r{data};
     cpu.Mapper = r.U8();
+    cpu.FixedEnd = cpu.Mapper == Z80_MAPPER_SEGA ? 0x0400 : 0;
 }
