@@ -104,6 +104,9 @@ void Z80_LoadState(T_Z80_CPU_CORE& cpu, const uint8_t* data) {
     cpu.R = r.U8();
     for (uint16_t* v : {&cpu.SP, &cpu.PC, &cpu.IX, &cpu.IY}) *v = r.U16();
     for (uint8_t* v : {&cpu.PageSlot0, &cpu.PageSlot1, &cpu.PageSlot2, &cpu.RamControl}) *v = r.U8();
+    // The fixed kilobyte's limit follows the mapper, also in a CPU that was
+    // never reset before the state came.
+    cpu.FixedEnd = cpu.Mapper == Z80_MAPPER_SEGA ? 0x0400 : 0;
     cpu.Halted = r.U8();
     cpu.InterruptMode = r.U8();
     cpu.IFF1 = r.U8();
