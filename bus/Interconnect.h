@@ -28,6 +28,11 @@ struct T_INTERCONNECT_CORE {
     // The CPU cycle within the current line (0-227), kept by the hardware
     // models' run loop before each instruction, for the H counter's latch.
     uint32_t LineCycle;
+    // The hardware models' I/O control register (port 0x3F as last written):
+    // the TH and TR pins' directions and output levels, read back through
+    // ports 0xDC and 0xDD when reads of those ports are made (the default
+    // model folds them into PortB at the write instead).
+    uint8_t IoControl;
 };
 
 void Interconnect_Init(T_INTERCONNECT_CORE& bus, T_VDP_CORE& vdp, T_PSG_CORE& psg);
@@ -35,6 +40,8 @@ uint8_t Interconnect_ReadPort(T_INTERCONNECT_CORE& bus, uint8_t port);
 void Interconnect_WritePort(T_INTERCONNECT_CORE& bus, uint8_t port, uint8_t value);
 uint8_t Interconnect_GetInterruptLine(const T_INTERCONNECT_CORE& bus);
 uint8_t Interconnect_GetMemoryControl(const T_INTERCONNECT_CORE& bus);
+// The reset button, seen pressed by the next read of port 0xDD (bit 4). The
+// Master System II has no button: there it does nothing.
 void Interconnect_PressReset(T_INTERCONNECT_CORE& bus);
 
 // Saved states. The bus's part is INTERCONNECT_STATE_SIZE bytes: port A,
@@ -46,6 +53,14 @@ void Interconnect_SaveState(const T_INTERCONNECT_CORE& bus, uint8_t* out /* INTE
 bool Interconnect_ValidateState(const T_INTERCONNECT_CORE& bus, const uint8_t* data, std::size_t size,
                                 std::string& reason);
 void Interconnect_LoadState(T_INTERCONNECT_CORE& bus, const uint8_t* data /* validated */);
+
+// The hardware models' part of a state, beside the one above: the I/O
+// control register. Any byte is a value it can hold.
+constexpr std::size_t INTERCONNECT_MODEL_STATE_SIZE = 1;
+void Interconnect_SaveModelState(const T_INTERCONNECT_CORE& bus, uint8_t* out /* INTERCONNECT_MODEL_STATE_SIZE bytes */);
+bool Interconnect_ValidateModelState(const T_INTERCONNECT_CORE& bus, const uint8_t* data, std::size_t size,
+                                     std::string& reason);
+void Interconnect_LoadModelState(T_INTERCONNECT_CORE& bus, const uint8_t* data /* validated */);
 
 // Controller bits, called once per frame per button by the input step.
 void Interconnect_PressP1Up(T_INTERCONNECT_CORE& bus);

@@ -10,8 +10,12 @@ inline void Release(uint8_t& port, uint8_t bit) { port = uint8_t(port | (1u << b
 
 }  // namespace
 
-// Released by the next read of port B, not by a procedure of its own.
-void Interconnect_PressReset(T_INTERCONNECT_CORE& bus) { Press(bus.PortB, 4); }
+// Released by the next read of port B, not by a procedure of its own. Only
+// the first Master System (model 1) and the default model have the button.
+void Interconnect_PressReset(T_INTERCONNECT_CORE& bus) {
+    if (bus.Model >= 2) return;
+    Press(bus.PortB, 4);
+}
 
 void Interconnect_PressP1Up(T_INTERCONNECT_CORE& bus) { Press(bus.PortA, 0); }
 void Interconnect_ReleaseP1Up(T_INTERCONNECT_CORE& bus) { Release(bus.PortA, 0); }

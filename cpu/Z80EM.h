@@ -71,7 +71,8 @@ struct T_Z80_CPU_CORE {
     uint8_t PageSlot1;      // bank at 0x4000-0x7FFF
     uint8_t PageSlot2;      // bank at 0x8000-0xBFFF
     uint8_t RamControl;     // written at 0xFFFC: bit 3 maps cartridge RAM, bit 2 its bank
-    uint8_t RomBankCount;   // 16 KB banks of the loaded image, 1-64
+                            // (the Codemasters mapper: bit 3 alone, its 8 KB at 0xA000)
+    uint8_t RomBankCount;   // 16 KB banks of the loaded image, a partial last one counted, 1-64
     uint8_t BiosType;       // 0 Japanese, other American / Brazilian
     uint8_t Halted;
     int32_t InterruptMode;
@@ -111,8 +112,17 @@ struct T_Z80_CPU_CORE {
     // conformance tests, which check the whole address.
     uint16_t PortAddress;
     // The cartridge's bank switching (TZ80Mapper); the default model's is
-    // always Z80_MAPPER_SEGA.
+    // always Z80_MAPPER_SEGA. Every mapper keeps its slots' banks in
+    // PageSlot0-2 (the Korean register is PageSlot2), so the read path is
+    // the same for all of them.
     uint8_t Mapper;
+    // The end of the fixed first kilobyte, following Mapper (Z80_ResetPaging
+    // and Z80_LoadMapperState set it): reads below it take bank 0 whatever
+    // slot 0 holds. 0x0400 for the Sega mapper; 0 for the Codemasters
+    // mapper, whose slot 0 pages that kilobyte too, and for the others,
+    // whose slot 0 never moves. A limit rather than a test of Mapper keeps
+    // the read path one comparison long.
+    uint16_t FixedEnd;
     // Null in normal running: the run loop checks it once per call and only
     // then takes its slower, observed path. Not owned, not part of a state.
     T_Z80_DEBUG_HOOK* DebugHook;
@@ -125,6 +135,27 @@ enum TZ80Mapper : uint8_t {
     Z80_MAPPER_KOREAN = 2,       // one register at #A000 for slot 2
     Z80_MAPPER_NONE = 3,         // 48 KB or less, at #0000-#BFFF as it stands
 };
+constexpr uint8_t Z80_MAPPER_COUNT = 4;
+
+// The paging as the mapper chip powers up: banks 0, 1, 2 (0, 1, 0 for the
+// Codemasters mapper). The Sega mapper keeps its RAM control register, as
+// the console's reset always did; the others have no such register and
+// start with their cartridge RAM unmapped. Inline so that the reset (in the
+// instruction library, which links without the memory map) shares it.
+inline void Z80_ResetPaging(T_Z80_CPU_CORE& cpu) {
+    cpu.PageSlot0 = 0;
+    cpu.PageSlot1 = 1;
+    cpu.PageSlot2 = 2;
+    cpu.FixedEnd = cpu.Mapper == Z80_MAPPER_SEGA ? 0x0400 : 0;
+    if (cpu.Mapper == Z80_MAPPER_SEGA) return;
+    if (cpu.Mapper == Z80_MAPPER_CODEMASTERS) cpu.PageSlot2 = 0;
+    cpu.RamControl = 0;
+    // A 16 KB image has one bank: banks are always below the count, as the
+    // registers' writes keep them.
+    const uint8_t count = cpu.RomBankCount ? cpu.RomBankCount : 1;
+    cpu.PageSlot1 = static_cast<uint8_t>(cpu.PageSlot1 % count);
+    cpu.PageSlot2 = static_cast<uint8_t>(cpu.PageSlot2 % count);
+}
 
 // The eight flags unpacked, one byte each (0 or 1), in bit order of F.
 struct T_Z80_FLAG_SET {
@@ -185,6 +216,20 @@ char* Z80_BankName(const T_Z80_BANK& bank, char (&out)[8]);
 void Z80_LoadRomImage(T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, const std::string& path,
                       const std::string& entry = {});  // throws Z80_RomError
 
+// The mapper the loaded image asks for, as the hardware models' "automatic"
+// setting picks it: Codemasters when the image carries a Codemasters header
+// at 0x7FE0 (its checksum and the checksum's complement add up to 0x10000,
+// and the six bytes after them are zero), the Sega mapper otherwise. The
+// Korean mapper and none are never guessed: a Korean cartridge has no mark
+// of its own, and the Sega mapper shows an image of 48 KB or less at
+// 0x0000-0xBFFF just as a board without a mapper does, while the small
+// games and programs that use the Sega mapper's registers (cartridge RAM
+// through 0xFFFC, say) keep working. Both are there to be forced.
+TZ80Mapper Z80_DetectMapper(const T_Z80_CPU_CORE& cpu);
+// Sets the mapper and its power-on paging (Z80_ResetPaging), as plugging in
+// the cartridge does.
+void Z80_SetMapper(T_Z80_CPU_CORE& cpu, TZ80Mapper mapper);
+
 // Saved states. The CPU's part of a state is Z80_STATE_SIZE bytes: the
 // registers, the interrupt state, the paging registers, system RAM and
 // cartridge RAM, each field little-endian at a fixed width. The ROM area is
@@ -196,6 +241,15 @@ constexpr std::size_t Z80_STATE_SIZE = 39 + Z80_RAM_SIZE + Z80_CART_RAM_SIZE;
 void Z80_SaveState(const T_Z80_CPU_CORE& cpu, uint8_t* out /* Z80_STATE_SIZE bytes */);
 bool Z80_ValidateState(const T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, std::string& reason);
 void Z80_LoadState(T_Z80_CPU_CORE& cpu, const uint8_t* data /* validated, Z80_STATE_SIZE bytes */);
+// The mapper's part of a state, beside the CPU's (whose paging registers and
+// RAM control byte hold every mapper's banks and the Codemasters RAM switch):
+// which mapper paged the cartridge, one byte. A state is refused by a CPU
+// that pages with another mapper, since its bank numbers would mean
+// something else there.
+constexpr std::size_t Z80_MAPPER_STATE_SIZE = 1;
+void Z80_SaveMapperState(const T_Z80_CPU_CORE& cpu, uint8_t* out /* Z80_MAPPER_STATE_SIZE bytes */);
+bool Z80_ValidateMapperState(const T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, std::string& reason);
+void Z80_LoadMapperState(T_Z80_CPU_CORE& cpu, const uint8_t* data /* validated */);
 // FNV-1a 64-bit over a cartridge image, as kept in RomHash.
 uint64_t Z80_HashImage(const uint8_t* data, std::size_t size);
 

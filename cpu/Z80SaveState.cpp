@@ -11,6 +11,8 @@
 //   NmiLockCounter                                               u16
 //   LastOpcode CartRamDirty                                      2 x u8
 //   Ram (8192 bytes), CartRam (32768 bytes)
+//
+// The mapper's part, apart: Mapper                              u8
 #include <cstring>
 
 #include "LittleEndian.h"
@@ -102,6 +104,9 @@ void Z80_LoadState(T_Z80_CPU_CORE& cpu, const uint8_t* data) {
     cpu.R = r.U8();
     for (uint16_t* v : {&cpu.SP, &cpu.PC, &cpu.IX, &cpu.IY}) *v = r.U16();
     for (uint8_t* v : {&cpu.PageSlot0, &cpu.PageSlot1, &cpu.PageSlot2, &cpu.RamControl}) *v = r.U8();
+    // The fixed kilobyte's limit follows the mapper, also in a CPU that was
+    // never reset before the state came.
+    cpu.FixedEnd = cpu.Mapper == Z80_MAPPER_SEGA ? 0x0400 : 0;
     cpu.Halted = r.U8();
     cpu.InterruptMode = r.U8();
     cpu.IFF1 = r.U8();
@@ -165,4 +170,47 @@ void Z80_LoadExactState(T_Z80_CPU_CORE& cpu, const uint8_t* data) {
     cpu.WZ = r.U16();
     for (uint8_t* v : {&cpu.Q, &cpu.EiDelay, &cpu.PrefixHold, &cpu.AfterLdAir, &cpu.NmiPending, &cpu.LineCarry})
         *v = r.U8();
+}
+
+namespace {
+
+const char* MapperName(unsigned mapper) {
+    switch (mapper) {
+        case Z80_MAPPER_SEGA: return "the Sega mapper";
+        case Z80_MAPPER_CODEMASTERS: return "the Codemasters mapper";
+        case Z80_MAPPER_KOREAN: return "the Korean mapper";
+        default: return "no mapper";
+    }
+}
+
+}  // namespace
+
+void Z80_SaveMapperState(const T_Z80_CPU_CORE& cpu, uint8_t* out) {
+    TWriter w{out};
+    w.U8(cpu.Mapper);
+}
+
+bool Z80_ValidateMapperState(const T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size, std::string& reason) {
+    if (size != Z80_MAPPER_STATE_SIZE) {
+        reason = "the mapper section is " + std::to_string(size) + " bytes long, not " +
+                 std::to_string(Z80_MAPPER_STATE_SIZE);
+        return false;
+    }
+    const uint8_t mapper = data[0];
+    if (mapper >= Z80_MAPPER_COUNT) {
+        reason = "the mapper is " + std::to_string(mapper) + ", above " + std::to_string(Z80_MAPPER_COUNT - 1);
+        return false;
+    }
+    if (mapper != cpu.Mapper) {
+        reason = std::string("the cartridge was paged with ") + MapperName(mapper) + ", this console pages it with " +
+                 MapperName(cpu.Mapper);
+        return false;
+    }
+    return true;
+}
+
+void Z80_LoadMapperState(T_Z80_CPU_CORE& cpu, const uint8_t* data) {
+    TReader r{data};
+    cpu.Mapper = r.U8();
+    cpu.FixedEnd = cpu.Mapper == Z80_MAPPER_SEGA ? 0x0400 : 0;
 }

@@ -2,10 +2,10 @@
 #include "Z80EM.h"
 
 // A console reset clears the working registers and restores the power-on
-// paging (banks 0, 1, 2). In the default model it deliberately keeps I, R,
-// IX, IY, the interrupt flip-flops and mode, the NMI lock-out and every
-// memory: the console's reset line only restarts the program, it does not
-// wipe the machine.
+// paging (banks 0, 1, 2; the Codemasters mapper's 0, 1, 0). In the default
+// model it deliberately keeps I, R, IX, IY, the interrupt flip-flops and
+// mode, the NMI lock-out and every memory: the console's reset line only
+// restarts the program, it does not wipe the machine.
 void Z80_Reset(T_Z80_CPU_CORE& cpu, T_INTERCONNECT_CORE& bus) {
     cpu.A = cpu.AltA = 0;
     cpu.B = cpu.AltB = 0;
@@ -17,10 +17,8 @@ void Z80_Reset(T_Z80_CPU_CORE& cpu, T_INTERCONNECT_CORE& bus) {
     cpu.F = cpu.AltF = 0;
     cpu.PC = 0;
     cpu.SP = 0;
-    cpu.PageSlot0 = 0;
-    cpu.PageSlot1 = 1;
-    cpu.PageSlot2 = 2;
     if (cpu.RomBankCount == 0) cpu.RomBankCount = 1;
+    Z80_ResetPaging(cpu);
     cpu.CartRamDirty = 0;
     cpu.Halted = 0;
     cpu.Bus = &bus;

@@ -74,6 +74,20 @@ struct TOptionTable<TConsoleMapper> {
     static constexpr std::span<const TConsoleOptionInfo<TConsoleMapper>> Rows{kMappers};
 };
 
+// The cartridge's mapper: the Sega mapper in the default model; in the
+// hardware models the one the settings force, or the one the image asks for.
+TZ80Mapper MapperFor(const TConsoleSettings& settings, const T_Z80_CPU_CORE& cpu) {
+    if (!Console_IsHardwareModel(settings.Model)) return Z80_MAPPER_SEGA;
+    switch (settings.Mapper) {
+        case TConsoleMapper::Sega: return Z80_MAPPER_SEGA;
+        case TConsoleMapper::Codemasters: return Z80_MAPPER_CODEMASTERS;
+        case TConsoleMapper::Korean: return Z80_MAPPER_KOREAN;
+        case TConsoleMapper::None: return Z80_MAPPER_NONE;
+        case TConsoleMapper::Automatic: break;
+    }
+    return Z80_DetectMapper(cpu);
+}
+
 }  // namespace
 
 template <typename E>
@@ -203,16 +217,27 @@ void TConsole::LoadCartridge(const std::string& path) {
         Z80_LoadRomImage(*chips_->Cpu, data.data(), data.size(), path);
     }
     cartridgeName_ = std::filesystem::path(path).filename().string();
+    PlugInCartridge();
 }
 
 void TConsole::LoadCartridge(const uint8_t* data, std::size_t size, const std::string& name) {
     Z80_LoadRomImage(*chips_->Cpu, data, size, name);
     cartridgeName_ = std::filesystem::path(name).filename().string();
+    PlugInCartridge();
 }
 
 void TConsole::RemoveCartridge() {
     Z80_ClearRom(*chips_->Cpu);
     cartridgeName_.clear();
+    PlugInCartridge();
+}
+
+// In the hardware models a new cartridge brings its own mapper, which starts
+// with its power-on paging. The default model's Sega mapper stays as the
+// last game left it, as it always did.
+void TConsole::PlugInCartridge() {
+    if (!Console_IsHardwareModel(settings_.Model)) return;
+    Z80_SetMapper(*chips_->Cpu, MapperFor(settings_, *chips_->Cpu));
 }
 
 bool TConsole::HasCartridge() const { return chips_->Cpu->RomSize != 0; }
@@ -382,6 +407,7 @@ void TConsole::ApplyModel() {
     const bool hardware = Console_IsHardwareModel(settings_.Model);
     const bool pal = settings_.Video == TConsoleVideo::Pal;
     cpu.Exact = hardware ? 1 : 0;
+    cpu.Mapper = MapperFor(settings_, cpu);
     vdp.Model = settings_.Model == TConsoleModel::MasterSystem    ? VDP_MODEL_315_5124
                 : settings_.Model == TConsoleModel::MasterSystem2 ? VDP_MODEL_315_5246
                                                                   : VDP_MODEL_TIRAVEL;

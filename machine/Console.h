@@ -327,7 +327,8 @@ public:
     uint8_t Peek(TMemoryRegion region, uint32_t offset) const;
     // A byte changed by a debugger: cartridge RAM counts as used (kept in the
     // battery file), a colour keeps 6 bits, the CPU space is written as the
-    // CPU would (ROM stays, #FFFC-#FFFF set the paging).
+    // CPU would (ROM stays, the mapper's registers set the paging: #FFFC-#FFFF
+    // for the Sega mapper).
     void Poke(TMemoryRegion region, uint32_t offset, uint8_t value);
     // The region's bytes themselves for a front end that shares them (the
     // libretro core's system and save RAM); null for the CPU space.
@@ -371,6 +372,7 @@ private:
     friend struct TConsoleChips;
     friend struct TConsoleFrameLoop;
     void ApplyModel();
+    void PlugInCartridge();
     struct TChips;
     std::unique_ptr<TChips> chips_;
     TConsoleSettings settings_;

@@ -55,8 +55,8 @@ void TConsole::Poke(TMemoryRegion region, uint32_t offset, uint8_t value) {
             break;
         case TMemoryRegion::Vram: chips_->Vdp->VRAM[offset] = value; break;
         case TMemoryRegion::Cram: chips_->Vdp->CRAM[offset] = value & 0x3F; break;
-        // A write as the CPU would make it: ROM stays as it is, #FFFC-#FFFF
-        // also set the paging registers.
+        // A write as the CPU would make it: ROM stays as it is, the mapper's
+        // registers (#FFFC-#FFFF for the Sega mapper) set the paging.
         case TMemoryRegion::CpuSpace: Z80_WriteMemory(cpu, static_cast<uint16_t>(offset), value); break;
     }
 }

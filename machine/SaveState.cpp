@@ -98,9 +98,9 @@ const TSection kSections[] = {
 
 // The hardware models' sections, after the I/O bus's, in a state of format
 // 3 or later. The first names the model, its region and standard (a state
-// loads only into the same), the cartridge's mapper and the Pause line; the
-// chips' parts for those models follow.
-constexpr std::size_t kModelStateSize = 5;
+// loads only into the same) and holds the Pause line; the chips' parts for
+// those models follow.
+constexpr std::size_t kModelStateSize = 4;
 
 const TSection kModelSections[] = {
     {{'M', 'O', 'D', 'L'}, "model", 1, Version1Size<kModelStateSize>,
@@ -109,26 +109,24 @@ const TSection kModelSections[] = {
          out[0] = uint8_t(settings.Model);
          out[1] = uint8_t(settings.Region);
          out[2] = uint8_t(settings.Video);
-         out[3] = C::Cpu(c).Mapper;
-         out[4] = TConsoleFrameLoop::PauseHeld(c) ? 1 : 0;
+         out[3] = TConsoleFrameLoop::PauseHeld(c) ? 1 : 0;
      },
      [](const TConsole&, const uint8_t* d, std::size_t, uint16_t, std::string& r) {
          // The model, region and standard were compared with the running
          // console's before any section was read.
-         if (d[3] > Z80_MAPPER_NONE) {
-             r = "its mapper number is " + std::to_string(d[3]) + ", not one of 0-" + std::to_string(Z80_MAPPER_NONE);
-             return false;
-         }
-         if (d[4] > 1) {
-             r = "its Pause line is " + std::to_string(d[4]) + ", neither 0 nor 1";
-             return false;
-         }
-         return true;
+         if (d[3] <= 1) return true;
+         r = "its Pause line is " + std::to_string(d[3]) + ", neither 0 nor 1";
+         return false;
      },
-     [](TConsole& c, const uint8_t* d, uint16_t) {
-         C::Cpu(c).Mapper = d[3];
-         TConsoleFrameLoop::PauseHeld(c) = d[4] == 1;
-     }},
+     [](TConsole& c, const uint8_t* d, uint16_t) { TConsoleFrameLoop::PauseHeld(c) = d[3] == 1; }},
+    // The mapper that pages the cartridge: a state loads only where the
+    // same one does (the player may have forced another).
+    {{'M', 'A', 'P', 'R'}, "mapper", 1, Version1Size<Z80_MAPPER_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { Z80_SaveMapperState(C::Cpu(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return Z80_ValidateMapperState(C::Cpu(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { Z80_LoadMapperState(C::Cpu(c), d); }},
     // The exact CPU: MEMPTR, the flag register Q, the interrupt holds, the
     // pending NMI and the cycles the last line ran over.
     {{'Z', '8', '0', 'X'}, "exact CPU", 1, Version1Size<Z80_EXACT_STATE_SIZE>,
@@ -145,6 +143,13 @@ const TSection kModelSections[] = {
          return VDP_ValidateModelState(C::Vdp(c), d, n, r);
      },
      [](TConsole& c, const uint8_t* d, uint16_t) { VDP_LoadModelState(C::Vdp(c), d); }},
+    // The I/O control register as last written (the TH and TR lines).
+    {{'B', 'U', 'S', 'M'}, "I/O bus model", 1, Version1Size<INTERCONNECT_MODEL_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { Interconnect_SaveModelState(C::Bus(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return Interconnect_ValidateModelState(C::Bus(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { Interconnect_LoadModelState(C::Bus(c), d); }},
 };
 
 // The sections a state of these settings holds, in order.

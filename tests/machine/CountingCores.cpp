@@ -66,6 +66,8 @@ void Z80_LoadRomImage(T_Z80_CPU_CORE& cpu, const uint8_t* data, std::size_t size
     cpu.Rom[0] = size > 0 ? data[0] : 0;
 }
 void Z80_ClearRom(T_Z80_CPU_CORE& cpu) { cpu.Rom[0] = 0; }
+TZ80Mapper Z80_DetectMapper(const T_Z80_CPU_CORE&) { return Z80_MAPPER_SEGA; }
+void Z80_SetMapper(T_Z80_CPU_CORE& cpu, TZ80Mapper mapper) { cpu.Mapper = mapper; }
 
 // The game's files, never touched.
 std::vector<uint8_t> SMS_ReadRomFile(const std::string& path) {

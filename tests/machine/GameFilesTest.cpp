@@ -105,16 +105,38 @@ protected:
 };
 
 TEST_F(FilesTest, HeaderDetectionAndBankCounts) {
+    // A header only where the size is 512 bytes over whole kilobytes; any
+    // other size is the image itself, and a partial last bank is a bank.
     const struct { std::size_t size; std::size_t skipped; uint8_t banks; } cases[] = {
-        {1024, 0, 1},   {8192, 0, 1},         {32768, 0, 2},      {33280, 512, 2},
-        {49152, 0, 3},  {16384 + 1024, 0, 1}, {Z80_ROM_SIZE, 0, 64}, {Z80_ROM_SIZE + 512, 512, 64}};
+        {1024, 0, 1},   {8192, 0, 1},         {32768, 0, 2},         {33280, 512, 2},
+        {49152, 0, 3},  {16384 + 1024, 0, 2}, {Z80_ROM_SIZE, 0, 64}, {Z80_ROM_SIZE + 512, 512, 64},
+        {3479, 0, 1},   {12453, 0, 1},        {38937, 0, 3},         {16384 + 1, 0, 2},
+        {1536, 512, 1}, {16384 + 512, 512, 1}};
     for (const auto& c : cases) {
         const std::string path = MakeFile("game.sms", c.size, 3);
         console->LoadCartridge(path);
+        const std::vector<uint8_t> file = Contents(path);
         EXPECT_EQ(cpu->RomBankCount, c.banks) << c.size;
+        EXPECT_EQ(cpu->RomSize, c.size - c.skipped) << c.size;
+        EXPECT_EQ(cpu->RomHash, Z80_HashImage(file.data() + c.skipped, c.size - c.skipped)) << c.size;
         EXPECT_EQ(cpu->Rom[0], static_cast<uint8_t>(c.skipped * 7 + 3)) << c.size;
         EXPECT_EQ(cpu->Rom[c.size - c.skipped - 1], static_cast<uint8_t>((c.size - 1) * 7 + 3)) << c.size;
     }
+}
+
+TEST_F(FilesTest, CodeInAPartialLastBankIsReachedThroughThePaging) {
+    // 38,937 bytes: two whole banks and 6,169 bytes of a third, whose code
+    // and data a game pages into slot 2 like any other bank.
+    console->LoadCartridge(MakeFile("partial.sms", 38937, 4));
+    console->WritePort(0x3E, 0x08);  // the cartridge, not the BIOS
+    console->Poke(TMemoryRegion::CpuSpace, 0xFFFF, 2);
+    EXPECT_EQ(console->RomBankAt(0x8000), 2);
+    for (uint32_t offset : {0u, 100u, 6168u})
+        EXPECT_EQ(console->Peek(TMemoryRegion::CpuSpace, 0x8000 + offset),
+                  static_cast<uint8_t>((32768 + offset) * 7 + 4)) << offset;
+    EXPECT_EQ(console->Peek(TMemoryRegion::CpuSpace, 0x8000 + 6169), 0) << "the bank's rest is blank";
+    console->Poke(TMemoryRegion::CpuSpace, 0xFFFF, 5);  // 5 mod 3 banks
+    EXPECT_EQ(console->RomBankAt(0x8000), 2);
 }
 
 TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
@@ -142,6 +164,7 @@ TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
         {MakeFile("short.sms", 511), "too short"},
         {MakeFile("header.sms", 512), "no image"},
         {MakeFile("huge.sms", Z80_ROM_SIZE + 1024), "larger than"},
+        {MakeFile("1mb-plus-one.sms", Z80_ROM_SIZE + 1), "larger than"},
         {MakeFile("hugeheader.sms", Z80_ROM_SIZE + 512 + 1024 + 512), "larger than"},
     };
     for (const auto& c : cases) {
@@ -161,13 +184,13 @@ TEST_F(FilesTest, RejectedFilesNameTheFileAndLeaveTheCpuAlone) {
 }
 
 TEST_F(FilesTest, NamesAndOddSizesThatAreAccepted) {
-    // Any file name will do; one byte more than 1 MB is taken for a 512-byte
-    // copier header in front of 1048065 bytes (63 whole banks).
+    // Any file name will do; 513 bytes and one byte less than 1 MB are
+    // images without a header (a partial last bank each).
     const struct { std::string name; std::size_t size; std::size_t skipped; uint8_t banks; } cases[] = {
         {"Jogo \xC3\xA7\xC3\xA3o \xE6\x97\xA5\xE6\x9C\xAC.sms", 32768, 0, 2},
         {"no-extension", 16384, 0, 1},
-        {"513.sms", 513, 512, 1},
-        {"1mb-plus-one.sms", Z80_ROM_SIZE + 1, 512, 63},
+        {"513.sms", 513, 0, 1},
+        {"1mb-less-one.sms", Z80_ROM_SIZE - 1, 0, 64},
     };
     for (const auto& c : cases) {
         console->LoadCartridge(MakeFile(c.name, c.size, 5));
@@ -200,7 +223,7 @@ TEST_F(FilesTest, LoadingClearsCartridgeRamAndWhatTheLastImageLeft) {
     cpu->CartRam[0] = cpu->CartRam[Z80_CART_RAM_SIZE - 1] = 0x77;
     cpu->CartRamDirty = 1;
     console->LoadCartridge(MakeFile("small.sms", 16384 + 1024, 2));
-    EXPECT_EQ(cpu->RomBankCount, 1);
+    EXPECT_EQ(cpu->RomBankCount, 2);
     EXPECT_EQ(cpu->CartRamDirty, 0);
     EXPECT_EQ(cpu->CartRam[0], 0);
     EXPECT_EQ(cpu->CartRam[Z80_CART_RAM_SIZE - 1], 0);

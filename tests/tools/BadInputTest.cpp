@@ -59,6 +59,7 @@ TEST_F(BadInputTest, RomFilesThatCannotBeRunAreNamedWithTheirReason) {
         {MakeFile("100.sms", 100), "it is only 100 bytes long, too short", false},
         {MakeFile("511.sms", 511), "it is only 511 bytes long, too short", false},
         {MakeFile("512.sms", 512), "it holds a 512-byte header and no image", false},
+        {MakeFile("1mb-plus-one.sms", 1048577), "the image is larger than the 1 MB", false},
         {(dir / "64mb.sms").string(), "it is 67108864 bytes long, larger than the 1 MB", false},
         {(dir / "folder.sms").string(), "it is a folder, not a file", false},
         {(dir / "pipe.sms").string(), "it is a pipe (FIFO), not a regular file", false},
@@ -83,8 +84,9 @@ TEST_F(BadInputTest, OddNamesAndSizesRun) {
         const THeadlessRun r = Run("--frames 2 " + Q((dir / name).string()));
         EXPECT_EQ(r.Status, 0) << name << "\n" << r.Err;
     }
-    // 513 bytes and 1 MB + 1: a 512-byte copier header, then the image.
-    for (std::size_t size : {std::size_t{513}, std::size_t{1048577}}) {
+    // 513 and 3,479 bytes: images of their own size; 1 MB + 512: a 512-byte
+    // copier header, then the image.
+    for (std::size_t size : {std::size_t{513}, std::size_t{3479}, std::size_t{1048576 + 512}}) {
         const THeadlessRun r = Run("--frames 2 " + Q(MakeFile("odd.sms", size)));
         EXPECT_EQ(r.Status, 0) << size << "\n" << r.Err;
     }
