@@ -260,3 +260,32 @@ TEST(HardwareVdpTest, GraphicsIAndIIInTheFixedPalette) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- H counter
+
+namespace {
+
+// The counter's step for a value of $00-$93, $E9-$FF (171 steps a line).
+int HCounterStep(uint8_t value) { return value <= 0x93 ? value : 148 + (value - 0xE9); }
+
+// Two latches through the TH lines 148 CPU cycles apart read values 111
+// steps apart, early in the line (the cartridge waits for the V counter to
+// move on), in every model and standard; the default model has no H counter.
+TEST(HardwareVdpTest, TheThLinesLatchTheHCounterAtTheirCycle) {
+    for (const TConsoleSettings& settings : {kSms1Ntsc, kSms1Pal, kSms2Ntsc, kSms2Pal}) {
+        SCOPED_TRACE(std::string(Console_ModelInfo(settings.Model).Name) + " " +
+                     Console_OptionInfo(settings.Video).Name);
+        TConsole console(settings);
+        console.LoadCartridge(Rom("hw_hcounter"));
+        ASSERT_TRUE(RunUntil(console, 0xD000, 0xA5));
+        const uint8_t first = Ram(console, 0xC000), second = Ram(console, 0xC001);
+        EXPECT_TRUE(first <= 0x93 || first >= 0xE9) << int(first);
+        EXPECT_TRUE(second <= 0x93 || second >= 0xE9) << int(second);
+        EXPECT_EQ((HCounterStep(second) - HCounterStep(first) + 171) % 171, 111) << int(first) << " " << int(second);
+        // The V counter moved on less than a poll (27 cycles, 20 steps)
+        // before the first latch's instruction: early in the line.
+        EXPECT_LT((HCounterStep(first) - HCounterStep(0xF4) + 171) % 171, 40) << int(first);
+    }
+}
+
+}  // namespace
