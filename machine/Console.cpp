@@ -347,6 +347,23 @@ std::span<const uint8_t> TConsole::RenderFrameSamples() {
     return {chips_->Samples.Samples, SamplesPerFrame()};
 }
 
+// Until the hardware models have a sound chip of their own, their stereo
+// sound is the default model's frame, widened and stretched to 48 kHz.
+std::span<const int16_t> TConsole::RenderFrameStereo() {
+    const std::span<const uint8_t> mono = RenderFrameSamples();
+    stereoDue_ += CONSOLE_STEREO_SAMPLE_RATE * soundRate_ / FrameRate();
+    const std::size_t pairs = static_cast<std::size_t>(stereoDue_);
+    stereoDue_ -= static_cast<double>(pairs);
+    stereo_.resize(2 * pairs);
+    for (std::size_t i = 0; i < pairs; ++i) {
+        const int16_t v = static_cast<int16_t>((int(mono[i * mono.size() / pairs]) - 128) * 256);
+        stereo_[2 * i] = stereo_[2 * i + 1] = v;
+    }
+    return stereo_;
+}
+
+void TConsole::SetSoundRate(double factor) { soundRate_ = std::clamp(factor, 0.99, 1.01); }
+
 uint32_t TConsole::SampleRate() const { return kSampleRate; }
 uint32_t TConsole::SamplesPerFrame() const { return kSampleRate / FramesPerSecond(); }
 uint32_t TConsole::FramesPerSecond() const {

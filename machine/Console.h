@@ -154,6 +154,8 @@ constexpr std::size_t CONSOLE_MAX_FRAME_IMAGE_SIZE = CONSOLE_FRAME_PIXEL_OFFSET 
 constexpr uint32_t CONSOLE_LINES_PER_FRAME = 262;
 constexpr uint32_t CONSOLE_CYCLES_PER_LINE = 228;
 
+// The hardware models' sound: 16-bit stereo at this rate.
+constexpr uint32_t CONSOLE_STEREO_SAMPLE_RATE = 48000;
 // The most frames the frameskip leaves undrawn after a drawn one.
 constexpr uint8_t CONSOLE_MAX_FRAMESKIP = 3;
 
@@ -275,6 +277,19 @@ public:
     // chip's registers as they stand: SamplesPerFrame() unsigned 8-bit mono
     // samples at SampleRate(), 128 silent. Each call makes the next block.
     std::span<const uint8_t> RenderFrameSamples();
+    // The hardware models' sound instead: signed 16-bit stereo (left, right,
+    // left, ...) at CONSOLE_STEREO_SAMPLE_RATE, the sound chip's writes heard
+    // at their cycles. Each call after RunFrame gives that frame's sample
+    // pairs: about 801 (NTSC) or 966 (PAL), the count varying by one as the
+    // fractions add up. HasStereoSound() says which of the two a model makes.
+    bool HasStereoSound() const { return Console_IsHardwareModel(settings_.Model); }
+    std::span<const int16_t> RenderFrameStereo();
+    // A front end's rate control for its sound queue: the stereo sound made
+    // `factor` times as fast as the console's own rate (1 at the start,
+    // kept between 0.99 and 1.01), so a device whose clock runs a little off
+    // neither starves nor fills up.
+    void SetSoundRate(double factor);
+    double SoundRate() const { return soundRate_; }
     uint32_t SampleRate() const;
     uint32_t SamplesPerFrame() const;
     // Whole frames a second (60 in the default model and NTSC, 50 in PAL) and
@@ -385,6 +400,10 @@ private:
     // held in the last frame (an NMI comes on the edge between the two).
     bool pausePressed_ = false;
     bool pauseHeld_ = false;
+    // The stereo sound's rate control and its last frame.
+    double soundRate_ = 1.0;
+    double stereoDue_ = 0.0;
+    std::vector<int16_t> stereo_;
     // Written by a window's thread while a machine thread runs the frame.
     std::atomic<uint8_t> frameskip_{0};
 };
