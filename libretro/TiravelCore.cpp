@@ -8,8 +8,9 @@
 // The console's model (Tiravel, Master System, Master System II) and, for the
 // real consoles, the region, video standard and mapper are core options that
 // take effect when a game is loaded and at the next Console Reset, as on the
-// desktop; a new model's frame rate reaches the front end then through
-// RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO. A picture whose height changes (a
+// desktop; a new model's frame rate and sound rate (the default model's
+// 44,100 Hz, the hardware models' 48,000 Hz stereo) reach the front end then
+// through RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO. A picture whose height changes (a
 // hardware model's 192, 224 or 240 lines) is announced with SET_GEOMETRY.
 //
 // Battery RAM belongs to the front end: it reads and writes the cartridge RAM
@@ -49,6 +50,7 @@ struct TCore {
     // (another model after a reset, a state) or shows another height is
     // announced at the next retro_run, the only place the API allows it.
     double AnnouncedFps = 60.0;
+    double AnnouncedSampleRate = 44100.0;
     uint32_t AnnouncedHeight = CONSOLE_PICTURE_HEIGHT;
 };
 
@@ -235,6 +237,7 @@ bool StartConsole(TCore& c, const std::string& romPath) {
     console->SetFrameskip(c.Frameskip);
     c.Console = std::move(console);
     c.AnnouncedFps = c.Console->FrameRate();
+    c.AnnouncedSampleRate = c.Console->HasStereoSound() ? CONSOLE_STEREO_SAMPLE_RATE : c.Console->SampleRate();
     c.AnnouncedHeight = c.Console->PictureHeight();
     return true;
 }
@@ -303,7 +306,11 @@ RETRO_API void retro_get_system_av_info(retro_system_av_info* info) {
     info->geometry = Geometry(console != nullptr ? console->PictureHeight() : CONSOLE_PICTURE_HEIGHT);
     // The model's exact rate: 60 for the default model, 59.9227 or 49.7015.
     info->timing.fps = console != nullptr ? console->FrameRate() : 60.0;
-    info->timing.sample_rate = console != nullptr ? console->SampleRate() : 44100.0;
+    // The default model's 44,100 Hz mono (on both channels); the hardware
+    // models' own 48,000 Hz stereo.
+    info->timing.sample_rate = console == nullptr ? 44100.0
+                               : console->HasStereoSound() ? static_cast<double>(CONSOLE_STEREO_SAMPLE_RATE)
+                                                           : static_cast<double>(console->SampleRate());
 }
 
 RETRO_API void retro_set_controller_port_device(unsigned, unsigned) {}
@@ -332,12 +339,14 @@ RETRO_API void retro_run(void) {
     TConsole& console = *c.Console;
     bool updated = false;
     if (environ_cb(RETRO_ENVIRONMENT_GET_VARIABLE_UPDATE, &updated) && updated) ReadOptions(c);
-    // Never for the default model, whose rate is always 60.
-    if (console.FrameRate() != c.AnnouncedFps) {
+    // Never for the default model, whose rates are always 60 and 44,100.
+    if (console.FrameRate() != c.AnnouncedFps ||
+        (console.HasStereoSound() ? CONSOLE_STEREO_SAMPLE_RATE : console.SampleRate()) != c.AnnouncedSampleRate) {
         retro_system_av_info info;
         retro_get_system_av_info(&info);
         environ_cb(RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO, &info);
         c.AnnouncedFps = info.timing.fps;
+        c.AnnouncedSampleRate = info.timing.sample_rate;
         c.AnnouncedHeight = info.geometry.base_height;
     }
 
@@ -363,18 +372,29 @@ RETRO_API void retro_run(void) {
     console.FrameToXrgb8888(c.Picture.data());
     video_cb(c.Picture.data(), CONSOLE_PICTURE_WIDTH, height, CONSOLE_PICTURE_WIDTH * sizeof(uint32_t));
 
-    // The console's 8-bit unsigned mono samples, centred on zero and put in
-    // the high byte, on both channels.
-    const std::span<const uint8_t> sound = console.RenderFrameSamples();
-    const std::size_t frames = sound.size();
-    c.Samples.resize(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const auto sample = static_cast<int16_t>((sound[i] - 128) * 256);
-        c.Samples[2 * i] = sample;
-        c.Samples[2 * i + 1] = sample;
+    // A hardware model's 16-bit stereo pairs as the console makes them, at
+    // its own rate (the front end keeps its queue level itself); the default
+    // model's 8-bit unsigned mono samples, centred on zero and put in the
+    // high byte, on both channels.
+    const int16_t* pairs = nullptr;
+    std::size_t frames = 0;
+    if (console.HasStereoSound()) {
+        const std::span<const int16_t> stereo = console.RenderFrameStereo();
+        pairs = stereo.data();
+        frames = stereo.size() / 2;
+    } else {
+        const std::span<const uint8_t> sound = console.RenderFrameSamples();
+        frames = sound.size();
+        c.Samples.resize(frames * 2);
+        for (std::size_t i = 0; i < frames; ++i) {
+            const auto sample = static_cast<int16_t>((sound[i] - 128) * 256);
+            c.Samples[2 * i] = sample;
+            c.Samples[2 * i + 1] = sample;
+        }
+        pairs = c.Samples.data();
     }
     for (std::size_t done = 0; done < frames;) {
-        const std::size_t taken = audio_batch_cb(c.Samples.data() + 2 * done, frames - done);
+        const std::size_t taken = audio_batch_cb(pairs + 2 * done, frames - done);
         if (taken == 0) break;
         done += taken;
     }

@@ -215,10 +215,11 @@ TEST(LibretroCore, EveryFrameMatchesTheRunner) {
     }
 }
 
-// The console options: the model's rate and heights in av_info, the same
-// frames as the runner's with the same options, and another model taken at
-// the next Console Reset, its rate announced then (never for the default
-// model, whose rate and height never change).
+// The console options: the model's rates and heights in av_info, the same
+// pictures as the runner's with the same options and the hardware model's
+// 48 kHz stereo, and another model taken at the next Console Reset, its
+// rates announced then (never for the default model, whose rates and height
+// never change).
 TEST(LibretroCore, ConsoleOptionsChooseTheModelAtLoadAndConsoleReset) {
     TLibretroHost& host = Host();
     retro_system_av_info av{};
@@ -243,17 +244,28 @@ TEST(LibretroCore, ConsoleOptionsChooseTheModelAtLoadAndConsoleReset) {
     ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM, {{"tiravel_model", "sms2"}, {"tiravel_video", "pal"}})) << host.LogText();
     host.get_system_av_info(&av);
     EXPECT_NEAR(av.timing.fps, 49.7015, 0.0001);
+    EXPECT_DOUBLE_EQ(av.timing.sample_rate, 48000.0);
     EXPECT_EQ(av.geometry.max_height, 240u);
     EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_PAL));
     host.AvInfos.clear();
-    std::vector<std::string> lines;
+    // The pictures frame for frame as the runner's; the sound is the
+    // model's own 48 kHz stereo: 48000 / 49.7015 pairs a frame, the
+    // fraction carried (965 or 966, 300 frames' worth in all).
+    auto picture = [](std::string line) { return line.substr(0, line.rfind(' ')); };
+    std::vector<std::string> expected = Lines(run.Out), lines;
+    for (std::string& line : expected) line = picture(line);
+    std::size_t pairs = 0;
     for (uint32_t frame = 0; frame < 300; ++frame) {
         host.RunFrame();
         ASSERT_EQ(host.Width, 256u);
         ASSERT_TRUE(host.Height == 192 || host.Height == 224 || host.Height == 240) << host.Height;
-        lines.push_back(FrameLine(frame, host));
+        ASSERT_TRUE(host.Sound.size() == 2 * 965u || host.Sound.size() == 2 * 966u) << host.Sound.size();
+        pairs += host.Sound.size() / 2;
+        lines.push_back(picture(FrameLine(frame, host)));
     }
-    ExpectSameFrames(Lines(run.Out), lines, "Master System II, PAL");
+    EXPECT_NEAR(static_cast<double>(pairs), 300 * 48000 / 49.7015, 1.0);
+    EXPECT_FALSE(host.SoundBySingleSamples);
+    ExpectSameFrames(expected, lines, "Master System II, PAL");
     EXPECT_TRUE(host.AvInfos.empty());
 
     // Changed while the game runs: nothing until the Console Reset.
@@ -265,6 +277,8 @@ TEST(LibretroCore, ConsoleOptionsChooseTheModelAtLoadAndConsoleReset) {
     host.RunFrame();
     ASSERT_EQ(host.AvInfos.size(), 1u);
     EXPECT_DOUBLE_EQ(host.AvInfos[0].timing.fps, 60.0);
+    EXPECT_DOUBLE_EQ(host.AvInfos[0].timing.sample_rate, 44100.0);
+    EXPECT_EQ(host.Sound.size(), 2 * 735u);
     EXPECT_EQ(host.AvInfos[0].geometry.base_height, 192u);
     EXPECT_EQ(host.Height, 192u);
     EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_NTSC));
