@@ -1,7 +1,8 @@
 // TSMS::PresentFrame: one emulated frame's meeting with the host, on the
 // main thread while the machine thread waits. In order: the two pads into
 // the controller ports (and Pause into the NMI), the frame's sound into the
-// looping ring with its latency kept near 5000 bytes, the display mode, the
+// looping ring with its latency kept near 5000 bytes (a hardware model's into
+// the stereo queue, kept near 32 ms by the console's rate), the display mode, the
 // picture with the two status overlays and a short message, the flip, and
 // the pacing to the console's frame rate (60 frames a second in the default
 // model; 59.92 or 49.70 in the hardware models' NTSC and PAL).
@@ -81,6 +82,10 @@ void TSMS::PresentInput() {
 }
 
 void TSMS::PresentSound() {
+    if (stereo_) {
+        PresentStereoSound();
+        return;
+    }
     const std::span<const uint8_t> samples = Console->RenderFrameSamples();
 
     // Fast forward: the frames' sound would come far faster than the card
@@ -123,6 +128,36 @@ void TSMS::PresentSound() {
 
     if (Latency < kLowLatency && WritePos >= kTargetLatency) SoundBuffer.SetCurrentPosition(WritePos - kTargetLatency);
     if (!SoundBuffer.GetStatus() && Latency > kTargetLatency) SoundBuffer.Play();
+}
+
+// A hardware model's frame into the stereo queue. Nothing moves a play
+// cursor: the queue starts playing once it holds its start level, and the
+// console's rate is nudged each frame to keep it there. Fast forward queues
+// nothing (the queue fades out at its first frame and starts empty after);
+// the rewind's muted frames keep the queue's level with silence, the sound
+// falling to it over the first muted frame and rising over the first frame
+// after.
+void TSMS::PresentStereoSound() {
+    const std::span<const int16_t> pairs = Console->RenderFrameStereo();
+    if (FastForward == 1) {
+        if (!soundHalted_) StereoSound->Stop();
+        soundHalted_ = true;
+        RateControl.Hold();
+        return;
+    }
+    soundHalted_ = false;
+    const bool muted = SoundMuted == 1;
+    const TSoundRamp ramp = muted ? (stereoMuted_ ? TSoundRamp::Silent : TSoundRamp::Out)
+                                  : (stereoMuted_ ? TSoundRamp::In : TSoundRamp::None);
+    stereoMuted_ = muted;
+    StereoSound->Push(pairs.data(), static_cast<uint32_t>(pairs.size() / 2), ramp);
+    // The queue's pairs, for the PSG overlay's "Delta EMU/EX".
+    Latency = StereoSound->Queued();
+    if (StereoSound->Playing()) {
+        Console->SetSoundRate(RateControl.Update(StereoSound->QueuedMs(), 1.0 / Console->FrameRate()));
+    } else {
+        RateControl.Hold();
+    }
 }
 
 void TSMS::PresentPicture() {

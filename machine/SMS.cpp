@@ -71,6 +71,7 @@ void TSMS::InitMachine() {
     SoundBuffer.SetCurrentPosition(0);
     WritePos = 0;
     PlayPos = 0;
+    if (StereoSound != nullptr) StereoSound->Stop();
 }
 
 // The pacing and the sound ring follow the console's model: its frame rate,
@@ -82,6 +83,33 @@ void TSMS::TakeConsoleTiming(std::vector<std::string>& messages) {
     WritePos = 0;
     PlayPos = 0;
     SamplesPerFrame = static_cast<int32_t>(Console->SamplesPerFrame());
+
+    // A hardware model with a stereo output attached plays through it: the
+    // ring (if a default model made it) stays stopped, and the queue starts
+    // empty, at the console's own rate, learning the card's clock anew.
+    // One card at a time: some drivers open only one device, so the output
+    // that is not used is closed (the ring is made anew when it is needed).
+    stereo_ = StereoSound != nullptr && Console->HasStereoSound();
+    if (StereoSound != nullptr) StereoSound->Stop();
+    if (stereo_) {
+        SoundBuffer.Stop();
+        SoundBuffer.Close();
+        SoundBufferSize = 0;
+        soundRate_ = 0;
+        RateControl.Reset();
+        Console->SetSoundRate(RateControl.Factor());
+        stereoMuted_ = false;
+        if (!stereoOpened_) {
+            stereoOpened_ = true;
+            if (!StereoSound->Open(CONSOLE_STEREO_SAMPLE_RATE))
+                messages.push_back("Sound output unavailable: the emulation runs without sound.");
+        }
+        return;
+    }
+    if (stereoOpened_) {
+        StereoSound->Close();
+        stereoOpened_ = false;
+    }
 
     // The card plays 150 samples per second slower than the synthesis
     // rate, so the queue slowly grows and is resynchronised, never starves.
@@ -113,8 +141,15 @@ void TSMS::StopEmulation() {
     if (!Console->SaveBatteryFile(RamPath, error))
         Report(error.empty() ? "The battery RAM file " + RamPath + " could not be written." : error);
     PSG_Reset(TConsoleChips::Psg(*Console));
-    SoundBuffer.Stop();
+    HaltSound();
     Stopped = 1;
+}
+
+// Both outputs fall silent: the ring stops where it is, the stereo queue
+// fades out its head and starts empty when frames come again.
+void TSMS::HaltSound() {
+    SoundBuffer.Stop();
+    if (StereoSound != nullptr) StereoSound->Stop();
 }
 
 void TSMS::ResumeEmulation() {
@@ -196,7 +231,7 @@ void TSMS::PostDebugStop() { dispatcher_.Post(DebugStopOnMainThread, this); }
 // empty, as after fast forward, when the machine presents its next frame.
 void TSMS::DebugStopOnMainThread(void* self) {
     auto& machine = *static_cast<TSMS*>(self);
-    machine.SoundBuffer.Stop();
+    machine.HaltSound();
     machine.soundHalted_ = true;
     if (machine.debugStopped_) machine.debugStopped_();
 }

@@ -24,6 +24,8 @@
 #include "InputDevice.h"
 #include "PlatformThread.h"
 #include "SoundOutputBuffer.h"
+#include "SoundRateControl.h"
+#include "StereoSoundQueue.h"
 #include "Timers.h"
 
 // The stream that carries the latest frame image to the display: a view of
@@ -110,6 +112,13 @@ public:
     TInputDevice* Input1 = nullptr;
     TInputDevice* Input2 = nullptr;
     TDisplay* Display = nullptr;
+    // The hardware models' 16-bit stereo output at 48 kHz, attached by the
+    // front end like the display; not owned. Without it they play through
+    // the ring as the default model does. With it, a hardware model's frames
+    // go into this queue instead, kept near its start level by RateControl
+    // through the console's sound rate; the ring is left silent.
+    TStereoSoundQueue* StereoSound = nullptr;
+    TSoundRateControl RateControl;
 
     // Fields, zero until InitMachine.
     TFrameStream FrameStream{};
@@ -174,6 +183,8 @@ private:
 
     void PresentInput();
     void PresentSound();
+    void PresentStereoSound();
+    void HaltSound();
     void PresentPicture();
     void DrawPsgStatus(TCanvas& canvas);
     void DrawVdpStatus(TCanvas& canvas);
@@ -195,5 +206,10 @@ private:
     int64_t lastPicture_ = 0;
     uint32_t intervalStart_ = 0;
     uint32_t soundRate_ = 0;  // the rate the sound ring was made for
+    // The console's sound goes to StereoSound (a hardware model with the
+    // queue attached); the queue's card is open; the last frame was muted.
+    bool stereo_ = false;
+    bool stereoOpened_ = false;
+    bool stereoMuted_ = false;
     std::string fault_;
 };

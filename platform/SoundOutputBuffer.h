@@ -41,6 +41,9 @@ public:
     virtual bool GetStatus() = 0;
     // Starts playing from the cursor, looping over the whole ring until Stop.
     virtual void Play() = 0;
+    // Gives the card back while another output plays (some drivers open
+    // one device at a time); Create opens it again. Nothing without a card.
+    virtual void Close() {}
 };
 
 // The ring and its cursor, safe between one writer thread and one output

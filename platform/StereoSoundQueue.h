@@ -40,6 +40,9 @@ public:
     // Empty, silent and sized for `pairsPerSecond`. False when the output
     // cannot be opened; the queue then still takes every operation, unheard.
     virtual bool Open(uint32_t pairsPerSecond);
+    // Gives the card back while the ring plays (some drivers open one
+    // device at a time); Open opens it again. Nothing without a card.
+    virtual void Close() {}
 
     // The window's thread.
     void Push(const int16_t* pairs, uint32_t count, TSoundRamp ramp = TSoundRamp::None);

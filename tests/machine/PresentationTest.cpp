@@ -393,6 +393,71 @@ TEST_F(OverlayTextTest, FramesPerSecondAreTheCountedOnesDividedByTheFramesEachDr
     }
 }
 
+// A hardware model with a stereo output attached plays through it, never
+// through the ring: the queue starts at its level (the second frame), the
+// console's rate follows the rate control, the rewind's muted frames keep
+// the level, fast forward empties the queue and it starts again afterwards;
+// the default model goes back to the ring.
+TEST_F(PresentationTest, AHardwareModelPlaysThroughTheStereoQueueAndTheDefaultModelThroughTheRing) {
+    TStereoSoundQueue stereo;
+    machine.StereoSound = &stereo;
+    machine.ConsoleSettings = {TConsoleModel::MasterSystem2, TConsoleRegion::Export, TConsoleVideo::Ntsc};
+    machine.InitMachine();
+    ASSERT_TRUE(machine.Console->HasStereoSound());
+    EXPECT_EQ(stereo.PairsPerSecond(), CONSOLE_STEREO_SAMPLE_RATE);
+    const uint32_t plays = sound.Plays;
+
+    machine.PresentFrame();
+    const uint32_t first = stereo.Queued();
+    EXPECT_GE(first, 800u);
+    EXPECT_LE(first, 802u);
+    EXPECT_FALSE(stereo.Playing());
+    machine.PresentFrame();
+    EXPECT_TRUE(stereo.Playing());
+    EXPECT_EQ(machine.Latency, stereo.Queued());
+    EXPECT_DOUBLE_EQ(machine.Console->SoundRate(), machine.RateControl.Factor());
+    EXPECT_LT(machine.Console->SoundRate(), 1.0) << "33.4 ms queued, above the target: a little slower";
+
+    // The rewind: silence in place of the frame's sound, the level kept.
+    std::vector<int16_t> pulled(2 * 1600);
+    stereo.Pull(pulled.data(), 1600);
+    machine.SoundMuted = 1;
+    const uint32_t before = stereo.Queued();
+    machine.PresentFrame();
+    EXPECT_GE(stereo.Queued(), before + 790);
+    machine.SoundMuted = 0;
+
+    // Fast forward: the queue fades out and takes nothing; afterwards it
+    // fills from empty and starts again at its level.
+    machine.SetFastForward(1);
+    machine.PresentFrame();
+    stereo.Pull(pulled.data(), 1600);
+    for (int frame = 0; frame < 5; ++frame) machine.PresentFrame();
+    EXPECT_EQ(stereo.Queued(), 0u);
+    EXPECT_FALSE(stereo.Playing());
+    machine.SetFastForward(0);
+    machine.PresentFrame();
+    EXPECT_FALSE(stereo.Playing());
+    machine.PresentFrame();
+    EXPECT_TRUE(stereo.Playing());
+    EXPECT_EQ(stereo.Counts().Starts, 2u);
+    EXPECT_EQ(stereo.Counts().Underruns, 0u);
+    EXPECT_FALSE(sound.GetStatus());
+    EXPECT_EQ(sound.Plays, plays) << "the ring never played";
+
+    // Back to the default model: the queue falls silent, the ring plays.
+    machine.ConsoleSettings = {};
+    machine.InitMachine();
+    EXPECT_EQ(stereo.Queued(), 192u) << "only the fade-out is left";
+    for (int frame = 0; frame < 7; ++frame) machine.PresentFrame();
+    EXPECT_EQ(machine.Latency, 5145u);
+    EXPECT_TRUE(sound.GetStatus());
+    stereo.Pull(pulled.data(), 480);
+    EXPECT_FALSE(stereo.Playing());
+    EXPECT_EQ(stereo.Queued(), 0u) << "nothing queued after the fade-out";
+}
+
+
 }  // namespace
 
 // Held fast forward: no frame waits, no sound is queued and the card is
