@@ -247,6 +247,7 @@ void TMainForm::BuildMenus() {
     AddItem(psgStatus, "mPSGSOn", "Show", &TMainForm::mPSGSOnClick);
     AddItem(psgStatus, "mPSGSOff", "Hide", &TMainForm::mPSGSOffClick);
     Group({"mPSGSOn", "mPSGSOff"}, "mPSGSOff");
+    BuildVolumeMenu(sound);
 
     QMenu* state = AddMenu(MainMenu1, nullptr, "mEstado", "State");
     state->menuAction()->setEnabled(false);
@@ -306,6 +307,7 @@ void TMainForm::FormCreate() {
     // a fine timer for the life of the program.
     Timers.timeBeginPeriod(1);
     SMS = std::make_unique<TSMS>(Dispatcher, Timers, DXSound1);
+    SMS->StereoSound = &StereoOutput;
     SMS->ClearCoresCreated();
     SMS->BiosFolders = Bios_SearchFolders();
     // The console chosen in the "Console" menu, for the first start.
@@ -654,6 +656,53 @@ void TMainForm::mRuidoOnClick() { SMS->Console->SetSoundChannel(TSoundChannel::N
 void TMainForm::mRuidoOffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Noise, 0); }
 void TMainForm::mPSGSOnClick() { SMS->SetPsgOverlay(1); }
 void TMainForm::mPSGSOffClick() { SMS->SetPsgOverlay(0); }
+
+namespace {
+
+constexpr const char* kVolumeKey = "Sound/Volume";
+
+}  // namespace
+
+// After "PSG Status", behind a separator: one item per step, mVolume100 to
+// mVolume0, the kept one checked.
+void TMainForm::BuildVolumeMenu(QMenu* sound) {
+    AddSeparator(sound, "N8");
+    QMenu* volume = AddMenu(nullptr, sound, "mVolume", "Volume");
+    auto* group = new QActionGroup(this);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (const int step : VolumeSteps) {
+        const QString name = "mVolume" + QString::number(step);
+        QAction* action = volume->addAction(QString::number(step) + "%");
+        action->setObjectName(name);
+        action->setCheckable(true);
+        group->addAction(action);
+        items_.insert(name, action);
+        itemOrder_.append(name);
+        connect(action, &QAction::triggered, this, [this, step] {
+            SetVolume(step);
+            TSettings().setValue(kVolumeKey, step);
+        });
+    }
+    // A kept value that is no step (a hand edit) goes to the step below it.
+    bool ok = false;
+    const int kept = TSettings().value(kVolumeKey).toInt(&ok);
+    int chosen = 100;
+    if (ok)
+        for (const int step : VolumeSteps)
+            if (step <= kept) {
+                chosen = step;
+                break;
+            }
+    if (ok && kept < 0) chosen = 0;
+    SetVolume(chosen);
+}
+
+void TMainForm::SetVolume(int percent) {
+    volume_ = std::clamp(percent, 0, 100);
+    DXSound1.SetVolume(static_cast<uint8_t>(volume_));
+    StereoOutput.SetVolume(static_cast<uint8_t>(volume_));
+    if (QAction* item = Item("mVolume" + QString::number(volume_))) item->setChecked(true);
+}
 void TMainForm::Ajuda1Click() { SMS->StopEmulation(); }
 
 // ---------------------------------------------------------------- states

@@ -28,6 +28,7 @@
 #include "SMS.h"
 #include "SdlJoystick.h"
 #include "SdlSoundBuffer.h"
+#include "SdlStereoOutput.h"
 #include "Timers.h"
 
 class QAction;
@@ -51,6 +52,9 @@ public:
     TSystemTimers Timers;
     TQtDispatcher Dispatcher;
     TSdlSoundBuffer DXSound1;
+    // The hardware models' 48 kHz stereo output (the default model plays
+    // through DXSound1).
+    TSdlStereoOutput StereoOutput;
     TDisplayControl* DXDraw1 = nullptr;
     std::unique_ptr<TQtDisplay> Display;
     std::unique_ptr<TQtKeyboard> Keyboard;
@@ -150,6 +154,11 @@ public:
     void mRuidoOffClick();
     void mPSGSOnClick();
     void mPSGSOffClick();
+    // "Sound" > "Volume": the output's level in steps of 10%, kept in the
+    // user's settings; the console's samples are never scaled.
+    static constexpr int VolumeSteps[] = {100, 90, 80, 70, 60, 50, 40, 30, 20, 10, 0};
+    int Volume() const { return volume_; }
+    void SetVolume(int percent);
     void mEstadoClick();
     void mSalvarClick();
     void mCarregarClick();
@@ -254,6 +263,8 @@ private:
     QMenu* recentMenu_ = nullptr;
     TDebuggerWindow* debugger_ = nullptr;
     int windowScale_ = 0;
+    int volume_ = 100;
+    void BuildVolumeMenu(QMenu* sound);
     // The lines of the picture shown last: the window's sizes are multiples
     // of 256 x this (192, or 224 and 240 in the hardware models).
     int pictureHeight_ = 192;

@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include "SoundVolume.h"
+
 TSdlSoundBuffer::~TSdlSoundBuffer() { Close(); }
 
 void TSdlSoundBuffer::Close() {
@@ -50,5 +52,6 @@ void TSdlSoundBuffer::AudioCallback(void* self, uint8_t* stream, int length) {
     auto* buffer = static_cast<TSdlSoundBuffer*>(self);
     if (length <= 0) return;
     buffer->Pull(stream, static_cast<uint32_t>(length));
+    Sound_ApplyVolume(stream, static_cast<uint32_t>(length), buffer->volume_.load(std::memory_order_relaxed));
     if (buffer->Tap) buffer->Tap(stream, length);
 }
