@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <ostream>
 #include <vector>
 
 #include "SoundRateControl.h"
@@ -154,6 +155,7 @@ TEST(StereoSoundQueue, RampsUnderrunsCapacityAndVolume) {
 struct TCardCase {
     double CardRatio;  // the card's clock against the host's
 };
+void PrintTo(const TCardCase& c, std::ostream* out) { *out << "card clock x" << c.CardRatio; }
 
 class RateControlTest : public ::testing::TestWithParam<TCardCase> {};
 
