@@ -345,9 +345,23 @@ uint32_t TConsole::CurrentLine() const { return chips_->Vdp->CurrentLine; }
 
 void TConsole::ExportPictureNow(uint8_t* image) const { VDP_ExportFrame(*chips_->Vdp, image); }
 
+// The hardware models' chip keeps its own state in the registers the default
+// model's synthesis steps, so for them the 8-bit block is made from their
+// stereo frame instead (its left side, by the nearest sample): a mono
+// front end of the default model's format still hears them.
 std::span<const uint8_t> TConsole::RenderFrameSamples() {
+    const uint32_t count = SamplesPerFrame();
+    if (HasStereoSound()) {
+        const T_PSG_CORE& psg = *chips_->Psg;
+        uint8_t* out = chips_->Samples.Samples;
+        for (uint32_t i = 0; i < count; ++i) {
+            const int32_t v = psg.ExactPairs == 0 ? 0 : psg.ExactOut[2 * (uint64_t(i) * psg.ExactPairs / count)];
+            out[i] = uint8_t(std::clamp((v >> 8) + 128, 0, 255));
+        }
+        return {out, count};
+    }
     PSG_RenderFrame(*chips_->Psg, chips_->Samples);
-    return {chips_->Samples.Samples, SamplesPerFrame()};
+    return {chips_->Samples.Samples, count};
 }
 
 // The hardware models' chip made the frame's samples as it ran. The default
