@@ -155,7 +155,11 @@ void Interconnect_WritePort(T_INTERCONNECT_CORE& bus, uint8_t port, uint8_t valu
         break;
     case 0x7E:
     case 0x7F:
-        PSG_WritePort(*bus.Psg, value);
+        // The real chip hears the write at the CPU's cycle in the frame.
+        if (bus.Model != 0)
+            PSG_WriteExact(*bus.Psg, value, int32_t(bus.Vdp->CurrentLine * 228 + bus.LineCycle));
+        else
+            PSG_WritePort(*bus.Psg, value);
         break;
     case 0xBE:
         VDP_WriteData(*bus.Vdp, value);

@@ -331,6 +331,9 @@ void TConsole::RunFrame(void (*betweenLines)(void*), void* context) {
         VDP_RunLine(vdp, line, draw);
         Z80_RunCycles(cpu, CONSOLE_CYCLES_PER_LINE);
     }
+    // The real chip's sound: run to the frame's end, its samples made.
+    if (Console_IsHardwareModel(settings_.Model))
+        PSG_EndExactFrame(*chips_->Psg, int32_t(lines * CONSOLE_CYCLES_PER_LINE));
     if (skipCounter_ < 0) skipCounter_ = frameskip_.load(std::memory_order_relaxed);
     // Every frame, drawn or not: a skipped frame presents the last picture again.
     VDP_ExportFrame(vdp, frameImage_.data());
@@ -342,14 +345,33 @@ uint32_t TConsole::CurrentLine() const { return chips_->Vdp->CurrentLine; }
 
 void TConsole::ExportPictureNow(uint8_t* image) const { VDP_ExportFrame(*chips_->Vdp, image); }
 
+// The hardware models' chip keeps its own state in the registers the default
+// model's synthesis steps, so for them the 8-bit block is made from their
+// stereo frame instead (its left side, by the nearest sample): a mono
+// front end of the default model's format still hears them.
 std::span<const uint8_t> TConsole::RenderFrameSamples() {
+    const uint32_t count = SamplesPerFrame();
+    if (HasStereoSound()) {
+        const T_PSG_CORE& psg = *chips_->Psg;
+        uint8_t* out = chips_->Samples.Samples;
+        for (uint32_t i = 0; i < count; ++i) {
+            const int32_t v = psg.ExactPairs == 0 ? 0 : psg.ExactOut[2 * (uint64_t(i) * psg.ExactPairs / count)];
+            out[i] = uint8_t(std::clamp((v >> 8) + 128, 0, 255));
+        }
+        return {out, count};
+    }
     PSG_RenderFrame(*chips_->Psg, chips_->Samples);
-    return {chips_->Samples.Samples, SamplesPerFrame()};
+    return {chips_->Samples.Samples, count};
 }
 
-// Until the hardware models have a sound chip of their own, their stereo
-// sound is the default model's frame, widened and stretched to 48 kHz.
+// The hardware models' chip made the frame's samples as it ran. The default
+// model has no stereo sound of its own: for a caller that asks anyway, its
+// frame widened and stretched to 48 kHz.
 std::span<const int16_t> TConsole::RenderFrameStereo() {
+    if (HasStereoSound()) {
+        const T_PSG_CORE& psg = *chips_->Psg;
+        return {psg.ExactOut, 2 * std::size_t(psg.ExactPairs)};
+    }
     const std::span<const uint8_t> mono = RenderFrameSamples();
     stereoDue_ += CONSOLE_STEREO_SAMPLE_RATE * soundRate_ / FrameRate();
     const std::size_t pairs = static_cast<std::size_t>(stereoDue_);
@@ -362,7 +384,11 @@ std::span<const int16_t> TConsole::RenderFrameStereo() {
     return stereo_;
 }
 
-void TConsole::SetSoundRate(double factor) { soundRate_ = std::clamp(factor, 0.99, 1.01); }
+// The hardware models' chip takes the new rate at the next frame.
+void TConsole::SetSoundRate(double factor) {
+    soundRate_ = std::clamp(factor, 0.99, 1.01);
+    if (HasStereoSound()) PSG_SetExactRate(*chips_->Psg, CpuClock(), CONSOLE_STEREO_SAMPLE_RATE * soundRate_);
+}
 
 uint32_t TConsole::SampleRate() const { return kSampleRate; }
 uint32_t TConsole::SamplesPerFrame() const { return kSampleRate / FramesPerSecond(); }
@@ -413,6 +439,11 @@ void TConsole::PowerOn() {
     PSG_Reset(*chips_->Psg);
     PSG_SetFrameRate(*chips_->Psg, FramesPerSecond());
     PSG_SetClock(*chips_->Psg, CpuClock());
+    if (Console_IsHardwareModel(settings_.Model)) {
+        T_PSG_CORE& psg = *chips_->Psg;
+        psg.ExactStep = 0.0;  // a new clock: no frame under way keeps the old one
+        PSG_SetExactRate(psg, CpuClock(), CONSOLE_STEREO_SAMPLE_RATE * soundRate_);
+    }
 }
 
 // The model's fields in the chips: plain bytes each core looks at where its
@@ -430,6 +461,7 @@ void TConsole::ApplyModel() {
                                                                   : VDP_MODEL_TIRAVEL;
     vdp.Pal = pal ? 1 : 0;
     bus.Model = vdp.Model;
+    chips_->Psg->Exact = hardware ? 1 : 0;
     bus.Japanese = hardware && settings_.Region == TConsoleRegion::Japan ? 1 : 0;
 }
 

@@ -276,12 +276,16 @@ public:
     // The frame's sound, made once per frame after RunFrame from the sound
     // chip's registers as they stand: SamplesPerFrame() unsigned 8-bit mono
     // samples at SampleRate(), 128 silent. Each call makes the next block.
+    // In the hardware models it is their stereo frame (below) cut down to
+    // that format, for a front end that only plays it.
     std::span<const uint8_t> RenderFrameSamples();
     // The hardware models' sound instead: signed 16-bit stereo (left, right,
     // left, ...) at CONSOLE_STEREO_SAMPLE_RATE, the sound chip's writes heard
     // at their cycles. Each call after RunFrame gives that frame's sample
     // pairs: about 801 (NTSC) or 966 (PAL), the count varying by one as the
-    // fractions add up. HasStereoSound() says which of the two a model makes.
+    // fractions add up; the samples are made while the frame runs, so a
+    // frame whose sound nobody asks for is not lost. HasStereoSound() says
+    // which of the two a model makes.
     bool HasStereoSound() const { return Console_IsHardwareModel(settings_.Model); }
     std::span<const int16_t> RenderFrameStereo();
     // A front end's rate control for its sound queue: the stereo sound made

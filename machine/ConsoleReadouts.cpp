@@ -113,7 +113,16 @@ int TConsole::RomBankAt(uint16_t address) const {
 
 uint8_t TConsole::ReadPort(uint8_t port) { return Interconnect_ReadPort(*chips_->Bus, port); }
 
-void TConsole::WritePort(uint8_t port, uint8_t value) { Interconnect_WritePort(*chips_->Bus, port, value); }
+// Between frames the VDP's line and the CPU's cycle are the last frame's:
+// the real chip takes a tool's write where it stands instead.
+void TConsole::WritePort(uint8_t port, uint8_t value) {
+    const uint8_t folded = uint8_t(port | 0x3E);
+    if (HasStereoSound() && (folded == 0x7E || folded == 0x7F)) {
+        PSG_WriteExact(*chips_->Psg, value, chips_->Psg->ExactCycle);
+        return;
+    }
+    Interconnect_WritePort(*chips_->Bus, port, value);
+}
 
 void TConsole::ReadPalette(T_VDP_PALETTE_INFO& info) const { VDP_ReadPalette(*chips_->Vdp, info); }
 void TConsole::DrawTileSheet(TVdpPalette palette, uint32_t* out) const { VDP_DrawTileSheet(*chips_->Vdp, palette, out); }

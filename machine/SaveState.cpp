@@ -143,6 +143,15 @@ const TSection kModelSections[] = {
          return VDP_ValidateModelState(C::Vdp(c), d, n, r);
      },
      [](TConsole& c, const uint8_t* d, uint16_t) { VDP_LoadModelState(C::Vdp(c), d); }},
+    // The real sound chip: its counters, flip-flops and cycle, and the
+    // output's pending steps and filters, so that the sound goes on without
+    // a click.
+    {{'P', 'S', 'G', 'X'}, "exact PSG", 1, Version1Size<PSG_EXACT_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { PSG_SaveExactState(C::Psg(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return PSG_ValidateExactState(C::Psg(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { PSG_LoadExactState(C::Psg(c), d); }},
     // The I/O control register as last written (the TH and TR lines).
     {{'B', 'U', 'S', 'M'}, "I/O bus model", 1, Version1Size<INTERCONNECT_MODEL_STATE_SIZE>,
      [](const TConsole& c, uint8_t* out) { Interconnect_SaveModelState(C::Bus(c), out); },

@@ -18,6 +18,7 @@ void PSG_Reset(T_PSG_CORE& psg) {
     psg.PeriodicTapMask = 0x01;
     psg.NoiseSeed = 0x4000;
     std::memcpy(psg.ParityTable, kParity, sizeof kParity);
+    if (psg.Exact == 1) PSG_ResetExact(psg);
 }
 
 // The sample buffer holds 1470 samples; a frame rate that would ask for more

@@ -52,7 +52,8 @@ const char kUsageTail[] =
     "                        the same for the same SEED (a whole number)\n"
     "  --png FILE            write the last frame as PNG\n"
     "  --bmp FILE            write the last frame image exactly as exported (BMP)\n"
-    "  --wav FILE            write the sound, 8-bit mono at 44100 Hz\n"
+    "  --wav FILE            write the sound: 8-bit mono at 44100 Hz (Tiravel),\n"
+    "                        16-bit stereo at 48000 Hz (the Master System models)\n"
     "  --ram-dir DIR         load and save the cartridge's battery RAM in DIR\n"
     "  --load-state FILE     load a saved state before the first frame\n"
     "  --save-state FILE     save the state after the last frame\n"
@@ -485,7 +486,10 @@ int Run(const TOptions& options) {
     TWavWriter wav;
     if (!options.WavFile.empty()) {
         std::string error;
-        if (!wav.Open(options.WavFile, console.SampleRate(), error)) return Failure(error);
+        const bool opened = console.HasStereoSound()
+                                ? wav.OpenStereo16(options.WavFile, CONSOLE_STEREO_SAMPLE_RATE, error)
+                                : wav.Open(options.WavFile, console.SampleRate(), error);
+        if (!opened) return Failure(error);
     }
 
     // The debugger only when asked for: without it the CPU runs its normal,
@@ -549,7 +553,14 @@ int Run(const TOptions& options) {
         if (!breakPicture.empty()) break;  // the frame of the break adds no sound
         const std::span<const uint8_t> sound = console.RenderFrameSamples();
         if (options.Hash) soundHash = Fnv1a64(sound.data(), sound.size(), soundHash);
-        if (!options.WavFile.empty()) wav.Write(sound.data(), sound.size());
+        if (!options.WavFile.empty()) {
+            if (console.HasStereoSound()) {
+                const std::span<const int16_t> stereo = console.RenderFrameStereo();
+                wav.Write16(stereo.data(), stereo.size());
+            } else {
+                wav.Write(sound.data(), sound.size());
+            }
+        }
         if (options.HashEveryFrame) {
             // The picture as a true-colour front end receives it: its words'
             // bytes in memory order (little-endian: blue, green, red, 0).

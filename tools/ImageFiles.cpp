@@ -162,6 +162,15 @@ TWavWriter::~TWavWriter() {
 }
 
 bool TWavWriter::Open(const std::string& path, uint32_t sampleRate, std::string& error) {
+    return OpenFormat(path, sampleRate, 1, 8, error);
+}
+
+bool TWavWriter::OpenStereo16(const std::string& path, uint32_t sampleRate, std::string& error) {
+    return OpenFormat(path, sampleRate, 2, 16, error);
+}
+
+bool TWavWriter::OpenFormat(const std::string& path, uint32_t sampleRate, uint16_t channels, uint16_t bits,
+                            std::string& error) {
     path_ = path;
     std::string reason;
     file_ = OpenOutputFile(path, reason);
@@ -170,11 +179,13 @@ bool TWavWriter::Open(const std::string& path, uint32_t sampleRate, std::string&
         return false;
     }
     uint8_t h[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-                     1, 0, 1, 0};  // PCM, mono
+                     1, 0};  // PCM
+    const uint32_t blockAlign = channels * bits / 8u;
+    h[22] = uint8_t(channels);
     PutLe32(h + 24, sampleRate);
-    PutLe32(h + 28, sampleRate);  // bytes per second: one byte a sample
-    h[32] = 1;                    // block align
-    h[34] = 8;                    // bits per sample
+    PutLe32(h + 28, sampleRate * blockAlign);  // bytes per second
+    h[32] = uint8_t(blockAlign);
+    h[34] = uint8_t(bits);
     std::memcpy(h + 36, "data", 4);
     failed_ = std::fwrite(h, 1, sizeof h, file_) != sizeof h;
     return true;
@@ -184,6 +195,23 @@ bool TWavWriter::Write(const uint8_t* samples, std::size_t count) {
     if (file_ == nullptr) return false;
     if (std::fwrite(samples, 1, count, file_) != count) failed_ = true;
     dataBytes_ += static_cast<uint32_t>(count);
+    return !failed_;
+}
+
+bool TWavWriter::Write16(const int16_t* samples, std::size_t count) {
+    if (file_ == nullptr) return false;
+    uint8_t bytes[512];
+    for (std::size_t at = 0; at < count;) {
+        const std::size_t n = std::min<std::size_t>(count - at, sizeof bytes / 2);
+        for (std::size_t i = 0; i < n; ++i) {
+            const uint16_t v = static_cast<uint16_t>(samples[at + i]);
+            bytes[2 * i] = uint8_t(v);
+            bytes[2 * i + 1] = uint8_t(v >> 8);
+        }
+        if (std::fwrite(bytes, 1, 2 * n, file_) != 2 * n) failed_ = true;
+        dataBytes_ += static_cast<uint32_t>(2 * n);
+        at += n;
+    }
     return !failed_;
 }
 

@@ -26,16 +26,22 @@ std::FILE* OpenOutputFile(const std::string& path, std::string& reason);
 // Writes `size` bytes unchanged.
 bool WriteWholeFile(const std::string& path, const uint8_t* data, std::size_t size, std::string& error);
 
-// An 8-bit mono PCM WAV file written block by block; the sizes in its header
+// A PCM WAV file written block by block: 8-bit mono (the default model's
+// sound) or 16-bit stereo (the hardware models'); the sizes in its header
 // are filled in by Close.
 class TWavWriter {
 public:
     ~TWavWriter();
     bool Open(const std::string& path, uint32_t sampleRate, std::string& error);
+    bool OpenStereo16(const std::string& path, uint32_t sampleRate, std::string& error);
     bool Write(const uint8_t* samples, std::size_t count);
+    // Interleaved left, right pairs: `count` values (twice the pairs).
+    bool Write16(const int16_t* samples, std::size_t count);
     bool Close(std::string& error);
 
 private:
+    bool OpenFormat(const std::string& path, uint32_t sampleRate, uint16_t channels, uint16_t bits,
+                    std::string& error);
     std::FILE* file_ = nullptr;
     std::string path_;
     uint32_t dataBytes_ = 0;

@@ -42,6 +42,8 @@ void PSG_Reset(T_PSG_CORE& psg) {
     psg.Tone1Attenuation = 15;
 }
 void PSG_SetFrameRate(T_PSG_CORE& psg, uint32_t fps) { psg.FrameRate = fps; }
+void PSG_SetExactRate(T_PSG_CORE& psg, uint32_t, double) { psg.ExactPairs = 0; }
+void PSG_EndExactFrame(T_PSG_CORE& psg, int32_t) { psg.ExactPairs = 0; }
 void PSG_SetClock(T_PSG_CORE& psg, uint32_t clock) { psg.ClockDiv16 = clock / 16; }
 
 void Interconnect_Init(T_INTERCONNECT_CORE& bus, T_VDP_CORE& vdp, T_PSG_CORE& psg) {
