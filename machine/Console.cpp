@@ -364,24 +364,12 @@ std::span<const uint8_t> TConsole::RenderFrameSamples() {
     return {chips_->Samples.Samples, count};
 }
 
-// The hardware models' chip made the frame's samples as it ran. The default
-// model has no stereo sound of its own: for a caller that asks anyway, its
-// frame widened and stretched to 48 kHz.
+// The hardware models' chip made the frame's samples as it ran; the default
+// model has no stereo sound (its sound is RenderFrameSamples').
 std::span<const int16_t> TConsole::RenderFrameStereo() {
-    if (HasStereoSound()) {
-        const T_PSG_CORE& psg = *chips_->Psg;
-        return {psg.ExactOut, 2 * std::size_t(psg.ExactPairs)};
-    }
-    const std::span<const uint8_t> mono = RenderFrameSamples();
-    stereoDue_ += CONSOLE_STEREO_SAMPLE_RATE * soundRate_ / FrameRate();
-    const std::size_t pairs = static_cast<std::size_t>(stereoDue_);
-    stereoDue_ -= static_cast<double>(pairs);
-    stereo_.resize(2 * pairs);
-    for (std::size_t i = 0; i < pairs; ++i) {
-        const int16_t v = static_cast<int16_t>((int(mono[i * mono.size() / pairs]) - 128) * 256);
-        stereo_[2 * i] = stereo_[2 * i + 1] = v;
-    }
-    return stereo_;
+    if (!HasStereoSound()) return {};
+    const T_PSG_CORE& psg = *chips_->Psg;
+    return {psg.ExactOut, 2 * std::size_t(psg.ExactPairs)};
 }
 
 // The hardware models' chip takes the new rate at the next frame.

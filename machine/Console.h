@@ -404,10 +404,8 @@ private:
     // held in the last frame (an NMI comes on the edge between the two).
     bool pausePressed_ = false;
     bool pauseHeld_ = false;
-    // The stereo sound's rate control and its last frame.
+    // The stereo sound's rate control.
     double soundRate_ = 1.0;
-    double stereoDue_ = 0.0;
-    std::vector<int16_t> stereo_;
     // Written by a window's thread while a machine thread runs the frame.
     std::atomic<uint8_t> frameskip_{0};
 };

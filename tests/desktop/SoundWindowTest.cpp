@@ -125,7 +125,13 @@ TEST_F(SoundWindowTest, EachModelPlaysThroughItsOwnDeviceAtTheChosenVolume) {
         ASSERT_TRUE(AwaitSound(heard, 20));
         {
             std::lock_guard lock(heard.mutex);
-            EXPECT_EQ(heard.Loudest, full * 50 / 100);
+            // The mono ring's samples repeat exactly; the hardware chip's
+            // pass its high-pass filter, whose peaks settle over the first
+            // fraction of a second, so theirs are compared within 15%.
+            if (c.Stereo)
+                EXPECT_NEAR(heard.Loudest, full * 50 / 100, full * 15 / 200);
+            else
+                EXPECT_EQ(heard.Loudest, full * 50 / 100);
         }
         Form().mSomClick();
     }

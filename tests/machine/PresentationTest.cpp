@@ -406,13 +406,18 @@ TEST_F(PresentationTest, AHardwareModelPlaysThroughTheStereoQueueAndTheDefaultMo
     ASSERT_TRUE(machine.Console->HasStereoSound());
     EXPECT_EQ(stereo.PairsPerSecond(), CONSOLE_STEREO_SAMPLE_RATE);
     const uint32_t plays = sound.Plays;
+    // The sound chip makes a frame's sound as the frame runs.
+    auto runFrame = [this] {
+        machine.RunFrame();
+        machine.PresentFrame();
+    };
 
-    machine.PresentFrame();
+    runFrame();
     const uint32_t first = stereo.Queued();
     EXPECT_GE(first, 800u);
     EXPECT_LE(first, 802u);
     EXPECT_FALSE(stereo.Playing());
-    machine.PresentFrame();
+    runFrame();
     EXPECT_TRUE(stereo.Playing());
     EXPECT_EQ(machine.Latency, stereo.Queued());
     EXPECT_DOUBLE_EQ(machine.Console->SoundRate(), machine.RateControl.Factor());
@@ -423,22 +428,22 @@ TEST_F(PresentationTest, AHardwareModelPlaysThroughTheStereoQueueAndTheDefaultMo
     stereo.Pull(pulled.data(), 1600);
     machine.SoundMuted = 1;
     const uint32_t before = stereo.Queued();
-    machine.PresentFrame();
+    runFrame();
     EXPECT_GE(stereo.Queued(), before + 790);
     machine.SoundMuted = 0;
 
     // Fast forward: the queue fades out and takes nothing; afterwards it
     // fills from empty and starts again at its level.
     machine.SetFastForward(1);
-    machine.PresentFrame();
+    runFrame();
     stereo.Pull(pulled.data(), 1600);
-    for (int frame = 0; frame < 5; ++frame) machine.PresentFrame();
+    for (int frame = 0; frame < 5; ++frame) runFrame();
     EXPECT_EQ(stereo.Queued(), 0u);
     EXPECT_FALSE(stereo.Playing());
     machine.SetFastForward(0);
-    machine.PresentFrame();
+    runFrame();
     EXPECT_FALSE(stereo.Playing());
-    machine.PresentFrame();
+    runFrame();
     EXPECT_TRUE(stereo.Playing());
     EXPECT_EQ(stereo.Counts().Starts, 2u);
     EXPECT_EQ(stereo.Counts().Underruns, 0u);
