@@ -1,6 +1,7 @@
 // TAboutBox and the program's picture.
 #include "AboutBox.h"
 
+#include <QBoxLayout>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -48,43 +49,57 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName("AboutBox");
     setWindowTitle("About Tiravel");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(298, 213);
     setModal(true);
 
-    // The bevelled panel holds the picture and the texts; their places are
-    // given inside it.
+    // The bevelled panel holds the picture and the texts. Layouts place
+    // them, and the dialog takes the size its contents need in the fonts
+    // and scale of the desktop it opens on, so no line is ever cut off.
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setLineWidth(2);
-    Panel1->setGeometry(8, 8, 282, 161);
 
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName("ProgramIcon");
-    ProgramIcon->setGeometry(8, 8, 64, 64);
     ProgramIcon->setPixmap(Tiravel_Picture(64));
+    ProgramIcon->setFixedSize(64, 64);
 
     ProductName = new QLabel(Panel1);
     ProductName->setObjectName("ProductName");
     ProductName->setTextFormat(Qt::PlainText);
-    ProductName->setText("Tiravel - Master System Emulator \n             Version 0.10 Alpha");
-    ProductName->setGeometry(96, 16, 180, 40);
-    ProductName->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ProductName->setText(QStringLiteral("Tiravel - Master System Emulator\nVersion ") + TIRAVEL_VERSION);
+    ProductName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     Comments = new QLabel(Panel1);
     Comments->setObjectName("Comments");
     Comments->setTextFormat(Qt::PlainText);
-    Comments->setWordWrap(true);
     Comments->setText("Free software for the Linux desktop.\nWritten from scratch; no code of other emulators.");
-    Comments->setGeometry(32, 120, 244, 36);
     Comments->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* heading = new QHBoxLayout;
+    heading->setSpacing(16);
+    heading->addWidget(ProgramIcon, 0, Qt::AlignTop);
+    heading->addWidget(ProductName, 1);
+    auto* panel = new QVBoxLayout(Panel1);
+    panel->setContentsMargins(12, 12, 16, 12);
+    panel->setSpacing(16);
+    panel->addLayout(heading);
+    panel->addWidget(Comments);
 
     OKButton = new QPushButton("OK", this);
     OKButton->setObjectName("OKButton");
-    OKButton->setGeometry(111, 180, 75, 25);
     OKButton->setDefault(true);
     OKButton->setAutoDefault(true);
+    OKButton->setMinimumWidth(75);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* dialog = new QVBoxLayout(this);
+    dialog->setContentsMargins(8, 8, 8, 8);
+    dialog->addWidget(Panel1);
+    dialog->addWidget(OKButton, 0, Qt::AlignHCenter);
+    // Fixed at the size the contents ask for: the box cannot be resized
+    // smaller than its text.
+    dialog->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {

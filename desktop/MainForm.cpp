@@ -47,7 +47,7 @@ std::string FileName(const QString& path) { return QFile::encodeName(path).toStd
 
 // The open dialog's filter for every file the machine opens: images and the
 // archives that hold one.
-const QString kCartridgeFilter = QStringLiteral("Master System cartridges (*.sms *.zip *.7z *.gz)");
+const QString kCartridgeFilter = QStringLiteral("Master System cartridges (*.sms *.bin *.zip *.7z *.gz)");
 
 // The termination signals reach the event loop through a pipe: the handler
 // only writes one byte (safe in a signal handler, on whichever thread the
@@ -85,8 +85,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     OpenDialog1 = new QFileDialog(this, QString(), QString(), "Sega Master System ROM File (*.SMS)");
     OpenDialog1->setObjectName("OpenDialog1");
     // Cartridges kept in archives come first, so that the dialog shows them
-    // along with the plain images; the plain filter stays as the second.
-    OpenDialog1->setNameFilters({kCartridgeFilter, "Sega Master System ROM File (*.SMS)"});
+    // along with the plain images; the plain filter stays as the second, and
+    // "All files" lets the player try an image under any other name.
+    OpenDialog1->setNameFilters({kCartridgeFilter, "Sega Master System ROM File (*.SMS)", "All files (*)"});
     OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
     OpenDialog1->setFileMode(QFileDialog::ExistingFile);
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);

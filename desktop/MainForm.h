@@ -191,6 +191,9 @@ public:
     template <int N>
     void mSizeClick() { SetWindowScale(N); }
     void mSharpClick();
+    // "Graphics" > "Keep aspect ratio": the windowed picture keeps its shape
+    // on black bars instead of stretching to the window; kept in the settings.
+    void mAspectClick();
     // Screenshots/<ROM name>-<date>-<time>.png, by the battery files' folder rule.
     static QString ScreenshotFolder(const QString& exeDir);
     // F12: the current frame as a PNG of the picture's size (256 x 192, 224

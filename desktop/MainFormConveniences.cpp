@@ -28,6 +28,7 @@ namespace {
 
 constexpr const char* kRecentKey = "RecentGames";
 constexpr const char* kFolderKey = "LastGameFolder";
+constexpr const char* kKeepAspectKey = "Graphics/KeepAspectRatio";
 
 // The console's picture: 256 pixels wide; its height is the frame's own.
 constexpr int kPictureWidth = 256;
@@ -138,6 +139,12 @@ void TMainForm::BuildWindowSizeMenu(QMenu* video) {
     AddItem(sizes, "mSize4", "4x", &TMainForm::mSizeClick<4>);
     Group({"mSizeStretched", "mSize1", "mSize2", "mSize3", "mSize4"}, "mSizeStretched");
     AddItem(video, "mSharp", "Sharp scaling", &TMainForm::mSharpClick)->setCheckable(true);
+    // Off at the first start: a window the player resized stretches the
+    // picture, as it always has. The choice is kept in the settings.
+    QAction* aspect = AddItem(video, "mAspect", "Keep aspect ratio", &TMainForm::mAspectClick);
+    aspect->setCheckable(true);
+    aspect->setChecked(TSettings().value(kKeepAspectKey).toBool());
+    Display->SetKeepAspectWindowed(aspect->isChecked());
 
     // F12 works while the game runs, in a window or full screen.
     auto* screenshot = new QAction(this);
@@ -191,6 +198,16 @@ void TMainForm::FollowPictureHeight() {
 
 void TMainForm::mSharpClick() {
     DXDraw1->SetWholeMultiples(Item("mSharp")->isChecked());
+    SMS->ResumeEmulation();
+}
+
+// Windowed, the picture at the largest size of its own shape that fits the
+// window, centred on black bars (with "Sharp scaling", at a whole multiple
+// as in full screen); full screen always keeps it.
+void TMainForm::mAspectClick() {
+    const bool keep = Item("mAspect")->isChecked();
+    Display->SetKeepAspectWindowed(keep);
+    TSettings().setValue(kKeepAspectKey, keep);
     SMS->ResumeEmulation();
 }
 

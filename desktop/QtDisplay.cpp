@@ -279,7 +279,7 @@ void TQtDisplay::Initialize() {
     if (fullScreen_) {
         if (RefuseFullScreen || window->screen() == nullptr) {
             fullScreen_ = false;
-            control_.SetKeepAspect(false);
+            control_.SetKeepAspect(keepAspectWindowed_);
             throw std::runtime_error("The display could not switch to full screen.");
         }
         control_.SetKeepAspect(true);
@@ -288,7 +288,12 @@ void TQtDisplay::Initialize() {
         // X server, a kiosk session) the window takes the screen itself.
         window->setGeometry(window->screen()->geometry());
     } else {
-        control_.SetKeepAspect(false);
+        control_.SetKeepAspect(keepAspectWindowed_);
         if (window->isFullScreen()) window->showNormal();
     }
+}
+
+void TQtDisplay::SetKeepAspectWindowed(bool keep) {
+    keepAspectWindowed_ = keep;
+    if (!fullScreen_) control_.SetKeepAspect(keep);
 }

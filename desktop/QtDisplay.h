@@ -2,9 +2,10 @@
 // client area and shows the flipped picture; TQtDisplay is the surface
 // (a QImage), its canvas (QPainter) and the full-screen switch.
 //
-// Windowed, the picture is stretched to the whole control; full screen, the
-// window is a borderless full-screen window at the desktop's own mode and the
-// picture is scaled to fit with its aspect kept, on black bars.
+// Windowed, the picture is stretched to the whole control unless the player
+// asked for its aspect to be kept; full screen, the window is a borderless
+// full-screen window at the desktop's own mode and the picture is scaled to
+// fit with its aspect kept, on black bars.
 #pragma once
 
 #include <QFontMetrics>
@@ -110,6 +111,10 @@ public:
     void Flip() override;
     void SetFullScreenOption(bool on) override { fullScreen_ = on; }
     void Initialize() override;
+    // Windowed, the picture keeps its aspect on black bars as in full screen
+    // (off: stretched to the window). Takes effect at once.
+    void SetKeepAspectWindowed(bool keep);
+    bool KeepAspectWindowed() const { return keepAspectWindowed_; }
 
     const QImage& Surface() const { return surfaces_[current_]; }
     bool FullScreenOption() const { return fullScreen_; }
@@ -126,4 +131,5 @@ private:
     TQtCanvas canvas_;
     bool canvasOpen_ = false;
     bool fullScreen_ = false;
+    bool keepAspectWindowed_ = false;
 };

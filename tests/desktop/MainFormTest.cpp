@@ -129,6 +129,7 @@ const TMenuEntry kMenuTree[] = {
     {"mSize3", "3x", 2, false, false},
     {"mSize4", "4x", 2, false, false},
     {"mSharp", "Sharp scaling", 1, false, false},
+    {"mAspect", "Keep aspect ratio", 1, false, false},
     {"mSom", "Sound", 0, false, true},
     {"mMixer", "General Output (Mixer)", 1, false, false},
     {"mMixerOn", "ON", 2, true, false},
@@ -681,11 +682,11 @@ TEST_F(MainFormTest, RefusedFullScreenIsReportedAndTheWindowComesBack) {
 TEST_F(MainFormTest, OpenDialogMatchesRomFilesInAnyLetterCase) {
     QFileDialog& dialog = *Form().OpenDialog1;
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
-    EXPECT_EQ(dialog.nameFilters(), (QStringList{"Master System cartridges (*.sms *.zip *.7z *.gz)",
-                                                 "Sega Master System ROM File (*.SMS)"}));
+    EXPECT_EQ(dialog.nameFilters(), (QStringList{"Master System cartridges (*.sms *.bin *.zip *.7z *.gz)",
+                                                 "Sega Master System ROM File (*.SMS)", "All files (*)"}));
     const QString roms = dir_.path() + "/roms";
     QDir().mkpath(roms);
-    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt", "e.smsx", "f.ZIP", "g.7z", "h.sms.gz"}) {
+    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt", "e.smsx", "f.ZIP", "g.7z", "h.sms.gz", "i.bin", "J.BIN"}) {
         QFile file(roms + "/" + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
@@ -695,15 +696,20 @@ TEST_F(MainFormTest, OpenDialogMatchesRomFilesInAnyLetterCase) {
     dialog.setDirectory(roms);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(model->index(roms)) >= 3; }, 5000));
-    QTest::qWait(50);
-    QStringList shown;
-    const QModelIndex parent = model->index(roms);
-    for (int row = 0; row < model->rowCount(parent); ++row) {
-        const QModelIndex index = model->index(row, 0, parent);
-        if (model->flags(index) & Qt::ItemIsEnabled) shown << model->fileName(index);
-    }
-    shown.sort();
-    EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms", "f.ZIP", "g.7z", "h.sms.gz"}));
+    const auto shown = [&] {
+        QTest::qWait(50);
+        QStringList names;
+        const QModelIndex parent = model->index(roms);
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            const QModelIndex index = model->index(row, 0, parent);
+            if (model->flags(index) & Qt::ItemIsEnabled) names << model->fileName(index);
+        }
+        names.sort();
+        return names;
+    };
+    EXPECT_EQ(shown(), (QStringList{"B.SMS", "J.BIN", "a.sms", "c.Sms", "f.ZIP", "g.7z", "h.sms.gz", "i.bin"}));
+    dialog.selectNameFilter("All files (*)");
+    EXPECT_EQ(shown().size(), 10);
     dialog.reject();
 }
 
@@ -944,18 +950,30 @@ TEST_F(StateMenuTest, OpeningAGameForgetsTheHistory) {
     EXPECT_LT(Form().Rewind.History().States(), 5u);
 }
 
-TEST(AboutBoxTest, ShowsTheProgramNameVersionAndNotice) {
+// Every line shows whole: each label is at least as large as its text needs
+// in the font it is drawn with, inside the panel, inside the box; the
+// version is the program's one.
+TEST(AboutBoxTest, ShowsTheProgramNameVersionAndNoticeWhole) {
     TAboutBox box;
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     EXPECT_EQ(box.windowTitle(), "About Tiravel");
-    EXPECT_EQ(box.size(), QSize(298, 213));
-    EXPECT_EQ(box.minimumSize(), box.maximumSize());
-    EXPECT_EQ(box.ProductName->text(), "Tiravel - Master System Emulator \n             Version 0.10 Alpha");
-    EXPECT_TRUE(box.Comments->wordWrap());
-    EXPECT_EQ(box.Comments->text().count('\n'), 1);
+    EXPECT_EQ(box.minimumSize(), box.maximumSize()) << "a fixed size";
+    EXPECT_EQ(box.ProductName->text(), QString("Tiravel - Master System Emulator\nVersion ") + TIRAVEL_VERSION);
+    EXPECT_EQ(box.Comments->text(), "Free software for the Linux desktop.\nWritten from scratch; no code of other emulators.");
+    for (QLabel* label : {box.ProductName, box.Comments}) {
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, 10000, 10000), Qt::AlignLeft | Qt::AlignTop,
+                                                               label->text());
+        EXPECT_GE(label->contentsRect().width(), needed.width()) << label->text().toStdString();
+        EXPECT_GE(label->contentsRect().height(), needed.height()) << label->text().toStdString();
+        EXPECT_TRUE(box.Panel1->contentsRect().contains(label->geometry())) << label->text().toStdString();
+    }
+    EXPECT_TRUE(box.Panel1->contentsRect().contains(box.ProgramIcon->geometry()));
     EXPECT_EQ(box.ProgramIcon->pixmap().size(), QSize(64, 64));
+    EXPECT_TRUE(box.rect().contains(box.Panel1->geometry()));
+    EXPECT_TRUE(box.rect().contains(box.OKButton->geometry()));
+    EXPECT_GE(box.OKButton->geometry().top(), box.Panel1->geometry().bottom());
     EXPECT_EQ(box.OKButton->text(), "OK");
-    EXPECT_EQ(box.OKButton->size(), QSize(75, 25));
-    EXPECT_EQ(box.OKButton->pos(), QPoint(111, 180));
     EXPECT_TRUE(box.OKButton->isDefault());
     QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key_Return); });
     EXPECT_EQ(box.exec(), QDialog::Accepted);
@@ -1095,6 +1113,47 @@ TEST_F(MainFormTest, WindowSizesAreWholeMultiplesOfThePicture) {
     Form().mVideoClick();
     Item("mSizeStretched")->trigger();
     EXPECT_TRUE(WaitFor([&] { return Form().frameGeometry().size() == QSize(522, 440); }, 3000));
+}
+
+// "Keep aspect ratio": a window resized by hand shows the picture at its
+// own shape, centred on black bars; unchecked it stretches as before. The
+// choice survives full screen and is kept for the next start.
+TEST_F(MainFormTest, KeepAspectRatioPutsTheWindowedPictureOnBlackBars) {
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    Form().mBiosClick();
+    ASSERT_TRUE(RunFrames(2));
+    Form().resize(700, 300 + Form().MainMenu1->height());
+    ASSERT_TRUE(WaitFor([&] { return Form().DXDraw1->size() == QSize(700, 300); }, 3000));
+    EXPECT_EQ(Form().DXDraw1->PictureRect(), QRect(0, 0, 700, 300)) << "stretched at the start";
+
+    Form().mVideoClick();
+    Item("mAspect")->trigger();
+    EXPECT_EQ(Machine().Stopped, 0) << "resumed";
+    EXPECT_EQ(Form().DXDraw1->PictureRect(), QRect(150, 0, 400, 300));
+    // A white picture shows between two black bars.
+    Form().mVideoClick();
+    QImage white(256, 192, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    Form().DXDraw1->ShowPicture(white);
+    const QImage shown = Form().DXDraw1->grab().toImage();
+    for (const QPoint bar : {QPoint(0, 0), QPoint(149, 150), QPoint(550, 150), QPoint(699, 299)})
+        EXPECT_EQ(shown.pixel(bar), qRgb(0, 0, 0)) << bar.x();
+    for (const QPoint inside : {QPoint(150, 0), QPoint(350, 150), QPoint(549, 299)})
+        EXPECT_EQ(shown.pixel(inside), qRgb(255, 255, 255)) << inside.x();
+    Form().SMS->ResumeEmulation();
+
+    Form().mCheiaClick();
+    ASSERT_TRUE(RunFrames(2));
+    QTest::keyClick(Form().DXDraw1, Qt::Key_Escape);
+    ASSERT_TRUE(RunFrames(2));
+    EXPECT_TRUE(Form().DXDraw1->KeepAspect()) << "still kept after full screen";
+    EXPECT_TRUE(TSettings().value("Graphics/KeepAspectRatio").toBool());
+
+    Form().mVideoClick();
+    Item("mAspect")->trigger();
+    EXPECT_EQ(Form().DXDraw1->PictureRect(), Form().DXDraw1->rect());
+    EXPECT_FALSE(TSettings().value("Graphics/KeepAspectRatio").toBool());
 }
 
 // Held Tab stays with the window (the focus does not move) and runs the
