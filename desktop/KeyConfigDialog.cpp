@@ -119,6 +119,17 @@ void TKeyConfigDialog::Refresh() {
             ->setText(waitColumn_ < ControllerColumn(0) ? "Press a key..." : "Press a button...");
 }
 
+// A key or button takes itself away from the input that had it: the status
+// line names that input, so a binding never goes without the player seeing.
+QString TKeyConfigDialog::LostBy(const std::function<bool(int input, int slot)>& holds) const {
+    QStringList losers;
+    for (int input = 0; input < PAD_INPUT_COUNT; ++input)
+        for (int slot = 0; slot < std::max(INPUT_KEY_SLOTS, INPUT_CONTROLLER_SLOTS); ++slot)
+            if (holds(input, slot) && !losers.contains(InputCaption(input))) losers << InputCaption(input);
+    if (losers.isEmpty()) return QString();
+    return QString(" %1 lost it.").arg(losers.join(" and "));
+}
+
 void TKeyConfigDialog::RestoreDefaults() {
     bindings_ = TKeyBindings::Defaults();
     StopWaiting("The default keys and buttons are back.");
@@ -174,8 +185,12 @@ void TKeyConfigDialog::PollController() {
     heldButtons_ &= reading.ControllerButtons;
     if (button == TControllerButton::None) return;
     const int row = waitRow_;
-    bindings_.SetButton(row, waitColumn_ - ControllerColumn(0), button);
-    StopWaiting(QString("%1: %2.").arg(InputCaption(row), ControllerButtonCaption(button)));
+    const int slot = waitColumn_ - ControllerColumn(0);
+    const QString lost = LostBy([&](int input, int other) {
+        return other < INPUT_CONTROLLER_SLOTS && input != row && bindings_.Button(input, other) == button;
+    });
+    bindings_.SetButton(row, slot, button);
+    StopWaiting(QString("%1: %2.%3").arg(InputCaption(row), ControllerButtonCaption(button), lost));
 }
 
 void TKeyConfigDialog::TakeKey(const QKeyEvent& event) {
@@ -204,8 +219,12 @@ void TKeyConfigDialog::TakeKey(const QKeyEvent& event) {
                              .arg(QString::fromStdString(KeyName(key))));
         return;
     }
-    bindings_.SetKey(row, KeyColumn(waitColumn_), key);
-    StopWaiting(QString("%1: %2.").arg(InputCaption(row), QString::fromStdString(KeyName(key))));
+    const int slot = KeyColumn(waitColumn_);
+    const QString lost = LostBy([&](int input, int other) {
+        return other < INPUT_KEY_SLOTS && input != row && bindings_.Key(input, other) == key;
+    });
+    bindings_.SetKey(row, slot, key);
+    StopWaiting(QString("%1: %2.%3").arg(InputCaption(row), QString::fromStdString(KeyName(key)), lost));
 }
 
 bool TKeyConfigDialog::eventFilter(QObject* watched, QEvent* event) {

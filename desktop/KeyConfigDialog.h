@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QTimer>
+#include <functional>
 
 #include "KeyBindings.h"
 
@@ -48,6 +49,7 @@ private:
     void TakeKey(const QKeyEvent& event);
     void Refresh();
     QString InputCaption(int input) const;
+    QString LostBy(const std::function<bool(int input, int slot)>& holds) const;
 
     TKeyBindings bindings_;
     TJoystickSource* controller_;

@@ -155,6 +155,17 @@ TEST_F(KeyConfigTest, AWaitingCellTakesTheNextKeyOnly) {
     EXPECT_TRUE(dialog.isVisible()) << "Enter went to the cell, not to OK";
     EXPECT_EQ(dialog.Bindings().Key(P1B1, 0), VK::Return);
     EXPECT_EQ(Cell(dialog, Pause, 0), "") << "Enter left Pause";
+    EXPECT_EQ(dialog.Status()->text(), "Player 1 Button 1: Enter. Player 1 Pause lost it.");
+
+    // G, player 2's button 1, to player 1's button 2: the status line says
+    // which input went without it.
+    ClickCell(dialog, P1B1 + 1, 1);
+    QTest::keyClick(table, Qt::Key_G);
+    EXPECT_EQ(dialog.Bindings().Key(P2B1, 0), 0);
+    EXPECT_EQ(dialog.Status()->text(), "Player 1 Button 2: G. Player 2 Button 1 lost it.");
+    ClickCell(dialog, P1B1 + 1, 2);
+    QTest::keyClick(table, Qt::Key_G);
+    EXPECT_EQ(dialog.Status()->text(), "Player 1 Button 2: G.") << "moved within the same input: nobody lost it";
 
     ClickCell(dialog, P2B1, 1);
     QTest::keyClick(table, Qt::Key_X);
@@ -197,6 +208,7 @@ TEST_F(KeyConfigTest, AControllerCellTakesTheNextButtonPressed) {
     dialog.PollController();
     EXPECT_EQ(dialog.Bindings().Button(Pause, 0), B::A);
     EXPECT_EQ(dialog.Bindings().Button(P1B1, 0), B::None) << "A left button 1";
+    EXPECT_EQ(dialog.Status()->text(), "Player 1 Pause: A. Player 1 Button 1 lost it.");
 
     ClickCell(dialog, P2B1, TKeyConfigDialog::ControllerColumn(0));
     EXPECT_FALSE(dialog.Waiting());
