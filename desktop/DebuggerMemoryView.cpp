@@ -1,6 +1,8 @@
 // The debugger's memory page: the hex table and its choice of memory.
 #include "DebuggerMemoryView.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -11,6 +13,66 @@
 #include <QVBoxLayout>
 
 #include "DebuggerText.h"
+
+// ---------------------------------------------------------------- numbering
+
+QString MemoryAddressText(const TDebugMemory& memory, uint32_t offset) {
+    if (memory.BankSize == 0) return Hex(memory.Base + offset, 4);
+    return Hex(offset / memory.BankSize, 1) + ":" + Hex(memory.Base + offset % memory.BankSize, 4);
+}
+
+QString MemoryRangeText(const TDebugMemory& memory) {
+    if (memory.Size == 0) return "none";
+    if (memory.BankSize == 0) {
+        QString text = QString("#%1-#%2").arg(Hex(memory.Base, 4), Hex(memory.Base + memory.Size - 1, 4));
+        if (memory.MirrorEnd != 0)
+            text += QString(" (again at #%1-#%2)").arg(Hex(memory.Base + memory.Size, 4), Hex(memory.MirrorEnd, 4));
+        return text;
+    }
+    QStringList banks;
+    for (uint32_t first = 0; first < memory.Size; first += memory.BankSize)
+        banks += MemoryAddressText(memory, first) + "-" + MemoryAddressText(memory, first + memory.BankSize - 1);
+    const QString last = banks.takeLast();
+    return banks.isEmpty() ? last : banks.join(", ") + " and " + last;
+}
+
+std::optional<uint32_t> MemoryOffset(const TDebugMemory& memory, const QString& text, QString* error) {
+    const auto fail = [error](const QString& why) -> std::optional<uint32_t> {
+        if (error != nullptr) *error = why;
+        return std::nullopt;
+    };
+    const QString typed = text.trimmed();
+    const uint32_t example = std::min<uint32_t>(0x100, memory.Size > 0 ? memory.Size - 1 : 0);
+    const QString notAddress =
+        memory.BankSize == 0
+            ? QString("\"%1\" is not an address: type it in hex, as %2, #%2, $%2, 0x%2 or %2h.")
+                  .arg(typed, MemoryAddressText(memory, example))
+            : QString("\"%1\" is not an address: type the bank and the address in hex, as %2:%3, %2:#%3, %2:$%3, "
+                      "%2:0x%3 or %2:%3h.")
+                  .arg(typed, Hex(memory.Size > memory.BankSize ? 1 : 0, 1), Hex(memory.Base + example, 4));
+    const QString outside = "%1 is outside the memory shown, whose bytes are " + MemoryRangeText(memory) + ".";
+    if (memory.BankSize != 0) {
+        // The address alone would not say which bank.
+        const qsizetype colon = typed.indexOf(':');
+        const QString bankText = colon < 0 ? QString() : typed.left(colon);
+        const std::optional<uint32_t> bank = ParseHex(bankText, ~0u);
+        const std::optional<uint32_t> address = ParseHex(colon < 0 ? typed : typed.mid(colon + 1), ~0u);
+        if (!address || (colon >= 0 && !bank)) return fail(notAddress);
+        if (colon < 0)
+            return fail(QString("Give the bank too, as 1:%1: the CPU sees these banks one at a time at #%2-#%3.")
+                            .arg(Hex(*address, 4), Hex(memory.Base, 4), Hex(memory.Base + memory.BankSize - 1, 4)));
+        if (*bank >= memory.Size / memory.BankSize || *address < memory.Base ||
+            *address - memory.Base >= memory.BankSize)
+            return fail(outside.arg(Hex(*bank, 1) + ":" + Hex(*address, 4)));
+        return *bank * memory.BankSize + (*address - memory.Base);
+    }
+    const std::optional<uint32_t> address = ParseHex(typed, ~0u);
+    if (!address) return fail(notAddress);
+    if (*address >= memory.Base && *address - memory.Base < memory.Size) return *address - memory.Base;
+    if (memory.MirrorEnd != 0 && *address >= memory.Base && *address <= memory.MirrorEnd)
+        return (*address - memory.Base) % memory.Size;
+    return fail(outside.arg("#" + Hex(*address, 4)));
+}
 
 // ---------------------------------------------------------------- the model
 
@@ -74,7 +136,8 @@ Qt::ItemFlags THexModel::flags(const QModelIndex& index) const {
 
 QVariant THexModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
-    if (orientation == Qt::Vertical) return Hex(static_cast<uint32_t>(section) * kBytesPerRow, 4);
+    if (orientation == Qt::Vertical)
+        return memory_ == nullptr ? QVariant() : MemoryAddressText(*memory_, static_cast<uint32_t>(section) * kBytesPerRow);
     return section == kAsciiColumn ? QString("ASCII") : QString::number(section, 16).toUpper();
 }
 
@@ -111,8 +174,11 @@ TDebuggerMemoryView::TDebuggerMemoryView(QWidget* parent) : QWidget(parent) {
     connect(choice_, &QComboBox::currentIndexChanged, this, [this](int index) {
         model_.SetMemory(index >= 0 && index < static_cast<int>(memories_.size()) ? &memories_[index] : nullptr);
         table_->setColumnWidth(THexModel::kAsciiColumn, table_->fontMetrics().horizontalAdvance(QString(18, 'W')));
+        address_->setToolTip(index >= 0 && index < static_cast<int>(memories_.size())
+                                 ? "Go to a byte of this memory: " + MemoryRangeText(memories_[index])
+                                 : QString());
     });
-    connect(address_, &QLineEdit::returnPressed, this, [this] { GoTo(); });
+    connect(address_, &QLineEdit::returnPressed, this, [this] { GoTo(address_->text()); });
 }
 
 void TDebuggerMemoryView::SetMemories(std::vector<TDebugMemory> memories) {
@@ -136,9 +202,15 @@ void TDebuggerMemoryView::Show(int index, uint32_t offset) {
     table_->scrollTo(cell, QAbstractItemView::PositionAtTop);
 }
 
-void TDebuggerMemoryView::GoTo() {
+bool TDebuggerMemoryView::GoTo(const QString& text) {
     const int index = choice_->currentIndex();
-    if (index < 0) return;
-    const std::optional<uint32_t> offset = ParseHex(address_->text(), memories_[index].Size - 1);
-    if (offset) Show(index, *offset);
+    if (index < 0 || index >= static_cast<int>(memories_.size())) return false;
+    QString error;
+    const std::optional<uint32_t> offset = MemoryOffset(memories_[index], text, &error);
+    if (!offset) {
+        emit Message(error);
+        return false;
+    }
+    Show(index, *offset);
+    return true;
 }

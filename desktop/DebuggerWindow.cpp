@@ -5,11 +5,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "DebuggerBreakpointView.h"
 #include "DebuggerChipViews.h"
@@ -76,6 +78,7 @@ TDebuggerWindow::TDebuggerWindow(TSMS& machine, QWidget* parent)
     pages_->addTab(sound_, "Sound");
     connect(pages_, &QTabWidget::currentChanged, this, [this] { ShowCurrentPage(); });
     connect(breakpoints_, &TDebuggerBreakpointView::Message, this, [this](const QString& text) { SetStatus(text); });
+    connect(memory_, &TDebuggerMemoryView::Message, this, [this](const QString& text) { SetStatus(text); });
     cpu_->EditCpu = [this](const std::function<void(TCpuRegisters&)>& edit) {
         return EditMachine([&edit](TSMS& machine) {
             TCpuRegisters registers = machine.Console->Registers();
@@ -168,17 +171,32 @@ bool TDebuggerWindow::EditMachine(const std::function<void(TSMS&)>& edit) {
 
 void TDebuggerWindow::BuildMemories() {
     // The memories in the order the page lists them; each is read from the
-    // copy and written into the machine as the console's Poke does it.
+    // copy and written into the machine as the console's Poke does it. The
+    // ones the CPU sees are numbered by the CPU's addresses: system RAM at
+    // #C000-#DFFF and again at #E000-#FFFF (8 KB decoded in a 16 KB window),
+    // cartridge RAM as two 16 KB banks, each paged in at #8000-#BFFF by the
+    // Sega mapper's #FFFC. VRAM and CRAM are the VDP's, with addresses of
+    // their own.
+    struct TNumbering {
+        TMemoryRegion Region;
+        uint32_t Base, MirrorEnd, BankSize;
+    };
+    const TNumbering numberings[] = {
+        {TMemoryRegion::SystemRam, 0xC000, 0xFFFF, 0},   {TMemoryRegion::CartridgeRam, 0x8000, 0, 0x4000},
+        {TMemoryRegion::CpuSpace, 0, 0, 0},               {TMemoryRegion::Vram, 0, 0, 0},
+        {TMemoryRegion::Cram, 0, 0, 0},
+    };
     const TConsole& copy = snapshot_->Console;
     std::vector<TDebugMemory> memories;
-    for (TMemoryRegion region : {TMemoryRegion::SystemRam, TMemoryRegion::CartridgeRam, TMemoryRegion::CpuSpace,
-                                 TMemoryRegion::Vram, TMemoryRegion::Cram}) {
+    for (const TNumbering& numbering : numberings) {
+        const TMemoryRegion region = numbering.Region;
         memories.push_back({copy.RegionName(region), static_cast<uint32_t>(copy.RegionSize(region)),
                             [&copy, region](uint32_t offset) { return copy.Peek(region, offset); },
                             [this, region](uint32_t offset, uint8_t value) {
                                 return EditMachine(
                                     [&](TSMS& machine) { machine.Console->Poke(region, offset, value); });
-                            }});
+                            },
+                            numbering.Base, numbering.MirrorEnd, numbering.BankSize});
     }
     memory_->SetMemories(std::move(memories));
 }
@@ -264,6 +282,48 @@ void TDebuggerWindow::UpdateCommands() {
 void TDebuggerWindow::SetStatus(const QString& text) { status_->setText(text); }
 
 // ---------------------------------------------------------------- showing
+
+QRect DebuggerPlacement(const QRect& main, QSize wanted, QSize minimum, const QRect& available) {
+    wanted = wanted.boundedTo(available.size());
+    minimum = minimum.boundedTo(wanted);
+    // The room between the main window and each edge of the screen.
+    const int right = available.x() + available.width() - (main.x() + main.width());
+    const int left = main.x() - available.x();
+    int width = wanted.width();
+    int x = 0;
+    if (right >= width) {
+        x = main.x() + main.width();
+    } else if (left >= width) {
+        x = main.x() - width;
+    } else if (std::max(right, left) >= minimum.width()) {
+        width = std::max(right, left);
+        x = right >= left ? main.x() + main.width() : available.x();
+    } else {
+        x = right >= left ? available.x() + available.width() - width : available.x();
+    }
+    const int height = wanted.height();
+    const int y = std::clamp(main.y(), available.y(), available.y() + available.height() - height);
+    return {x, y, width, height};
+}
+
+void TDebuggerWindow::PlaceBeside(const QWidget& main) {
+    if (isVisible()) return;
+    const QRect mainFrame = main.frameGeometry();
+    if (placed_ && !frameGeometry().intersects(mainFrame)) return;
+    const QScreen* screen = main.screen();
+    if (screen == nullptr) return;
+    // This window's frame is not known before it is shown: the main one's
+    // is the best guess (the same window manager draws both).
+    const QRect inner = main.geometry();
+    const QMargins frame(inner.left() - mainFrame.left(), inner.top() - mainFrame.top(),
+                         mainFrame.right() - inner.right(), mainFrame.bottom() - inner.bottom());
+    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QRect place = DebuggerPlacement(mainFrame, size() + extra, minimumSizeHint() + extra, screen->availableGeometry());
+    // The position is the frame's, the size the window's own.
+    move(place.topLeft());
+    resize(place.size() - extra);
+    placed_ = true;
+}
 
 void TDebuggerWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

@@ -44,6 +44,14 @@ struct TDebugSnapshot {
     bool Taken = false;
 };
 
+// Where the debugger's frame goes beside the main window's frame `main` on a
+// screen's available area: to its right at its top when the `wanted` size
+// fits there, else to its left; where neither side has room for it, narrower
+// on the roomier side, down to `minimum`; where not even that fits, against
+// the roomier side's screen edge, over as little of the main window as it
+// can. Always on the available area and never larger than it.
+QRect DebuggerPlacement(const QRect& main, QSize wanted, QSize minimum, const QRect& available);
+
 class TDebuggerWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -55,6 +63,10 @@ public:
     void FrameDone(TSMS& machine);
     // A new copy of a parked machine, shown at once.
     void Refresh();
+    // Before the window is shown: at its first showing, or when it would
+    // cover the main window `main`, it goes beside it (DebuggerPlacement);
+    // otherwise it opens where the developer left it.
+    void PlaceBeside(const QWidget& main);
 
     // The commands of the tool bar.
     void Run();
@@ -100,6 +112,7 @@ private:
     // The breakpoints while the window is closed, set again when it opens.
     std::vector<TBreakpoint> kept_;
     bool released_ = false;
+    bool placed_ = false;
     std::unique_ptr<TDebugSnapshot> snapshot_;
     QElapsedTimer sinceCopy_;
     bool showQueued_ = false;

@@ -838,6 +838,7 @@ void TMainForm::mDepuradorClick() {
         if (SMS->CoresCreated != 1) SMS->InitMachine();
         debugger_ = new TDebuggerWindow(*SMS, this);
     }
+    debugger_->PlaceBeside(*this);
     debugger_->show();
     debugger_->raise();
     debugger_->activateWindow();

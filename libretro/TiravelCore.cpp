@@ -71,6 +71,27 @@ void Log(retro_log_level level, const std::string& message) {
         std::fprintf(stderr, "Tiravel: %s\n", message.c_str());
 }
 
+// What the player must see on the front end's screen (a state refused): the
+// message interface (RETRO_ENVIRONMENT_SET_MESSAGE_EXT) where the front end
+// has it, to its screen and its log at once, so the log holds it once; else
+// the first interface's SET_MESSAGE for the screen, beside the log.
+constexpr unsigned kMessageMilliseconds = 5000;
+
+void Notify(retro_log_level level, const std::string& message) {
+    unsigned version = 0;
+    if (environ_cb != nullptr && environ_cb(RETRO_ENVIRONMENT_GET_MESSAGE_INTERFACE_VERSION, &version) && version >= 1) {
+        // Priority above the front end's own notices (0 to 3 in RetroArch),
+        // which may still say the state was loaded.
+        const retro_message_ext ext{message.c_str(), kMessageMilliseconds, 4, level, RETRO_MESSAGE_TARGET_ALL,
+                                    RETRO_MESSAGE_TYPE_NOTIFICATION, -1};
+        if (environ_cb(RETRO_ENVIRONMENT_SET_MESSAGE_EXT, const_cast<retro_message_ext*>(&ext))) return;
+    }
+    Log(level, message);
+    if (environ_cb == nullptr) return;
+    const retro_message plain{message.c_str(), kMessageMilliseconds * 60 / 1000};
+    environ_cb(RETRO_ENVIRONMENT_SET_MESSAGE, const_cast<retro_message*>(&plain));
+}
+
 // Core options. Keys and values stay stable: front ends keep them in their
 // option files. The console's choices take their values from the console's
 // own tables (ids and names), filled in when the options are declared.
@@ -417,7 +438,9 @@ RETRO_API bool retro_unserialize(const void* data, size_t size) {
     if (!core || !core->Console || data == nullptr) return false;
     std::string error;
     if (!core->Console->LoadState(static_cast<const uint8_t*>(data), size, error)) {
-        Log(RETRO_LOG_ERROR, error);
+        // RetroArch has read the file and may still announce it as loaded:
+        // the player reads why it was not beside that.
+        Notify(RETRO_LOG_ERROR, error);
         return false;
     }
     return true;

@@ -23,7 +23,7 @@ std::size_t TConsole::RegionSize(TMemoryRegion region) const {
 const char* TConsole::RegionName(TMemoryRegion region) const {
     switch (region) {
         case TMemoryRegion::SystemRam: return "System RAM (#C000-#DFFF)";
-        case TMemoryRegion::CartridgeRam: return "Cartridge RAM (2 x 16 KB)";
+        case TMemoryRegion::CartridgeRam: return "Cartridge RAM (2 x 16 KB at #8000-#BFFF)";
         case TMemoryRegion::Vram: return "VRAM (16 KB)";
         case TMemoryRegion::Cram: return "CRAM (32 colours)";
         case TMemoryRegion::CpuSpace: return "CPU address space (the banks mapped now)";

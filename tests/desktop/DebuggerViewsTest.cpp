@@ -1,7 +1,8 @@
 // The debugger's pages on a console set up by hand: the breakpoint row's fields
-// for every kind, the hex table's shape, the sprite page's per-line limit,
-// the name table's scroll window, the sound page's figures, and the hex
-// numbers the developer types.
+// for every kind, the hex table's shape, the memories' numbering and the
+// addresses "Go to address" takes, the sprite page's per-line limit, the
+// name table's scroll window, the sound page's figures, the hex numbers the
+// developer types, and where the window goes beside the main one.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -136,6 +137,110 @@ TEST_F(DebuggerViewsTest, HexTableRowsOffsetsAndAscii) {
     EXPECT_FALSE(model.setData(model.index(1, 4), "41", Qt::EditRole)) << "past the end";
     EXPECT_FALSE(model.setData(model.index(0, 16), "41", Qt::EditRole)) << "the ASCII column";
     EXPECT_EQ(bytes[0], 0x41);
+}
+
+// Each memory the page offers is numbered as the CPU addresses it where the
+// CPU sees it at one place (system RAM from #C000, its second copy at #E000
+// taken too), by bank and address where it pages it (cartridge RAM), and by
+// its own addresses where it is the VDP's; "Go to address" takes what the
+// rows show, in any hex notation, and says why it takes nothing else.
+TEST_F(DebuggerViewsTest, MemoriesAreNumberedAsTheCpuAddressesThem) {
+    form_->mDepuradorClick();
+    const std::vector<TDebugMemory>& memories = form_->DebuggerWindow()->MemoryView()->MemoryList();
+    ASSERT_EQ(memories.size(), 5u);
+    enum { SystemRam, CartridgeRam, CpuSpace, Vram, Cram };
+    const struct {
+        int Memory;
+        const char* Text;
+        std::optional<uint32_t> Offset;
+        const char* Error;
+    } cases[] = {
+        {SystemRam, "C100", 0x100, ""},
+        {SystemRam, "#c000", 0, ""},
+        {SystemRam, "$DFFF", 0x1FFF, ""},
+        {SystemRam, "0xE100", 0x100, ""},
+        {SystemRam, "FFFFh", 0x1FFF, ""},
+        {SystemRam, "0100", {}, "#0100 is outside the memory shown, whose bytes are #C000-#DFFF (again at #E000-#FFFF)."},
+        {SystemRam, "10000", {}, "#10000 is outside"},
+        {SystemRam, "C1O0", {}, "\"C1O0\" is not an address: type it in hex, as C100, #C100, $C100, 0xC100 or C100h."},
+        {SystemRam, "", {}, "is not an address"},
+        {CartridgeRam, "0:8000", 0, ""},
+        {CartridgeRam, "1:#8010", 0x4010, ""},
+        {CartridgeRam, " 1:BFFFh ", 0x7FFF, ""},
+        {CartridgeRam, "8000", {}, "Give the bank too, as 1:8000: the CPU sees these banks one at a time at #8000-#BFFF."},
+        {CartridgeRam, "2:8000", {}, "2:8000 is outside the memory shown, whose bytes are 0:8000-0:BFFF and 1:8000-1:BFFF."},
+        {CartridgeRam, "1:7FFF", {}, "1:7FFF is outside"},
+        {CartridgeRam, "1:C000", {}, "1:C000 is outside"},
+        {CartridgeRam, "b:8000", {}, "B:8000 is outside"},
+        {CartridgeRam, "x:8000", {}, "\"x:8000\" is not an address: type the bank and the address in hex, as 1:8100, 1:#8100, 1:$8100, 1:0x8100 or 1:8100h."},
+        {CpuSpace, "C100", 0xC100, ""},
+        {CpuSpace, "0", 0, ""},
+        {CpuSpace, "10000", {}, "whose bytes are #0000-#FFFF."},
+        {Vram, "3F81", 0x3F81, ""},
+        {Vram, "4000", {}, "whose bytes are #0000-#3FFF."},
+        {Cram, "#1F", 0x1F, ""},
+        {Cram, "20", {}, "whose bytes are #0000-#001F."},
+    };
+    for (const auto& c : cases) {
+        const TDebugMemory& memory = memories[c.Memory];
+        SCOPED_TRACE(memory.Name.toStdString() + ": \"" + c.Text + "\"");
+        QString error;
+        EXPECT_EQ(MemoryOffset(memory, c.Text, &error), c.Offset);
+        EXPECT_TRUE(error.contains(c.Error)) << error.toStdString();
+        EXPECT_EQ(error.isEmpty(), c.Offset.has_value());
+    }
+    // Every row's number leads back to the row.
+    THexModel model;
+    for (const TDebugMemory& memory : memories) {
+        SCOPED_TRACE(memory.Name.toStdString());
+        model.SetMemory(&memory);
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QString number = model.headerData(row, Qt::Vertical, Qt::DisplayRole).toString();
+            ASSERT_EQ(MemoryOffset(memory, number), static_cast<uint32_t>(row * THexModel::kBytesPerRow))
+                << number.toStdString();
+        }
+    }
+    const struct {
+        int Memory, Row;
+        const char* Number;
+    } rows[] = {{SystemRam, 0, "C000"}, {SystemRam, 0x1FF, "DFF0"}, {CartridgeRam, 0x3FF, "0:BFF0"},
+                {CartridgeRam, 0x400, "1:8000"}, {CpuSpace, 0xC10, "C100"}, {Vram, 0x3F8, "3F80"}, {Cram, 1, "0010"}};
+    for (const auto& r : rows) {
+        model.SetMemory(&memories[r.Memory]);
+        EXPECT_EQ(model.headerData(r.Row, Qt::Vertical, Qt::DisplayRole).toString(), r.Number);
+    }
+}
+
+// Beside the main window's frame, on the screen's available area (a
+// 1920 x 1040 area below a 40-pixel panel; the main window 522 x 440).
+TEST(DebuggerPlacementTest, BesideTheMainWindowOnTheScreen) {
+    const QRect screen(0, 40, 1920, 1040);
+    const QSize wanted(860, 600), minimum(500, 400);
+    const struct {
+        const char* What;
+        QRect Main;
+        QRect Want;
+    } cases[] = {
+        {"room on the right", QRect(100, 100, 522, 440), QRect(622, 100, 860, 600)},
+        {"no room on the right: on the left", QRect(1300, 100, 522, 440), QRect(440, 100, 860, 600)},
+        {"centred: narrower on the right", QRect(699, 340, 522, 440), QRect(1221, 340, 699, 600)},
+        {"narrower on the left, the roomier side", QRect(800, 340, 522, 440), QRect(0, 340, 800, 600)},
+        {"low on the screen: raised to fit", QRect(100, 900, 522, 440), QRect(622, 480, 860, 600)},
+        {"above the panel: lowered onto the area", QRect(100, 0, 522, 440), QRect(622, 40, 860, 600)},
+        {"no room on either side: against the roomier edge", QRect(450, 100, 1000, 700), QRect(1060, 100, 860, 600)},
+        {"the main window fills the screen", QRect(0, 40, 1920, 1040), QRect(1060, 40, 860, 600)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        const QRect place = DebuggerPlacement(c.Main, wanted, minimum, screen);
+        EXPECT_EQ(place, c.Want);
+        EXPECT_TRUE(screen.contains(place));
+    }
+    // A screen smaller than the window: the window is cut down to it.
+    EXPECT_EQ(DebuggerPlacement(QRect(0, 0, 300, 200), wanted, minimum, QRect(0, 0, 800, 500)),
+              QRect(300, 0, 500, 500));
+    EXPECT_EQ(DebuggerPlacement(QRect(0, 0, 400, 200), wanted, minimum, QRect(0, 0, 800, 500)),
+              QRect(0, 0, 800, 500));
 }
 
 // Ten 8 x 8 sprites on lines 50-57: the first eight are shown, 8 and 9 are

@@ -1,7 +1,8 @@
 // The debugger window driven headless: opened from "Tools" > "Debugger",
 // stopping and stepping the machine, a breakpoint hit and where it is shown,
-// edits while stopped (and none while running), the tile view's pixels for a
-// tile written into VRAM, and the running machine's refresh.
+// edits while stopped (and none while running), "Go to address" by the CPU's
+// addresses, the tile view's pixels for a tile written into VRAM, the running
+// machine's refresh, and where the window opens beside the main one.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
@@ -208,6 +210,88 @@ TEST_F(DebuggerWindowTest, EditsGoIntoTheStoppedMachineOnly) {
     EXPECT_FALSE(memory.flags(memory.index(0x1F, 4)) & Qt::ItemIsEditable);
     window.Pages()->setCurrentWidget(window.CpuView());
     EXPECT_TRUE(WaitFor([&] { return window.CpuView()->Field("PC")->isReadOnly(); }));
+}
+
+// "Go to address" with the address the label and the rows show: system RAM's
+// C100 is its row #10, selected and at the top; an address outside it is
+// refused with the reason on the status line, and the table stays.
+TEST_F(DebuggerWindowTest, GoToAddressTakesTheCpusAddresses) {
+    TDebuggerWindow& window = Open();
+    ASSERT_TRUE(RunAndStop(window));
+    window.Pages()->setCurrentWidget(window.MemoryView());
+    TDebuggerMemoryView& view = *window.MemoryView();
+    QTableView& table = *view.Table();
+    const THexModel& model = view.Model();
+    const struct {
+        const char* Memory;
+        const char* Typed;
+        int Row, Column;
+        const char* Shown;  // the row's number, or the status's start for a refusal
+    } cases[] = {
+        {"System RAM (#C000-#DFFF)", "C100", 0x10, 0, "C100"},
+        {"System RAM (#C000-#DFFF)", "#dff7", 0x1FF, 7, "DFF0"},
+        {"System RAM (#C000-#DFFF)", "1234", 0x1FF, 7, "#1234 is outside the memory shown"},
+        {"Cartridge RAM (2 x 16 KB at #8000-#BFFF)", "1:8000", 0x400, 0, "1:8000"},
+        {"CPU address space (the banks mapped now)", "$C100", 0xC10, 0, "C100"},
+        {"VRAM (16 KB)", "3F81", 0x3F8, 1, "3F80"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Memory) + ": " + c.Typed);
+        const int index = view.Memories()->findText(c.Memory);
+        ASSERT_GE(index, 0);
+        if (view.Memories()->currentIndex() != index) view.Memories()->setCurrentIndex(index);
+        view.Address()->clear();
+        QTest::keyClicks(view.Address(), c.Typed);
+        QTest::keyClick(view.Address(), Qt::Key_Return);
+        EXPECT_EQ(table.currentIndex().row(), c.Row);
+        EXPECT_EQ(table.currentIndex().column(), c.Column);
+        if (c.Shown[0] == '#') {
+            EXPECT_TRUE(window.Status()->text().startsWith(c.Shown)) << window.Status()->text().toStdString();
+            continue;
+        }
+        // At the top, unless it is among the last rows.
+        EXPECT_EQ(table.rowAt(0), std::min(c.Row, model.rowCount() - (table.rowAt(table.viewport()->height() - 1) -
+                                                                       table.rowAt(0) + 1)));
+        EXPECT_EQ(model.headerData(c.Row, Qt::Vertical, Qt::DisplayRole).toString(), c.Shown);
+    }
+}
+
+// The window opens beside the main one: to its right where the screen has
+// room, narrower if it must; to its left where the right has none. Moved by
+// the developer, it opens again where it was left, unless that place is over
+// the main window. (The offscreen screen is 800 pixels wide: the main window
+// is made narrow to leave room for the debugger's smallest size.)
+TEST_F(DebuggerWindowTest, OpensBesideTheMainWindow) {
+    form->show();
+    const QRect screen = form->screen()->availableGeometry();
+    form->resize(260, 240);
+    form->move(screen.topLeft() + QPoint(0, 30));
+    form->Item("mDepurador")->trigger();
+    TDebuggerWindow& window = *form->DebuggerWindow();
+    auto beside = [&](bool right) {
+        const QRect main = form->frameGeometry(), debugger = window.frameGeometry();
+        EXPECT_TRUE(screen.contains(debugger));
+        EXPECT_FALSE(debugger.intersects(main));
+        EXPECT_EQ(debugger.top(), main.top());
+        if (right) EXPECT_EQ(debugger.left(), main.right() + 1);
+        else EXPECT_EQ(debugger.right(), main.left() - 1);
+    };
+    {
+        SCOPED_TRACE("on the right");
+        beside(true);
+    }
+    window.close();
+    form->move(screen.right() - form->frameGeometry().width() + 1, screen.top() + 30);
+    window.move(form->frameGeometry().topLeft());
+    form->Item("mDepurador")->trigger();
+    {
+        SCOPED_TRACE("on the left: it was left over the main window");
+        beside(false);
+    }
+    window.close();
+    window.move(screen.left(), screen.top() + 100);
+    form->Item("mDepurador")->trigger();
+    EXPECT_EQ(window.frameGeometry().topLeft(), screen.topLeft() + QPoint(0, 100)) << "where the developer left it";
 }
 
 // A tile written into VRAM and two colours into CRAM while stopped: the tile

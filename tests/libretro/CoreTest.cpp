@@ -343,6 +343,7 @@ TEST(LibretroCore, StatesRoundTripAndShareTheDesktopFormat) {
         EXPECT_FALSE(host.serialize(std::vector<uint8_t>(state.size() - 1).data(), state.size() - 1));
         const std::vector<std::string> first = RunInHost(host, 150, 230);
         ASSERT_TRUE(host.unserialize(state.data(), state.size())) << host.LogText();
+        EXPECT_TRUE(host.Messages.empty()) << "a state taken says nothing";
         EXPECT_EQ(host.SaveState(), state);
         ExpectSameFrames(first, RunInHost(host, 150, 230), "after the state was loaded");
     }
@@ -368,9 +369,11 @@ TEST(LibretroCore, StatesRoundTripAndShareTheDesktopFormat) {
     ExpectSameFrames(Lines(cont.Out), lines, "the runner's state");
 }
 
-// A refused state returns false, says why in the log and leaves the machine
-// exactly as it was.
-TEST(LibretroCore, RefusedStatesLeaveTheMachineAsItWas) {
+// A refused state returns false, says why on the front end's screen and in
+// its log (once: by the message interface where the front end has it, else
+// by the first interface and the log) and leaves the machine exactly as it
+// was.
+TEST(LibretroCore, RefusedStatesSayWhyOnTheScreenAndLeaveTheMachineAsItWas) {
     TLibretroHost& host = Host();
     ASSERT_TRUE(host.Load(Rom("paging")));
     for (int i = 0; i < 100; ++i) host.RunFrame();
@@ -401,14 +404,29 @@ TEST(LibretroCore, RefusedStatesLeaveTheMachineAsItWas) {
         {"another cartridge", paging, "it was saved with the cartridge"},
         {"the other BIOS type", japanese, "it was saved with the Japanese BIOS"},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.What);
-        host.Log.clear();
-        const uint8_t one = 0;
-        EXPECT_FALSE(host.unserialize(c.State.empty() ? &one : c.State.data(), c.State.size()));
-        EXPECT_NE(host.LogText().find(c.Reason), std::string::npos) << host.LogText();
-        EXPECT_EQ(host.SaveState(), demo);
+    for (const unsigned version : {1u, 0u}) {
+        host.MessageVersion = version;
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(std::string(c.What) + ", message interface " + std::to_string(version));
+            host.Log.clear();
+            host.Messages.clear();
+            const uint8_t one = 0;
+            EXPECT_FALSE(host.unserialize(c.State.empty() ? &one : c.State.data(), c.State.size()));
+            ASSERT_EQ(host.Messages.size(), 1u) << host.LogText();
+            const TLibretroHost::TMessage& m = host.Messages[0];
+            EXPECT_NE(m.Text.find(c.Reason), std::string::npos) << m.Text;
+            EXPECT_EQ(host.LogText(), m.Text + "\n");
+            EXPECT_EQ(m.Ext, version == 1);
+            if (m.Ext) {
+                EXPECT_EQ(m.Target, RETRO_MESSAGE_TARGET_ALL);
+                EXPECT_EQ(m.Level, RETRO_LOG_ERROR);
+                EXPECT_EQ(m.Type, RETRO_MESSAGE_TYPE_NOTIFICATION);
+            }
+            EXPECT_GT(m.Duration, 0u);
+            EXPECT_EQ(host.SaveState(), demo);
+        }
     }
+    host.MessageVersion = 1;
     EXPECT_FALSE(host.unserialize(nullptr, 0));
     EXPECT_EQ(host.SaveState(), demo);
     // The picture the state holds and the next frame go on as before.

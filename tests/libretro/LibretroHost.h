@@ -1,6 +1,7 @@
 // A small libretro front end of our own for the core's tests and benchmark:
 // it dlopens the built core, answers the environment calls a core makes
-// (core options, the system folder, the log, the pixel format), plays both
+// (core options, the system folder, the log, the messages for the screen, the
+// pixel format), plays both
 // pads from a table and keeps each frame's picture and sound.
 //
 // The API's callbacks are plain functions, so there is one host per process
@@ -49,11 +50,25 @@ public:
     bool OptionsUpdated = false;
     std::string SystemDir;
     unsigned OptionsVersion = 2;
+    // The message interface's version: 1 takes SET_MESSAGE_EXT, 0 only the
+    // first interface's SET_MESSAGE.
+    unsigned MessageVersion = 1;
     // Buttons held, [port][RETRO_DEVICE_ID_JOYPAD_*].
     bool Held[2][16] = {};
 
     // What the core told the host.
     std::vector<std::string> Log;
+    // The messages for the screen, by either interface. Those the core sends
+    // to the log too are logged as a front end logs them, text and newline.
+    struct TMessage {
+        std::string Text;
+        bool Ext = false;
+        unsigned Duration = 0;  // milliseconds (SET_MESSAGE_EXT) or frames
+        retro_log_level Level = RETRO_LOG_INFO;
+        retro_message_target Target = RETRO_MESSAGE_TARGET_ALL;
+        retro_message_type Type = RETRO_MESSAGE_TYPE_NOTIFICATION;
+    };
+    std::vector<TMessage> Messages;
     std::map<std::string, std::vector<std::string>> OptionValues;  // key -> values, as declared
     std::map<std::string, std::string> OptionDefaults;
     int PixelFormat = -1;
@@ -124,6 +139,7 @@ public:
         OptionsUpdated = false;
         std::memset(Held, 0, sizeof Held);
         Log.clear();
+        Messages.clear();
         retro_game_info info{rom.c_str(), nullptr, 0, nullptr};
         return load_game(&info);
     }
@@ -222,6 +238,21 @@ private:
             case RETRO_ENVIRONMENT_GET_SYSTEM_DIRECTORY:
                 *static_cast<const char**>(data) = h.SystemDir.empty() ? nullptr : h.SystemDir.c_str();
                 return true;
+            case RETRO_ENVIRONMENT_GET_MESSAGE_INTERFACE_VERSION:
+                *static_cast<unsigned*>(data) = h.MessageVersion;
+                return true;
+            case RETRO_ENVIRONMENT_SET_MESSAGE_EXT: {
+                if (h.MessageVersion < 1) return false;
+                const auto* m = static_cast<const retro_message_ext*>(data);
+                h.Messages.push_back({m->msg, true, m->duration, m->level, m->target, m->type});
+                if (m->target != RETRO_MESSAGE_TARGET_OSD) h.Log.push_back(std::string(m->msg) + "\n");
+                return true;
+            }
+            case RETRO_ENVIRONMENT_SET_MESSAGE: {
+                const auto* m = static_cast<const retro_message*>(data);
+                h.Messages.push_back({m->msg, false, m->frames});
+                return true;
+            }
             case RETRO_ENVIRONMENT_SET_PIXEL_FORMAT:
                 h.PixelFormat = *static_cast<const retro_pixel_format*>(data);
                 return true;

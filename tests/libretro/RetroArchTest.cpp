@@ -3,7 +3,8 @@
 // scratch folder and no sound, takes a screenshot of the last frame and
 // exits. The screenshot must show the demo's title as the runner draws it,
 // and the battery file RetroArch writes from the cartridge RAM must be the
-// runner's.
+// runner's. A state of another cartridge, loaded at the start, is refused
+// with the core's reason in RetroArch's log and on its screen.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "HeadlessRun.h"
 #include "XSession.h"
@@ -36,36 +38,36 @@ double Agreement(const QImage& a, const QImage& b, int tolerance) {
     return static_cast<double>(same) / (a.width() * a.height());
 }
 
-}  // namespace
-
-TEST(RetroArch, RunsTheCoreOnTheDemoAndShowsItsTitle) {
-    const fs::path dir = Scratch() / "retroarch";
-    fs::remove_all(dir);
-    for (const char* sub : {"system", "saves", "states", "config", "runtime", "runner"}) fs::create_directories(dir / sub);
-    ::chmod((dir / "runtime").c_str(), 0700);
+// RetroArch in a private X server on the demo for 600 frames, with a
+// configuration of our own (`extra` added to it) in `dir`, a screenshot of
+// the last frame in dir/shot.png and its verbose log in dir/retroarch.log.
+// Its exit status, or -1 when it did not exit within two minutes.
+int RunRetroArch(const fs::path& dir, const std::string& extra) {
     const fs::path config = dir / "retroarch.cfg";
     {
         std::ofstream cfg(config);
         cfg << "audio_enable = \"false\"\naudio_driver = \"null\"\nvideo_driver = \"gl\"\n"
             << "video_fullscreen = \"false\"\nvideo_vsync = \"false\"\nvideo_threaded = \"false\"\n"
-            // The screenshot is the core's own frame, not the scaled window.
-            << "video_gpu_screenshot = \"false\"\n"
             << "pause_nonactive = \"false\"\nconfig_save_on_exit = \"false\"\n"
             << "history_list_enable = \"false\"\ngamemode_enable = \"false\"\n"
             << "system_directory = \"" << (dir / "system").string() << "\"\n"
             << "savefile_directory = \"" << (dir / "saves").string() << "\"\n"
             << "savestate_directory = \"" << (dir / "states").string() << "\"\n"
             << "screenshot_directory = \"" << dir.string() << "\"\n"
-            << "libretro_info_path = \"" << TIRAVEL_LIBRETRO_INFO_DIR << "\"\n";
+            << "libretro_info_path = \"" << TIRAVEL_LIBRETRO_INFO_DIR << "\"\n"
+            << extra;
     }
     std::string display;
     const pid_t server = xsession::StartXvfb(display);
-    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-    const fs::path shot = dir / "shot.png";
+    if (display.empty()) {
+        ADD_FAILURE() << "Xvfb did not start";
+        return -1;
+    }
     // RetroArch aborts at start without a session bus.
     const pid_t retroarch = xsession::Spawn(
-        {"dbus-run-session", "--", TIRAVEL_RETROARCH, "--config", config.string(), "-L", TIRAVEL_LIBRETRO_CORE,
-         TIRAVEL_DEMO_ROM, "--max-frames=600", "--max-frames-ss", "--max-frames-ss-path=" + shot.string()},
+        {"dbus-run-session", "--", TIRAVEL_RETROARCH, "--config", config.string(), "--verbose",
+         "--log-file=" + (dir / "retroarch.log").string(), "-L", TIRAVEL_LIBRETRO_CORE, TIRAVEL_DEMO_ROM,
+         "--max-frames=600", "--max-frames-ss", "--max-frames-ss-path=" + (dir / "shot.png").string()},
         {"DISPLAY=" + display, "HOME=" + dir.string(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
          "XDG_RUNTIME_DIR=" + (dir / "runtime").string()});
     const int status = xsession::WaitFor(retroarch, 120s);
@@ -74,6 +76,34 @@ TEST(RetroArch, RunsTheCoreOnTheDemoAndShowsItsTitle) {
         waitpid(retroarch, nullptr, 0);
     }
     xsession::Stop(server);
+    return status;
+}
+
+// A scratch folder for one RetroArch run, with the folders its
+// configuration names.
+fs::path RetroArchFolder(const std::string& name) {
+    const fs::path dir = Scratch() / name;
+    fs::remove_all(dir);
+    for (const char* sub : {"system", "saves", "states", "config", "runtime", "runner"}) fs::create_directories(dir / sub);
+    ::chmod((dir / "runtime").c_str(), 0700);
+    return dir;
+}
+
+// The runner's picture of the demo's frame 600, its battery file beside it.
+QImage RunnerFrame600(const fs::path& runnerDir) {
+    const THeadlessRun run = RunHeadless("--frames 600 --png '" + (runnerDir / "frame600.png").string() +
+                                         "' --ram-dir '" + runnerDir.string() + "' '" + TIRAVEL_DEMO_ROM + "'");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    return QImage(QString::fromStdString((runnerDir / "frame600.png").string())).convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+TEST(RetroArch, RunsTheCoreOnTheDemoAndShowsItsTitle) {
+    const fs::path dir = RetroArchFolder("retroarch");
+    const fs::path shot = dir / "shot.png";
+    // The screenshot is the core's own frame, not the scaled window.
+    const int status = RunRetroArch(dir, "video_gpu_screenshot = \"false\"\n");
     ASSERT_NE(status, -1) << "RetroArch did not exit within two minutes";
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "RetroArch's status " << status;
 
@@ -81,11 +111,7 @@ TEST(RetroArch, RunsTheCoreOnTheDemoAndShowsItsTitle) {
     // scale the picture, so the comparison is loose: the title screen holds
     // still, and nearly every pixel must agree.
     const fs::path runnerDir = dir / "runner";
-    const THeadlessRun run = RunHeadless("--frames 600 --png '" + (runnerDir / "frame600.png").string() +
-                                         "' --ram-dir '" + runnerDir.string() + "' '" + TIRAVEL_DEMO_ROM + "'");
-    ASSERT_EQ(run.Status, 0) << run.Err;
-    const QImage expected = QImage(QString::fromStdString((runnerDir / "frame600.png").string()))
-                                .convertToFormat(QImage::Format_RGB32);
+    const QImage expected = RunnerFrame600(runnerDir);
     QImage actual(QString::fromStdString(shot.string()));
     ASSERT_FALSE(actual.isNull()) << "no screenshot at " << shot;
     ASSERT_FALSE(expected.isNull());
@@ -102,4 +128,53 @@ TEST(RetroArch, RunsTheCoreOnTheDemoAndShowsItsTitle) {
     const std::string srm = ReadAll(dir / "saves" / "tiravel-demo.srm");
     EXPECT_EQ(srm.size(), 32768u);
     EXPECT_EQ(srm, ReadAll(runnerDir / "tiravel-demo.RAM"));
+}
+
+// A state of another cartridge (the runner's, of the paging test cartridge),
+// offered at the start as RetroArch's automatic state: the core refuses it,
+// and its reason goes through the message interface into RetroArch's log and
+// onto its screen, in two lines across the window (RetroArch's own one-line
+// notice under it still says the state was loaded). The game goes on from
+// its start as if no state had been offered.
+TEST(RetroArch, ShowsWhyTheCoreRefusesAState) {
+    const fs::path dir = RetroArchFolder("retroarch-refused");
+    const THeadlessRun paging = RunHeadless("--frames 10 --save-state '" +
+                                            (dir / "states" / "tiravel-demo.state.auto").string() + "' '" +
+                                            TIRAVEL_TEST_ROM_DIR + "/paging.sms'");
+    ASSERT_EQ(paging.Status, 0) << paging.Err;
+    // The screenshot is the window as the player sees it, notices included.
+    const int status = RunRetroArch(dir, "video_gpu_screenshot = \"true\"\nsavestate_auto_load = \"true\"\n");
+    ASSERT_NE(status, -1) << "RetroArch did not exit within two minutes";
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "RetroArch's status " << status;
+
+    const std::string log = ReadAll(dir / "retroarch.log");
+    EXPECT_NE(log.find("[Environ]: SET_MESSAGE_EXT: Cannot load the state: it was saved with the cartridge "
+                       "\"paging.sms\""),
+              std::string::npos)
+        << log;
+
+    QImage shot(QString::fromStdString((dir / "shot.png").string()));
+    ASSERT_FALSE(shot.isNull()) << "no screenshot";
+    shot = shot.convertToFormat(QImage::Format_RGB32);
+    const QImage game = RunnerFrame600(dir / "runner").scaled(shot.size());
+    ASSERT_FALSE(game.isNull());
+    // Above the notices the window shows the game's frame 600 from its start.
+    const int top = shot.height() * 2 / 3;
+    EXPECT_GE(Agreement(shot.copy(0, 0, shot.width(), top), game.copy(0, 0, shot.width(), top), 24), 0.97);
+    // Below, the rows where the window differs from the game nearly across
+    // its width: the core's notice, taller than a one-line notice (about a
+    // twentieth of the window's height at RetroArch's scale).
+    int tallest = 0;
+    for (int y = top, run = 0; y < shot.height(); ++y) {
+        const int left = shot.width() / 50, right = shot.width() - left;
+        int differ = 0;
+        for (int x = left; x < right; ++x) {
+            const QRgb p = shot.pixel(x, y), q = game.pixel(x, y);
+            differ += std::abs(qRed(p) - qRed(q)) > 24 || std::abs(qGreen(p) - qGreen(q)) > 24 ||
+                      std::abs(qBlue(p) - qBlue(q)) > 24;
+        }
+        run = differ >= (right - left) * 9 / 10 ? run + 1 : 0;
+        tallest = std::max(tallest, run);
+    }
+    EXPECT_GE(tallest, shot.height() / 20) << "no two-line notice across the window";
 }
