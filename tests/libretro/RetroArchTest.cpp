@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 
 #include <QImage>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -143,7 +145,9 @@ TEST(RetroArch, ShowsWhyTheCoreRefusesAState) {
                                             TIRAVEL_TEST_ROM_DIR + "/paging.sms'");
     ASSERT_EQ(paging.Status, 0) << paging.Err;
     // The screenshot is the window as the player sees it, notices included.
+    const auto start = std::chrono::steady_clock::now();
     const int status = RunRetroArch(dir, "video_gpu_screenshot = \"true\"\nsavestate_auto_load = \"true\"\n");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_NE(status, -1) << "RetroArch did not exit within two minutes";
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "RetroArch's status " << status;
 
@@ -161,6 +165,14 @@ TEST(RetroArch, ShowsWhyTheCoreRefusesAState) {
     // Above the notices the window shows the game's frame 600 from its start.
     const int top = shot.height() * 2 / 3;
     EXPECT_GE(Agreement(shot.copy(0, 0, shot.width(), top), game.copy(0, 0, shot.width(), top), 24), 0.97);
+    // RetroArch's notices last five seconds of wall time, not frames: on a
+    // machine so busy that the 600 frames took longer (they take about 1.5 s
+    // here), the screenshot at the end cannot show the notice, and the log
+    // above is the proof that it was sent.
+    if (seconds > 4.5) {
+        std::printf("RetroArch took %.1f s for its 600 frames; the on-screen notice is not checked\n", seconds);
+        return;
+    }
     // Below, the rows where the window differs from the game nearly across
     // its width: the core's notice, taller than a one-line notice (about a
     // twentieth of the window's height at RetroArch's scale).
