@@ -14,6 +14,8 @@
 #include <QIcon>
 #include <QImage>
 #include <QMenu>
+#include <QPainter>
+#include <QPen>
 #include <QPixmap>
 #include <QProxyStyle>
 #include <QStyleFactory>
@@ -86,6 +88,19 @@ QImage Thumbnail(const QImage& picture) {
                           Qt::SmoothTransformation);
 }
 
+// A slot without a picture still has an icon, an empty outline of a
+// thumbnail's size: the styles mark a chosen item with an icon by a frame
+// around it, where one without would get a check mark drawn across the whole
+// icon column (a dot the size of a thumbnail), and every row keeps one height.
+QIcon NoPicture() {
+    QPixmap pixmap(kSlotIconSize, kSlotIconSize * 3 / 4);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QPen(QColor(128, 128, 128, 160), 1, Qt::DotLine));
+    painter.drawRect(pixmap.rect().adjusted(2, 2, -3, -3));
+    return QIcon(pixmap);
+}
+
 }  // namespace
 
 void TMainForm::WatchSlotMenu(QMenu* slotMenu) {
@@ -118,11 +133,11 @@ void TMainForm::RefreshSlotItem(int slot) {
     switch (contents.Kind) {
         case TSlotContents::TKind::Empty:
             item->setText(caption + "\tempty");
-            item->setIcon(QIcon());
+            item->setIcon(NoPicture());
             break;
         case TSlotContents::TKind::Unreadable:
             item->setText(caption + "\tunreadable");
-            item->setIcon(QIcon());
+            item->setIcon(NoPicture());
             break;
         case TSlotContents::TKind::State:
             item->setText(caption + "\t" + SavedText(contents.Saved));
