@@ -274,6 +274,8 @@ void TMainForm::BuildMenus() {
     AddItem(slotMenu, "mSlot8", "Slot 8", &TMainForm::mSlotClick<8>);
     AddItem(slotMenu, "mSlot9", "Slot 9", &TMainForm::mSlotClick<9>);
     Group({"mSlot1", "mSlot2", "mSlot3", "mSlot4", "mSlot5", "mSlot6", "mSlot7", "mSlot8", "mSlot9"}, "mSlot1");
+    // Opening it shows what each slot holds (MainFormSlots.cpp).
+    WatchSlotMenu(slotMenu);
     AddSeparator(state, "N6");
     QAction* rewind = AddItem(state, "mRebobinar", "Rewind", &TMainForm::mRebobinarClick);
     rewind->setCheckable(true);
@@ -754,6 +756,7 @@ void TMainForm::SaveStateFile() {
         ReportLater(error);
         return;
     }
+    RefreshSlotItem(slot_);
     ShowPictureMessage("State " + std::to_string(slot_) + " saved");
 }
 

@@ -247,6 +247,9 @@ private:
     void SaveStateFile();
     void LoadStateFile();
     void SelectSlot(int slot);
+    void WatchSlotMenu(QMenu* slotMenu);
+    void RefreshSlotMenu();
+    void RefreshSlotItem(int slot);
     void ShowPictureMessage(const std::string& text);
     bool MachineParked() const;
     void FrameDone(TSMS& machine);

@@ -391,3 +391,46 @@ bool SMS_FindStatePicture(const uint8_t* state, std::size_t size, std::size_t& o
     }
     return false;
 }
+
+bool SMS_StateFrameImage(const uint8_t* state, std::size_t size, uint8_t* image, std::size_t& imageSize) {
+    if (size < kFixedHeaderSize || std::memcmp(state, kMagic, sizeof kMagic) != 0) return false;
+    const uint16_t format = LE_Get16(state + 8);
+    if (format == 0 || format > SMS_STATE_VERSION) return false;
+    // Every section walked to the file's end: a file cut off or grown is
+    // damaged even where its picture is whole.
+    const std::size_t header = SectionHeaderSize(format);
+    const uint8_t* vdp = nullptr;
+    const uint8_t* model = nullptr;
+    std::size_t at = kFixedHeaderSize + LE_Get16(state + 24);
+    if (at > size) return false;
+    while (at != size) {
+        if (size - at < header) return false;
+        const std::size_t length = LE_Get32(state + at + 4);
+        const std::size_t payload = at + header;
+        if (length > size - payload) return false;
+        if (std::memcmp(state + at, "VDP ", 4) == 0) {
+            if (length != VDP_STATE_SIZE || vdp != nullptr) return false;
+            vdp = state + payload;
+        } else if (std::memcmp(state + at, "VDPM", 4) == 0) {
+            if (length != VDP_MODEL_STATE_SIZE || model != nullptr) return false;
+            model = state + payload;
+        }
+        at = payload + length;
+    }
+    if (vdp == nullptr) return false;
+    // The default model's state has no model section: its picture is 192 lines.
+    const uint32_t height = model != nullptr ? LE_Get16(model) : uint32_t(CONSOLE_PICTURE_HEIGHT);
+    if (height != 192 && height != 224 && height != 240) return false;
+    const std::size_t extra = CONSOLE_PICTURE_WIDTH * height - VDP_FRAME_PIXEL_COUNT;
+    VDP_WriteFrameImageHeaders(image, height);
+    uint8_t* pixels = image + CONSOLE_FRAME_PIXEL_OFFSET;
+    std::memcpy(pixels, vdp + VDP_STATE_SIZE - VDP_FRAME_PIXEL_COUNT, VDP_FRAME_PIXEL_COUNT);
+    // The model section's pixels follow its height and its two latches (VDPEM.h).
+    if (extra != 0) std::memcpy(pixels + VDP_FRAME_PIXEL_COUNT, model + 4, extra);
+    // Colours are 6 bits: a higher one would show as black, so it is no picture.
+    uint8_t high = 0;
+    for (std::size_t i = 0; i < VDP_FRAME_PIXEL_COUNT + extra; ++i) high |= pixels[i];
+    if (high > 0x3F) return false;
+    imageSize = CONSOLE_FRAME_PIXEL_OFFSET + CONSOLE_PICTURE_WIDTH * height;
+    return true;
+}

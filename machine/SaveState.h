@@ -23,3 +23,13 @@ constexpr uint16_t SMS_STATE_VERSION_DEFAULT_MODEL = 2;
 // CONSOLE_PICTURE_PIXELS bytes): true with the offset and size found from its
 // header and section table.
 bool SMS_FindStatePicture(const uint8_t* state, std::size_t size, std::size_t& offset, std::size_t& pictureSize);
+
+// The picture a saved state holds, made into a frame image like the
+// console's own (TConsole::FrameImage: the bitmap file, bottom row first):
+// the VDP section's 192 lines and, in a hardware model's state whose picture
+// is 224 or 240 lines high, the lines its VDP model section holds above them.
+// For a front end that shows what a state file holds without loading it.
+// `image` takes CONSOLE_MAX_FRAME_IMAGE_SIZE bytes; `imageSize` is set to the
+// image's size. False for anything that is not a state of a version this
+// program reads whose sections fill it exactly and whose picture is sound.
+bool SMS_StateFrameImage(const uint8_t* state, std::size_t size, uint8_t* image, std::size_t& imageSize);

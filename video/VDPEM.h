@@ -151,4 +151,8 @@ void VDP_LoadModelState(T_VDP_CORE& vdp, const uint8_t* data /* validated, VDP_M
 // picture's height makes it, never more than VDP_MAX_FRAME_IMAGE_SIZE.
 void VDP_ExportFrame(const T_VDP_CORE& vdp, uint8_t* destination /* VDP_MAX_FRAME_IMAGE_SIZE bytes */);
 std::size_t VDP_FrameImageSize(const T_VDP_CORE& vdp);
+// The headers and palette the VDP writes at reset, for a picture of `height`
+// lines (192, 224 or 240), into any frame image: a saved state's picture is
+// made into one without a VDP (SMS_StateFrameImage).
+void VDP_WriteFrameImageHeaders(uint8_t* image /* VDP_FRAME_PIXEL_OFFSET bytes */, uint32_t height);
 void VDP_GetStatusInfo(const T_VDP_CORE& vdp, T_VDP_STATUS_INFO& info);

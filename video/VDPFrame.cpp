@@ -13,8 +13,11 @@
 // them to RGB and the renderer never converts anything.
 void VDP_WriteFrameHeaders(T_VDP_CORE& vdp)
 {
-    uint8_t* f = vdp.FrameImage;
-    const uint32_t height = VDP_PictureHeight(vdp); // 192 always in the default model
+    VDP_WriteFrameImageHeaders(vdp.FrameImage, VDP_PictureHeight(vdp)); // 192 always in the default model
+}
+
+void VDP_WriteFrameImageHeaders(uint8_t* f, uint32_t height)
+{
     f[0] = 'B';
     f[1] = 'M';
     LE_Put32(f + 2, static_cast<uint32_t>(VDP_FRAME_PIXEL_OFFSET + VDP_SCREEN_WIDTH * height));

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -280,7 +283,8 @@ TEST_F(MainFormTest, MenuTreeHasTheNamesCaptionsOrderAndInitialStates) {
         if (QString(want.Caption) == "-") {
             EXPECT_TRUE(action->isSeparator());
         } else {
-            EXPECT_EQ(action->text(), want.Caption);
+            // A slot's item may show what it holds after a tab (the shortcut column).
+            EXPECT_EQ(action->text().section('\t', 0, 0), want.Caption);
             EXPECT_FALSE(action->text().contains('&'));
             EXPECT_EQ(action->shortcut().toString(), want.Shortcut);
         }
@@ -948,6 +952,184 @@ TEST_F(StateMenuTest, OpeningAGameForgetsTheHistory) {
     ASSERT_GE(Form().Rewind.History().States(), 20u);
     ASSERT_TRUE(Open(Rom("handover")));
     EXPECT_LT(Form().Rewind.History().States(), 5u);
+}
+
+// ---------------------------------------------------------------- the slots' contents
+
+namespace {
+
+// What a slot's item says after its caption: the save's time, "empty" or "unreadable".
+QString SlotNote(QAction* item) { return item->text().section('\t', 1); }
+
+QImage FrameImage(const TSMS& machine) {
+    QImage frame;
+    frame.loadFromData(machine.FrameStream.Data, int(machine.FrameStream.Size), "BMP");
+    return frame;
+}
+
+// The thumbnail a frame should give: a quarter of its size each way, smoothly.
+QImage Thumbnail(const QImage& frame) {
+    return frame.scaled(64, frame.height() / 4, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// An empty or unreadable slot's icon: a thumbnail-sized outline, clear inside.
+bool NoPicture(QAction* item) {
+    return !item->icon().isNull() && item->icon().pixmap(QSize(64, 64)).toImage().pixelColor(32, 24).alpha() == 0;
+}
+
+QImage Icon(QAction* item) { return item->icon().pixmap(QSize(64, 64)).toImage().convertToFormat(QImage::Format_RGB32); }
+
+bool SetModified(const QString& path, const QDateTime& time) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Where `part` stands in `image` pixel for pixel, if anywhere.
+bool Contains(const QImage& image, const QImage& part) {
+    const QImage whole = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y + part.height() <= whole.height(); ++y)
+        for (int x = 0; x + part.width() <= whole.width(); ++x)
+            if (whole.copy(x, y, part.width(), part.height()) == part) return true;
+    return false;
+}
+
+}  // namespace
+
+// "State" > "Slot" shows what each slot holds when it opens: the save's date
+// and time in the shortcut column and the state's frame, a quarter of its
+// size, as the icon. An empty slot says so and is chosen and saved into as
+// ever; a save shows in its item at once.
+TEST_F(StateMenuTest, TheSlotMenuShowsEachSlotsSaveTimeAndPicture) {
+    ASSERT_TRUE(StartCounting());
+    QImage saved[10];
+    for (const int slot : {2, 5}) {
+        Form().mEstadoClick();
+        Item(("mSlot" + std::to_string(slot)).c_str())->trigger();
+        Item("mSalvar")->trigger();
+        saved[slot] = FrameImage(Machine());
+        Form().DXDraw1Click();
+        ASSERT_TRUE(RunFrames(30));
+    }
+    Form().mEstadoClick();
+    ASSERT_NE(Thumbnail(saved[2]), Thumbnail(saved[5]));
+    ASSERT_NE(Thumbnail(FrameImage(Machine())), Thumbnail(saved[5]));
+    // Times of our own: one of this year, one of another, which says its year.
+    const int year = QDate::currentDate().year();
+    ASSERT_TRUE(SetModified(StateFile(2), QDateTime(QDate(year - 1, 3, 3), QTime(14, 5))));
+    ASSERT_TRUE(SetModified(StateFile(5), QDateTime(QDate(year, 1, 2), QTime(9, 7))));
+
+    emit Form().Menu("mSlot")->aboutToShow();
+    for (int slot = 1; slot <= 9; ++slot) {
+        SCOPED_TRACE(slot);
+        QAction* item = Item(("mSlot" + std::to_string(slot)).c_str());
+        EXPECT_EQ(item->text().section('\t', 0, 0), "Slot " + QString::number(slot));
+        EXPECT_TRUE(item->isEnabled());
+        EXPECT_EQ(item->isChecked(), slot == 5);
+        EXPECT_TRUE(item->shortcut().isEmpty());
+        const QString note = slot == 2 ? QString("3 Mar %1 14:05").arg(year - 1) : slot == 5 ? "2 Jan 09:07" : "empty";
+        EXPECT_EQ(SlotNote(item), note);
+        EXPECT_EQ(NoPicture(item), slot != 2 && slot != 5);
+    }
+    for (const int slot : {2, 5}) {
+        const QImage icon = Icon(Item(("mSlot" + std::to_string(slot)).c_str()));
+        EXPECT_EQ(icon.size(), QSize(64, 48));
+        EXPECT_EQ(icon, Thumbnail(saved[slot])) << "slot " << slot;
+    }
+
+    Item("mSlot7")->trigger();
+    EXPECT_EQ(Form().Slot(), 7);
+    Item("mSalvar")->trigger();
+    EXPECT_TRUE(QFileInfo(StateFile(7)).isFile());
+    EXPECT_TRUE(Item("mSlot7")->isChecked());
+    EXPECT_NE(SlotNote(Item("mSlot7")), "empty");
+    EXPECT_EQ(Icon(Item("mSlot7")), Thumbnail(FrameImage(Machine())));
+}
+
+// A slot's file that is no state (text, cut off, too large to be one, a
+// folder, a broken link) says "unreadable" without a picture, and the menu
+// opens as ever.
+// With the BIOS alone there are no slots' files: the plain captions.
+TEST_F(StateMenuTest, UnreadableSlotFilesAreNamedAndTheBiosShowsPlainSlots) {
+    ASSERT_TRUE(StartCounting());
+    Form().mEstadoClick();
+    Item("mSalvar")->trigger();
+    const QByteArray state = ReadAll(StateFile(1));
+    ASSERT_GT(state.size(), 100000);
+    ASSERT_TRUE(WriteFile(StateFile(2), "not a state at all"));
+    ASSERT_TRUE(WriteFile(StateFile(3), state.left(state.size() - 1)));
+    ASSERT_TRUE(WriteFile(StateFile(4), state + QByteArray(2 << 20, '\0')));
+    ASSERT_TRUE(QDir().mkpath(StateFile(6)));
+    ASSERT_TRUE(QFile::link(dir_.path() + "/nowhere", StateFile(8)));
+
+    QMenu* menu = Form().Menu("mSlot");
+    emit menu->aboutToShow();
+    for (int slot = 1; slot <= 9; ++slot) {
+        SCOPED_TRACE(slot);
+        QAction* item = Item(("mSlot" + std::to_string(slot)).c_str());
+        const bool unreadable = slot == 2 || slot == 3 || slot == 4 || slot == 6 || slot == 8;
+        EXPECT_EQ(SlotNote(item), unreadable ? "unreadable" : slot == 1 ? SlotNote(item) : "empty");
+        EXPECT_EQ(NoPicture(item), slot != 1);
+    }
+    EXPECT_FALSE(SlotNote(Item("mSlot1")).isEmpty());
+    Form().show();
+    menu->popup(Form().mapToGlobal(QPoint(20, 20)));
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(menu));
+    menu->hide();
+
+    Form().mArquivoClick();
+    Form().mBiosClick();
+    emit menu->aboutToShow();
+    for (int slot = 1; slot <= 9; ++slot) {
+        QAction* item = Item(("mSlot" + std::to_string(slot)).c_str());
+        EXPECT_EQ(item->text(), "Slot " + QString::number(slot));
+        EXPECT_TRUE(item->icon().isNull()) << slot;
+    }
+}
+
+// A Master System II's 240-line picture gives a 64 x 60 thumbnail of the
+// whole picture, and the open menu shows the thumbnails at their size while
+// the other menus keep their small icons.
+TEST_F(StateMenuTest, ATallPicturesThumbnailIsWholeAndShownAtItsSize) {
+    Form().ChooseConsole({TConsoleModel::MasterSystem2, TConsoleRegion::Export, TConsoleVideo::Ntsc});
+    ASSERT_TRUE(Open(Rom("hw_height")));
+    // The cartridge is in its 240-line mode for good once $D000 holds $A2;
+    // the stopped machine's RAM is read at rest.
+    bool tall = false;
+    for (int i = 0; i < 100 && !tall; ++i) {
+        ASSERT_TRUE(RunFrames(5));
+        Form().mEstadoClick();
+        tall = Machine().Console->Peek(TMemoryRegion::SystemRam, 0x1000) == 0xA2;
+        Form().DXDraw1Click();
+    }
+    ASSERT_TRUE(tall);
+    ASSERT_TRUE(RunFrames(3));
+    Form().mEstadoClick();
+    ASSERT_EQ(Machine().Console->PictureHeight(), 240u);
+    Item("mSalvar")->trigger();
+    const QImage frame = FrameImage(Machine());
+    ASSERT_EQ(frame.size(), QSize(256, 240));
+
+    QMenu* menu = Form().Menu("mSlot");
+    emit menu->aboutToShow();
+    const QImage icon = Icon(Item("mSlot1"));
+    EXPECT_EQ(icon.size(), QSize(64, 60));
+    EXPECT_EQ(icon, Thumbnail(frame));
+
+    EXPECT_EQ(menu->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, menu), 64);
+    EXPECT_LT(Form().Menu("mEstado")->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, Form().Menu("mEstado")), 64);
+    Form().show();
+    menu->popup(Form().mapToGlobal(QPoint(20, 20)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    const QRect row = menu->actionGeometry(Item("mSlot1"));
+    EXPECT_GE(row.height(), 60);
+    EXPECT_TRUE(Contains(menu->grab().toImage().copy(row), icon)) << "the thumbnail drawn whole, unscaled";
+    menu->hide();
 }
 
 // Every line shows whole: each label is at least as large as its text needs

@@ -1,6 +1,7 @@
 // Any bytes offered as a saved state: refused with a reason, or loaded; a
-// loaded state must save back to the same sections (nothing read but not
-// kept, nothing kept but not read) and then run ten frames with their sound.
+// loaded state must show the picture its bytes alone give, save back to the
+// same sections (nothing read but not kept, nothing kept but not read) and
+// then run ten frames with their sound.
 //
 // The console runs the BIOS alone, so its cartridge identity is the fixed one
 // of no cartridge and the seed states (made by the headless runner without a
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "Console.h"
+#include "SaveState.h"
 
 namespace {
 
@@ -69,10 +71,19 @@ std::vector<TSection> Sections(const uint8_t* state, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TFuzzConsole& c = Console();
+    // The picture a front end shows of a state file, read from the bytes
+    // alone: any bytes are safe to offer, and a state that loads shows the
+    // loaded picture.
+    static std::vector<uint8_t> image(CONSOLE_MAX_FRAME_IMAGE_SIZE);
+    std::size_t imageSize = 0;
+    const bool picture = SMS_StateFrameImage(data, size, image.data(), imageSize);
     if (!c.console.LoadState(data, size, c.error, "fuzz.st1")) {
         if (c.error.empty()) std::abort();  // a refusal always says why
         return 0;
     }
+    if (!picture || imageSize != c.console.FrameImageSize() ||
+        std::memcmp(image.data(), c.console.FrameImage(), imageSize) != 0)
+        std::abort();
     c.console.SaveState(c.saved);
     const std::vector<TSection> loaded = Sections(data, size);
     const std::vector<TSection> saved = Sections(c.saved.data(), c.saved.size());

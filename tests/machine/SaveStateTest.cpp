@@ -133,6 +133,99 @@ TEST(SaveStateTest, ALoadedStateShowsItsPictureAtOnce) {
     EXPECT_EQ(fresh.PictureHash(), picture);
 }
 
+// A state's picture read from its bytes alone is the frame image the console
+// showed when it was saved, headers included: 192 lines in the default model
+// and a Master System, 224 and 240 in a Master System II's tall modes.
+TEST(SaveStateTest, AStatesPictureIsTheFrameImageItWasSavedWith) {
+    struct TCase {
+        const char* Name;
+        TConsoleSettings Settings;
+        const char* Rom;
+        uint8_t Phase;  // the hw_height cartridge's phase at $D000 (0: 300 frames)
+        uint32_t Height;
+    };
+    const TConsoleSettings sms1{TConsoleModel::MasterSystem, TConsoleRegion::Export, TConsoleVideo::Ntsc};
+    const TConsoleSettings sms2{TConsoleModel::MasterSystem2, TConsoleRegion::Export, TConsoleVideo::Pal};
+    const TCase cases[] = {
+        {"Tiravel", TConsoleSettings{}, "demo", 0, 192},
+        {"Master System, tall mode asked for", sms1, "hw_height", 0xA1, 192},
+        {"Master System II, 224 lines", sms2, "hw_height", 0xA1, 224},
+        {"Master System II, 240 lines", sms2, "hw_height", 0xA2, 240},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TConsole console(c.Settings);
+        console.LoadCartridge(Rom(c.Rom));
+        for (int frame = 0; frame < 600; ++frame) {
+            if (c.Phase == 0 ? frame == 300 : console.Peek(TMemoryRegion::SystemRam, 0x1000) == c.Phase) break;
+            console.RunFrame();
+        }
+        console.RunFrame();
+        ASSERT_EQ(console.PictureHeight(), c.Height);
+        std::vector<uint8_t> state;
+        console.SaveState(state);
+        std::vector<uint8_t> image(CONSOLE_MAX_FRAME_IMAGE_SIZE, 0xEE);
+        std::size_t size = 0;
+        ASSERT_TRUE(SMS_StateFrameImage(state.data(), state.size(), image.data(), size));
+        ASSERT_EQ(size, console.FrameImageSize());
+        EXPECT_EQ(std::memcmp(image.data(), console.FrameImage(), size), 0);
+    }
+}
+
+// Bytes that are no sound state give no picture.
+TEST(SaveStateTest, ADamagedStateGivesNoPicture) {
+    const TConsoleSettings sms2{TConsoleModel::MasterSystem2, TConsoleRegion::Export, TConsoleVideo::Ntsc};
+    TConsole tall(sms2);
+    tall.LoadCartridge(Rom("hw_height"));
+    for (int frame = 0; frame < 600 && tall.Peek(TMemoryRegion::SystemRam, 0x1000) != 0xA1; ++frame) tall.RunFrame();
+    tall.RunFrame();
+    ASSERT_EQ(tall.PictureHeight(), 224u);
+    std::vector<uint8_t> tallState;
+    tall.SaveState(tallState);
+    TStateRig rig(Rom("speed"));
+    rig.Frames(100);
+    const std::vector<uint8_t> state = rig.Save();
+
+    // A section's payload by its tag, in a state of format 2 or later.
+    const auto payload = [](std::vector<uint8_t>& bytes, const char* tag) -> uint8_t* {
+        std::size_t at = 26 + (bytes[24] | bytes[25] << 8);
+        while (at + 10 <= bytes.size()) {
+            const std::size_t length = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | bytes[at + 7] << 24;
+            if (std::memcmp(bytes.data() + at, tag, 4) == 0) return bytes.data() + at + 10;
+            at += 10 + length;
+        }
+        return nullptr;
+    };
+    struct TCase {
+        const char* Name;
+        bool Tall;
+        std::function<void(std::vector<uint8_t>&)> Damage;
+    };
+    const TCase cases[] = {
+        {"empty", false, [](std::vector<uint8_t>& s) { s.clear(); }},
+        {"text", false, [](std::vector<uint8_t>& s) { s.assign({'n', 'o', 't', ' ', 'a', ' ', 's', 't', 'a', 't', 'e'}); }},
+        {"another magic", false, [](std::vector<uint8_t>& s) { s[0] = 'X'; }},
+        {"a newer format", false, [](std::vector<uint8_t>& s) { s[8] = SMS_STATE_VERSION + 1; }},
+        {"cut off in the picture", false, [](std::vector<uint8_t>& s) { s.resize(s.size() - 2000); }},
+        {"cut off by a byte", false, [](std::vector<uint8_t>& s) { s.pop_back(); }},
+        {"a byte after the last section", false, [](std::vector<uint8_t>& s) { s.push_back(0); }},
+        {"a name longer than the file", false, [](std::vector<uint8_t>& s) { s[24] = s[25] = 0xFF; }},
+        {"a colour beyond 6 bits", false, [&](std::vector<uint8_t>& s) { payload(s, "VDP ")[VDP_STATE_SIZE - 1] = 0x40; }},
+        {"no VDP section", false, [&](std::vector<uint8_t>& s) { std::memcpy(payload(s, "VDP ") - 10, "VDX ", 4); }},
+        {"a picture of 200 lines", true, [&](std::vector<uint8_t>& s) { payload(s, "VDPM")[0] = 200; }},
+        {"a colour beyond 6 bits in the tall lines", true, [&](std::vector<uint8_t>& s) { payload(s, "VDPM")[4] = 0x80; }},
+    };
+    std::vector<uint8_t> image(CONSOLE_MAX_FRAME_IMAGE_SIZE);
+    std::size_t size = 0;
+    ASSERT_TRUE(SMS_StateFrameImage(state.data(), state.size(), image.data(), size));
+    ASSERT_TRUE(SMS_StateFrameImage(tallState.data(), tallState.size(), image.data(), size));
+    for (const TCase& c : cases) {
+        std::vector<uint8_t> damaged = c.Tall ? tallState : state;
+        c.Damage(damaged);
+        EXPECT_FALSE(SMS_StateFrameImage(damaged.data(), damaged.size(), image.data(), size)) << c.Name;
+    }
+}
+
 // The cartridge RAM comes from the state: a console reset after the load
 // runs the battery cartridge's count on from the state's RAM, not from what
 // the loading machine held.
