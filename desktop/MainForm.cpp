@@ -132,6 +132,12 @@ TMainForm::~TMainForm() {
 QMenu* TMainForm::AddMenu(QMenuBar* bar, QMenu* parent, const char* name, const char* caption) {
     QMenu* menu = bar != nullptr ? bar->addMenu(caption) : parent->addMenu(caption);
     menu->setObjectName(name);
+    // Connected before the menu's own handler, which pauses the game: the
+    // visit sees whether the game ran before it.
+    if (bar != nullptr) {
+        connect(menu, &QMenu::aboutToShow, this, [this] { BeginMenuVisit(); });
+        connect(menu, &QMenu::aboutToHide, this, [this] { QTimer::singleShot(0, this, [this] { EndMenuVisit(); }); });
+    }
     menu->menuAction()->setObjectName(name);
     menus_.insert(name, menu);
     items_.insert(name, menu->menuAction());
@@ -179,9 +185,20 @@ void TMainForm::BuildMenus() {
 
     QMenu* file = AddMenu(MainMenu1, nullptr, "mArquivo", "File");
     connect(file, &QMenu::aboutToShow, this, [this] { mArquivoClick(); });
-    AddItem(file, "mAbrir", "Load Game (ROM)", &TMainForm::mAbrirClick);
+    QAction* openItem = AddItem(file, "mAbrir", "Load Game (ROM)", &TMainForm::mAbrirClick);
+    openItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addAction(openItem);
     AddItem(file, "mReinicio", "Game Reset", &TMainForm::mReinicioClick)->setEnabled(false);
     AddItem(file, "mReiniCon", "Console Reset", &TMainForm::mReiniConClick)->setEnabled(false);
+    // Ctrl+P, and the keyboard's Pause key (Enter is the console's Pause):
+    // a key of the window, in full screen too, never repeated while held.
+    QAction* pause = AddItem(file, "mPausa", "Pause", &TMainForm::mPausaClick);
+    pause->setCheckable(true);
+    pause->setEnabled(false);
+    pause->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::Key_Pause)});
+    pause->setAutoRepeat(false);
+    pause->installEventFilter(this);
+    addAction(pause);
     AddSeparator(file, "N1");
     AddItem(file, "mBios", "Run BIOS", &TMainForm::mBiosClick);
     QMenu* biosType = AddMenu(nullptr, file, "mTipBIOS", "BIOS Type");
@@ -210,7 +227,13 @@ void TMainForm::BuildMenus() {
     Group({"mSprOn", "mSprOff"}, "mSprOn");
     QMenu* mode = AddMenu(nullptr, video, "mExib", "Video Mode");
     AddItem(mode, "mJanela", "Windowed", &TMainForm::mJanelaClick);
-    AddItem(mode, "mCheia", "Full Screen", &TMainForm::mCheiaClick);
+    // Alt+Enter goes back and forth; the keypad's Enter first, so that the
+    // item shows the key by its usual name ("Alt+Enter"; Qt calls the main
+    // one Return). The window holds it for full screen, where the bar is hidden.
+    QAction* fullScreen = AddItem(mode, "mCheia", "Full Screen", &TMainForm::ToggleFullScreen);
+    fullScreen->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Enter), QKeySequence(Qt::ALT | Qt::Key_Return)});
+    fullScreen->setAutoRepeat(false);
+    addAction(fullScreen);
     Group({"mJanela", "mCheia"}, "mJanela");
     AddSeparator(video, "N3");
     QMenu* vdpStatus = AddMenu(nullptr, video, "mVDPS", "VDP Status");
@@ -297,6 +320,76 @@ void TMainForm::BuildMenus() {
     QMenu* help = AddMenu(MainMenu1, nullptr, "Ajuda1", "Help");
     connect(help, &QMenu::aboutToShow, this, [this] { Ajuda1Click(); });
     AddItem(help, "Sobre1", "About", &TMainForm::Sobre1Click);
+
+    // F10 opens "File", as on other desktops (Qt leaves it to the program
+    // on Linux); Alt and a caption's underlined letter open its menu.
+    auto* menuKey = new QAction(this);
+    menuKey->setObjectName("MenuKey");
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    menuKey->setAutoRepeat(false);
+    connect(menuKey, &QAction::triggered, this, [this] { OpenFirstMenu(); });
+    addAction(menuKey);
+    GiveMnemonics(MainMenu1->actions());
+}
+
+namespace {
+
+// A caption's mnemonic letter (lower case), 0 when it has none ("&&" is a
+// plain '&').
+QChar MnemonicOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] != '&') return text[i + 1].toLower();
+        ++i;
+    }
+    return QChar();
+}
+
+// Where the mnemonic goes in `text`, -1 for none free: the preferred letter,
+// else a number that ends the caption ("Slot 3", "Tone Generator 2"), else a
+// word's first letter, else any letter or digit.
+qsizetype MnemonicPlace(const QString& text, const QString& taken, QChar preferred) {
+    auto free = [&](qsizetype i) { return text[i].isLetterOrNumber() && !taken.contains(text[i].toLower()); };
+    if (!preferred.isNull())
+        if (const qsizetype at = text.indexOf(preferred); at >= 0 && free(at)) return at;
+    const qsizetype lastWord = text.lastIndexOf(' ') + 1;
+    if (lastWord < text.size() && text[lastWord].isDigit() && free(lastWord)) return lastWord;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if ((i == 0 || text[i - 1] == ' ') && free(i)) return i;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (free(i)) return i;
+    return -1;
+}
+
+// Where the usual letter is not the first free one.
+const std::pair<const char*, char> kPreferredMnemonics[] = {{"mSair", 'x'}};
+
+}  // namespace
+
+// Alt and a letter for every menu and item, one letter per menu, the text
+// shown unchanged but for the underline. A caption that brings its own '&'
+// keeps it. The recent games (paths, rebuilt as games open), the volume
+// steps and the Console menu's closing note have none.
+void TMainForm::GiveMnemonics(const QList<QAction*>& actions) {
+    QString taken;
+    for (const QAction* action : actions)
+        if (const QChar letter = MnemonicOf(action->text()); !letter.isNull()) taken += letter;
+    for (QAction* action : actions) {
+        if (action->isSeparator() || action->objectName() == "mConsoleNote") continue;
+        QString text = action->text();
+        if (MnemonicOf(text).isNull()) {
+            QChar preferred;
+            for (const auto& [name, letter] : kPreferredMnemonics)
+                if (action->objectName() == name) preferred = QChar(letter);
+            if (const qsizetype at = MnemonicPlace(text, taken, preferred); at >= 0) {
+                taken += text[at].toLower();
+                text.insert(at, '&');
+                action->setText(text);
+            }
+        }
+        const QString name = action->objectName();
+        if (action->menu() != nullptr && name != "mRecent" && name != "mVolume") GiveMnemonics(action->menu()->actions());
+    }
 }
 
 QAction* TMainForm::Item(const QString& name) const { return items_.value(name, nullptr); }
@@ -327,6 +420,7 @@ void TMainForm::FormCreate() {
         QMetaObject::invokeMethod(control, "update", Qt::QueuedConnection);
     };
     SMS->OnFrameDone = [this](TSMS& machine) { FrameDone(machine); };
+    SMS->PauseNote = PauseNote;
     // A message on a stopped machine's picture goes away with a repaint.
     messageTimer_.setSingleShot(true);
     connect(&messageTimer_, &QTimer::timeout, this, [this] {
@@ -442,6 +536,9 @@ void TMainForm::MachineError(const std::string& message) {
         SMS->SetFullScreen(0);
         QTimer::singleShot(0, this, [this] { ShowWindowed(); });
     }
+    // An error that stopped the machine (in a frame's presentation) leaves a
+    // paused game; its picture says so once the hand-over has ended.
+    QTimer::singleShot(0, this, [this] { RepaintStopped(); });
     ReportLater(message);
 }
 
@@ -452,6 +549,7 @@ void TMainForm::EnableStartedMenus() {
     Item("mVideo")->setEnabled(true);
     Item("mReinicio")->setEnabled(true);
     Item("mReiniCon")->setEnabled(true);
+    Item("mPausa")->setEnabled(true);
     Item("mEstado")->setEnabled(true);
 }
 
@@ -481,9 +579,12 @@ QString TMainForm::StateFile(int slot) const {
 
 QString TMainForm::RomName(const QString& romPath) { return QFile::decodeName(SMS_RomName(FileName(romPath)).c_str()); }
 
-void TMainForm::mArquivoClick() { SMS->StopEmulation(); }
+void TMainForm::mArquivoClick() { PauseGame(); }
 
 void TMainForm::mAbrirClick() {
+    // Ctrl+O comes without a menu's pause: the game waits while the dialog
+    // is open, and stays paused when it is cancelled, as from the menu.
+    PauseGame();
     DXSound1.Stop();
     const QString file = ChooseRomFile ? ChooseRomFile(GameFolder()) : QString();
     if (file.isEmpty()) return;
@@ -502,6 +603,7 @@ bool TMainForm::OpenRomFile(const QString& path) {
     try {
         SMS->LoadRom(FileName(path));
     } catch (const std::exception& error) {
+        RepaintStopped();  // not ready: a click resumes nothing, the picture says no pause
         ShowMessage(QString::fromLocal8Bit(error.what()));
         return false;
     }
@@ -516,6 +618,53 @@ bool TMainForm::OpenRomFile(const QString& path) {
 }
 
 void TMainForm::mReinicioClick() { SMS->Console->PressReset(); }
+
+// The check toggled before this runs (the item, or a key, which first set it
+// to what the game does now): checked holds the game, unchecked resumes it.
+void TMainForm::mPausaClick() {
+    if (Item("mPausa")->isChecked())
+        PauseGame();
+    else
+        SMS->ResumeEmulation();
+    // A game that cannot resume (none started, a BIOS type change waiting
+    // for its Console Reset) leaves the item unchecked.
+    RefreshPauseItem();
+}
+
+bool TMainForm::GamePaused() const { return SMS->CoresCreated == 1 && SMS->Ready == 1 && SMS->Stopped == 1; }
+
+void TMainForm::RefreshPauseItem() { Item("mPausa")->setChecked(GamePaused()); }
+
+// Stops the machine, and its picture says so at once when it can resume.
+void TMainForm::PauseGame() {
+    SMS->StopEmulation();
+    RepaintStopped();
+}
+
+// A stopped machine's picture drawn again with what changed on it: the pause
+// note, an overlay switched, a message.
+void TMainForm::RepaintStopped() {
+    if (MachineParked()) SMS->RepaintPicture();
+}
+
+void TMainForm::BeginMenuVisit() {
+    if (menuVisit_) return;
+    menuVisit_ = true;
+    RefreshPauseItem();
+}
+
+void TMainForm::EndMenuVisit() {
+    if (QApplication::activePopupWidget() == nullptr) menuVisit_ = false;
+}
+
+// The pause keys reach the item as a shortcut event before it toggles: its
+// check is brought to what the game does now (a click may have resumed it
+// since the menu was last open). During a menu visit it shows the game as it
+// was before the menu, and a key toggles that, as choosing the item would.
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut && watched == Item("mPausa") && !menuVisit_) RefreshPauseItem();
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void TMainForm::mReiniConClick() {
     DXSound1.Stop();
@@ -544,6 +693,7 @@ void TMainForm::mBIOSBrClick() {
     SMS->InitMachine();
     SMS->Console->SetBiosType(1);
     Check("mBIOSBr");
+    RepaintStopped();  // not ready until the Console Reset: no pause note
 }
 
 void TMainForm::mBIOSJapClick() {
@@ -551,6 +701,7 @@ void TMainForm::mBIOSJapClick() {
     SMS->InitMachine();
     SMS->Console->SetBiosType(0);
     Check("mBIOSJap");
+    RepaintStopped();
 }
 
 void TMainForm::mSairClick() {
@@ -586,7 +737,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TMainForm::mVideoClick() { SMS->StopEmulation(); }
+void TMainForm::mVideoClick() { PauseGame(); }
 void TMainForm::mFrame75Click() { SMS->SetFrameskip(3); }
 void TMainForm::mFrame50Click() { SMS->SetFrameskip(1); }
 void TMainForm::mFrameOffClick() { SMS->SetFrameskip(0); }
@@ -628,6 +779,25 @@ void TMainForm::mCheiaClick() {
     SMS->ResumeEmulation();
 }
 
+// From the menu the window is windowed (the bar is hidden in full screen);
+// the key comes back too. Before the first start, when "Graphics" is still
+// disabled, the key does nothing (a frame shows the mode, and none runs).
+void TMainForm::ToggleFullScreen() {
+    if (!Item("mVideo")->isEnabled()) {
+        Check("mJanela");
+        return;
+    }
+    if (SMS->FullScreen == 1)
+        mJanelaClick();
+    else
+        mCheiaClick();
+}
+
+void TMainForm::OpenFirstMenu() {
+    if (!MainMenu1->isVisible()) return;
+    MainMenu1->setActiveAction(Item("mArquivo"));
+}
+
 void TMainForm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && Item("mCheia")->isChecked()) {
         mJanelaClick();
@@ -644,9 +814,16 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
 }
 
-void TMainForm::mVDPSOnClick() { SMS->SetVdpOverlay(1); }
-void TMainForm::mVDPSOffClick() { SMS->SetVdpOverlay(0); }
-void TMainForm::mSomClick() { SMS->StopEmulation(); }
+// Shown or hidden at once, also on a paused game's picture.
+void TMainForm::mVDPSOnClick() {
+    SMS->SetVdpOverlay(1);
+    RepaintStopped();
+}
+void TMainForm::mVDPSOffClick() {
+    SMS->SetVdpOverlay(0);
+    RepaintStopped();
+}
+void TMainForm::mSomClick() { PauseGame(); }
 void TMainForm::mMixerOnClick() { SMS->Console->SetSoundChannel(TSoundChannel::Mixer, 1); }
 void TMainForm::mMixerOffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Mixer, 0); }
 void TMainForm::mTom1OnClick() { SMS->Console->SetSoundChannel(TSoundChannel::Tone1, 1); }
@@ -657,8 +834,14 @@ void TMainForm::mTom3OnClick() { SMS->Console->SetSoundChannel(TSoundChannel::To
 void TMainForm::mTom3OffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Tone3, 0); }
 void TMainForm::mRuidoOnClick() { SMS->Console->SetSoundChannel(TSoundChannel::Noise, 1); }
 void TMainForm::mRuidoOffClick() { SMS->Console->SetSoundChannel(TSoundChannel::Noise, 0); }
-void TMainForm::mPSGSOnClick() { SMS->SetPsgOverlay(1); }
-void TMainForm::mPSGSOffClick() { SMS->SetPsgOverlay(0); }
+void TMainForm::mPSGSOnClick() {
+    SMS->SetPsgOverlay(1);
+    RepaintStopped();
+}
+void TMainForm::mPSGSOffClick() {
+    SMS->SetPsgOverlay(0);
+    RepaintStopped();
+}
 
 namespace {
 
@@ -706,12 +889,12 @@ void TMainForm::SetVolume(int percent) {
     StereoOutput.SetVolume(static_cast<uint8_t>(volume_));
     if (QAction* item = Item("mVolume" + QString::number(volume_))) item->setChecked(true);
 }
-void TMainForm::Ajuda1Click() { SMS->StopEmulation(); }
+void TMainForm::Ajuda1Click() { PauseGame(); }
 
 // ---------------------------------------------------------------- states
 
 void TMainForm::mEstadoClick() {
-    SMS->StopEmulation();
+    PauseGame();
     // A key pressed just before the menu opened is served now.
     if (pendingState_ != TStateCommand::None) RequestState(std::exchange(pendingState_, TStateCommand::None));
 }
@@ -814,7 +997,7 @@ void TMainForm::FrameDone(TSMS& machine) {
 
 // ---------------------------------------------------------------- input
 
-void TMainForm::mEntradaClick() { SMS->StopEmulation(); }
+void TMainForm::mEntradaClick() { PauseGame(); }
 
 // The dialog polls joystick 0 and the bindings change on this thread, where
 // the frame's input step reads them too, so no step sees half a change; the
@@ -830,7 +1013,7 @@ void TMainForm::mConfigurarClick() {
 
 // ---------------------------------------------------------------- tools
 
-void TMainForm::mFerramentasClick() { SMS->StopEmulation(); }
+void TMainForm::mFerramentasClick() { PauseGame(); }
 
 // The window stands beside this one; the machine stays as the menu left it
 // (stopped) until the debugger's Run or a click on the picture.

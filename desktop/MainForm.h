@@ -1,7 +1,9 @@
 // TMainForm: the program's main window. Its client area is the display
 // control DXDraw1; its menu bar turns each command into calls on the machine
 // (TSMS) and its cores. Opening a top-level menu pauses the machine; commands
-// that start something resume it; a click on the picture resumes it too.
+// that start something resume it; a click on the picture resumes it too, and
+// "File" > "Pause" (Ctrl+P, the Pause key) pauses and resumes it. A paused
+// game says so on its picture.
 //
 // The form owns the machine and every facility the machine's per-frame step
 // uses: the timers, the main-thread dispatcher, the sound output buffer, the
@@ -125,6 +127,17 @@ public:
     void mAbrirClick();
     void mReinicioClick();
     void mReiniConClick();
+    // "File" > "Pause": checked, the player's pause holds the game; unchecked,
+    // it runs. Opened, the menu checks it when the game was paused before the
+    // menu opened (the menu's own pause does not count), so choosing it keeps
+    // a running game paused and resumes a paused one; the keys toggle what
+    // the game does now.
+    void mPausaClick();
+    // A game started and ready, held stopped (by a menu, the player's pause,
+    // an error): a click or Ctrl+P resumes it.
+    bool GamePaused() const;
+    // The text the picture shows while the game is paused.
+    static constexpr const char* PauseNote = "Paused - click or Ctrl+P to resume";
     void mBiosClick();
     void mBIOSBrClick();
     void mBIOSJapClick();
@@ -139,6 +152,11 @@ public:
     void mSprOffClick();
     void mJanelaClick();
     void mCheiaClick();
+    // "Full Screen" and Alt+Enter: full screen from the window, and back.
+    void ToggleFullScreen();
+    // F10: the first menu opened, for the keyboard (not in full screen, where
+    // the menu bar is hidden).
+    void OpenFirstMenu();
     void mVDPSOnClick();
     void mVDPSOffClick();
     void mSomClick();
@@ -219,6 +237,7 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildMenus();
@@ -227,6 +246,12 @@ private:
     QAction* AddSeparator(QMenu* menu, const char* name);
     void Group(std::initializer_list<const char*> names, const char* checked);
     void Check(const char* name);
+    void GiveMnemonics(const QList<QAction*>& actions);
+    void BeginMenuVisit();
+    void EndMenuVisit();
+    void RefreshPauseItem();
+    void PauseGame();
+    void RepaintStopped();
     void BindKeys();
     void EnableStartedMenus();
     void CentreOnScreen();
@@ -292,5 +317,8 @@ private:
     bool fitOuterSize_ = false;
     QMargins fittedFrame_;
     bool exited_ = false;
+    // From the first top-level menu opened until the last one has closed
+    // (moving along the menu bar is one visit).
+    bool menuVisit_ = false;
     bool quitSignalsCaught_ = false;
 };

@@ -123,7 +123,7 @@ void TMainForm::RefreshConsoleMenu() {
     Item("mModel")->setToolTip(kTakesEffect);
 }
 
-void TMainForm::mConsoleClick() { SMS->StopEmulation(); }
+void TMainForm::mConsoleClick() { PauseGame(); }
 
 void TMainForm::ChooseConsole(const TConsoleSettings& settings) {
     consoleSettings_ = settings;

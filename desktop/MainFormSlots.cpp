@@ -121,7 +121,8 @@ void TMainForm::RefreshSlotMenu() {
 void TMainForm::RefreshSlotItem(int slot) {
     QAction* item = Item("mSlot" + QString::number(slot));
     if (item == nullptr) return;
-    const QString caption = "Slot " + QString::number(slot);
+    // The caption as built, its mnemonic ("Slot &3") included.
+    const QString caption = item->text().section('\t', 0, 0);
     const QString path = StateFile(slot);
     // With no cartridge there are no slots' files: the plain captions.
     if (path.isEmpty()) {

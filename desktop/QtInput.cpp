@@ -52,6 +52,7 @@ TKeyCode TQtKeyboard::KeyCodeOf(const QKeyEvent& event) {
     case Qt::Key_Home: return 0x24;
     case Qt::Key_Insert: return 0x2D;
     case Qt::Key_Delete: return 0x2E;
+    case Qt::Key_Pause: return 0x13;
     // The punctuation keys of a US layout, as the keys' own codes. Qt names
     // the character, so a key's shifted character counts as the same key:
     // pressed without Shift and let go with it, it is still let go.

@@ -5,7 +5,8 @@
 // the stereo queue, kept near 32 ms by the console's rate), the display mode, the
 // picture with the two status overlays and a short message, the flip, and
 // the pacing to the console's frame rate (60 frames a second in the default
-// model; 59.92 or 49.70 in the hardware models' NTSC and PAL).
+// model; 59.92 or 49.70 in the hardware models' NTSC and PAL). A stopped
+// machine's repaint draws the picture again, with a paused game's note.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -194,6 +195,10 @@ void TSMS::DrawPicture() {
         DrawVdpStatus(Display->Canvas());
         Display->ReleaseCanvas();
     }
+    if (!PauseNote.empty() && Stopped == 1 && Ready == 1) {
+        DrawPauseNote(Display->Canvas());
+        Display->ReleaseCanvas();
+    }
     if (const std::string text = ShownMessage(); !text.empty()) {
         DrawMessage(Display->Canvas(), text);
         Display->ReleaseCanvas();
@@ -219,6 +224,15 @@ void TSMS::DrawMessage(TCanvas& canvas, const std::string& text) {
     const int width = 6 + 5 * static_cast<int>(text.size());
     canvas.Rectangle(8, 172, 8 + width, 186);
     canvas.TextOut(11, 174, text);
+}
+
+// The message's box one line higher, so that a message (a state saved
+// while paused) and the note are read together; below the PSG overlay.
+void TSMS::DrawPauseNote(TCanvas& canvas) {
+    StartOverlay(canvas);
+    const int width = 6 + 5 * static_cast<int>(PauseNote.size());
+    canvas.Rectangle(8, 157, 8 + width, 171);
+    canvas.TextOut(11, 159, PauseNote);
 }
 
 void TSMS::DrawPsgStatus(TCanvas& canvas) {

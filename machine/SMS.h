@@ -71,10 +71,10 @@ public:
     // since the loop began publishes the count at once, later calls publish
     // once at least 1000 ms have passed, and each asks for a repaint.
     void MeasureFrameRate();
-    // Presents the frame image in FrameStream again, with its overlays and
-    // the message, without input, sound or pacing: main thread, while the
-    // machine is stopped (a loaded state's picture, a message appearing or
-    // going away).
+    // Presents the frame image in FrameStream again, with its overlays, the
+    // pause note and the message, without input, sound or pacing: main
+    // thread, while the machine is stopped (a loaded state's picture, a
+    // message appearing or going away, an overlay switched, a pause).
     void RepaintPicture();
     // A short message drawn on the picture, after the overlays, for about
     // two seconds from now ("" removes it at once).
@@ -156,6 +156,12 @@ public:
     uint8_t FastForward = 0;
     std::string Message;
     uint32_t MessageStart = 0;  // timeGetTime when it appeared
+    // A line drawn on the picture, above the message, for as long as the
+    // machine is stopped and ready to resume (a paused game), so the player
+    // sees the game is held and how to go on; "" draws nothing. Only a
+    // stopped machine's repaint draws it: the first frame that runs again
+    // is shown without it.
+    std::string PauseNote;
     // The console: the four chips, the frameskip setting and counter, the
     // frame image. Created by the first InitMachine and kept for the life of
     // the machine; front ends reach the chips only through its interface.
@@ -189,6 +195,7 @@ private:
     void DrawPsgStatus(TCanvas& canvas);
     void DrawVdpStatus(TCanvas& canvas);
     void DrawMessage(TCanvas& canvas, const std::string& text);
+    void DrawPauseNote(TCanvas& canvas);
     void DrawPicture();
     void PaceFrame();
     void TakeConsoleTiming(std::vector<std::string>& messages);

@@ -86,7 +86,9 @@ bool IsWindowKey(TKeyCode key) {
     case 0x75:
     case 0x76:
     case 0x77:
+    case 0x79:        // F10: opens the first menu
     case 0x7B:        // F12: screenshot
+    case 0x13:        // Pause: pauses and resumes the game (the console's Pause is Enter)
         return true;
     default:
         return false;
@@ -100,6 +102,7 @@ std::string KeyName(TKeyCode key) {
     switch (key) {
     case 0: return "";
     case VK::Back: return "Backspace";
+    case 0x13: return "Pause";
     case 0x09: return "Tab";
     case VK::Return: return "Enter";
     case 0x10: return "Shift";

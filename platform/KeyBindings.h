@@ -7,8 +7,8 @@
 // Rules the table keeps:
 // - one key, one input: binding a key takes it from any other input of
 //   either player (and one controller button, one input, within player 1);
-// - the window's own keys (Escape, Backspace, Tab, F5 to F8, F12) are never
-//   bound, so a pad never fights a window command;
+// - the window's own keys (Escape, Backspace, Tab, F5 to F8, F10, F12,
+//   Pause) are never bound, so a pad never fights a window command;
 // - player 2 has no game controller (only player 1 reads joystick 0).
 #pragma once
 

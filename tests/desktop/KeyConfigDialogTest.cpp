@@ -146,7 +146,7 @@ TEST_F(KeyConfigTest, AWaitingCellTakesTheNextKeyOnly) {
     EXPECT_EQ(Cell(dialog, P1B1, 0), "X");
 
     ClickCell(dialog, P1B1, 0);
-    for (Qt::Key key : {Qt::Key_F5, Qt::Key_Backspace, Qt::Key_Tab}) {
+    for (Qt::Key key : {Qt::Key_F5, Qt::Key_Backspace, Qt::Key_Tab, Qt::Key_F10, Qt::Key_Pause}) {
         QTest::keyClick(table, key);
         EXPECT_TRUE(dialog.Waiting()) << key;
         EXPECT_TRUE(dialog.Status()->text().contains("window's own keys")) << key;

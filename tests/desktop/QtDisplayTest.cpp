@@ -326,6 +326,48 @@ TEST_F(OverlayTest, VdpStatusBoxSitsBesideThePsgBox) {
     EXPECT_GT(white, 30) << "the frames-per-second line";
 }
 
+// The note of a paused game: drawn by a stopped machine's repaint while it
+// can resume (and has a note to draw), never by a running frame.
+TEST_F(OverlayTest, ThePauseNoteIsOnAStoppedReadyMachinesPictureOnly) {
+    machine.PauseNote = "Paused - click or Ctrl+P to resume";
+    machine.Ready = 1;
+    machine.PresentFrame();
+    const QImage game = Surface().copy();
+    struct TCase {
+        uint8_t Stopped;
+        uint8_t Ready;
+        const char* Note;
+        bool Drawn;
+    };
+    const TCase cases[] = {
+        {1, 1, "Paused - click or Ctrl+P to resume", true},
+        {1, 0, "Paused - click or Ctrl+P to resume", false},
+        {1, 1, "", false},
+        {0, 1, "Paused - click or Ctrl+P to resume", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.Stopped) << int(c.Ready) << c.Note);
+        machine.Stopped = c.Stopped;
+        machine.Ready = c.Ready;
+        machine.PauseNote = c.Note;
+        if (c.Stopped == 1)
+            machine.RepaintPicture();
+        else
+            machine.PresentFrame();
+        // 34 characters, 6 + 5 pixels each: the box ends at x = 183.
+        EXPECT_EQ(Surface().pixel(8, 157) == Rgb(255, 255, 255), c.Drawn);
+        EXPECT_EQ(Surface().pixel(183, 170) == Rgb(255, 255, 255), c.Drawn);
+        int white = 0;
+        for (int y = 159; y < 169; ++y)
+            for (int x = 11; x < 180; ++x) white += Surface().pixel(x, y) == Rgb(255, 255, 255);
+        EXPECT_EQ(white > 100, c.Drawn) << white;
+        if (!c.Drawn) {
+            EXPECT_EQ(Surface(), game);
+        }
+    }
+    machine.Stopped = 0;
+}
+
 TEST(QtKeyboardTest, KeyEventsMapToTheBindingsCodes) {
     struct TCase {
         int Key;
@@ -344,6 +386,7 @@ TEST(QtKeyboardTest, KeyEventsMapToTheBindingsCodes) {
         {Qt::Key_Minus, Qt::NoModifier, 0xBD},         {Qt::Key_Underscore, Qt::ShiftModifier, 0xBD},
         {Qt::Key_Minus, Qt::KeypadModifier, 0x6D},     {Qt::Key_Asterisk, Qt::ShiftModifier, '8'},
         {Qt::Key_BraceLeft, Qt::ShiftModifier, 0xDB},  {Qt::Key_Delete, Qt::NoModifier, 0x2E},
+        {Qt::Key_Pause, Qt::NoModifier, 0x13},
     };
     for (const TCase& c : cases) {
         QKeyEvent event(QEvent::KeyPress, c.Key, c.Modifiers);

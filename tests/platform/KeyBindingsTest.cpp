@@ -74,8 +74,8 @@ TEST(KeyBindings, OneKeyOrButtonPressesOneInput) {
 
 TEST(KeyBindings, WindowKeysAndPlayerTwoControllerAreRefused) {
     const TKeyBindings defaults = TKeyBindings::Defaults();
-    for (TKeyCode key : {VK::Escape, VK::Back, TKeyCode(0x09), TKeyCode(0x74), TKeyCode(0x77), TKeyCode(0x7B),
-                         TKeyCode(0x100)}) {
+    for (TKeyCode key : {VK::Escape, VK::Back, TKeyCode(0x09), TKeyCode(0x74), TKeyCode(0x77), TKeyCode(0x79),
+                         TKeyCode(0x7B), TKeyCode(0x13), TKeyCode(0x100)}) {
         TKeyBindings b = defaults;
         EXPECT_FALSE(b.SetKey(P1B1, 0, key)) << key;
         EXPECT_EQ(b, defaults) << key;
