@@ -622,10 +622,15 @@ void TMainForm::mReinicioClick() { SMS->Console->PressReset(); }
 // The check toggled before this runs (the item, or a key, which first set it
 // to what the game does now): checked holds the game, unchecked resumes it.
 void TMainForm::mPausaClick() {
-    if (Item("mPausa")->isChecked())
+    if (Item("mPausa")->isChecked()) {
         PauseGame();
-    else
+    } else {
         SMS->ResumeEmulation();
+        // A menu left with Escape keeps the menu bar in keyboard navigation,
+        // where the game's keys would open menus (C, "Console"): the picture
+        // takes the keys back, as a click on it does.
+        DXDraw1->setFocus();
+    }
     // A game that cannot resume (none started, a BIOS type change waiting
     // for its Console Reset) leaves the item unchecked.
     RefreshPauseItem();
@@ -662,7 +667,12 @@ void TMainForm::EndMenuVisit() {
 // since the menu was last open). During a menu visit it shows the game as it
 // was before the menu, and a key toggles that, as choosing the item would.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Shortcut && watched == Item("mPausa") && !menuVisit_) RefreshPauseItem();
+    if (event->type() == QEvent::Shortcut && watched == Item("mPausa")) {
+        // With no menu open the visit is over, even where the menu's hiding
+        // was not followed by its end yet (Escape back to the menu bar).
+        EndMenuVisit();
+        if (!menuVisit_) RefreshPauseItem();
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

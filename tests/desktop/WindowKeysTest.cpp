@@ -251,6 +251,30 @@ TEST_F(WindowKeysTest, MenusHaveOneMnemonicLetterEachAndAltOpensThem) {
     }
 }
 
+// A menu opened with Alt and left with Escape leaves the menu bar in
+// keyboard navigation; the pause key that resumes the game hands the keys
+// back to the picture, so the game's C (button 2) opens no menu.
+TEST_F(WindowKeysTest, ResumingWithThePauseKeyTakesTheKeysBackFromTheMenuBar) {
+    ShowActive();
+    ASSERT_TRUE(StartGame());
+    QTest::keyClick(Form().DXDraw1, Qt::Key_T, Qt::AltModifier);
+    ASSERT_TRUE(MenuOpen("mEstado"));
+    QTest::keyClick(Form().Menu("mEstado"), Qt::Key_Escape);
+    ASSERT_TRUE(WaitFor([&] { return !Form().Menu("mEstado")->isVisible(); }, 3000));
+    Form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+    ASSERT_TRUE(Form().MainMenu1->hasFocus()) << "the menu bar navigates by keys";
+    QTest::keyClick(Form().DXDraw1, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(Machine().Stopped, 0);
+    EXPECT_TRUE(Form().DXDraw1->hasFocus());
+    EXPECT_FALSE(Form().MainMenu1->hasFocus());
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C);
+    QTest::qWait(100);
+    EXPECT_FALSE(Form().Menu("mConsole")->isVisible());
+    EXPECT_EQ(Machine().Stopped, 0);
+}
+
 // Ctrl+O pauses the game while the dialog is open (a cancel leaves it
 // paused, as from the menu) and opens the game chosen.
 TEST_F(WindowKeysTest, CtrlOChoosesAGame) {
