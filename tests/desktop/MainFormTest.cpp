@@ -66,12 +66,6 @@ protected:
     }
     void TearDown() override { form.reset(); }
 
-    TMainForm& Form() { return *form; }
-    QAction* Item(const char* name) {
-        QAction* item = form->Item(name);
-        EXPECT_NE(item, nullptr) << name;
-        return item;
-    }
 
     // Runs the battery cartridge until it has counted its first run.
     bool RunUntilCounted() {

@@ -66,7 +66,6 @@ protected:
             stereo_.Take(loudest);
         };
     }
-    TMainForm& Form() { return *form; }
     // The machine runs at its own pace, as the devices drain by their clocks.
     bool AwaitSound(TLoudness& loudness, int blocks) {
         return WaitFor([&] { return loudness.Blocks() >= blocks; }, 20000);

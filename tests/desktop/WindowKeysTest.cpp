@@ -40,12 +40,6 @@ protected:
     }
     void TearDown() override { form.reset(); }
 
-    TMainForm& Form() { return *form; }
-    QAction* Item(const char* name) {
-        QAction* item = form->Item(name);
-        EXPECT_NE(item, nullptr) << name;
-        return item;
-    }
     void ShowActive() {
         Form().show();
         Form().activateWindow();

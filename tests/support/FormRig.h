@@ -3,6 +3,9 @@
 // it presents them, started through its menu and run unpaced.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QAction>
 #include <QString>
 
 #include <cstdlib>
@@ -32,6 +35,13 @@ struct TFormRig {
         };
     }
     TSMS& Machine() { return *form->SMS; }
+    TMainForm& Form() { return *form; }
+    // A menu item by name; a missing one fails the test.
+    QAction* Item(const char* name) {
+        QAction* item = form->Item(name);
+        EXPECT_NE(item, nullptr) << name;
+        return item;
+    }
     // Starts a ROM through "File" > "Load Game (ROM)" with the choice answered.
     bool Open(const QString& path) {
         form->mArquivoClick();
