@@ -283,7 +283,7 @@ void TDebuggerWindow::SetStatus(const QString& text) { status_->setText(text); }
 
 // ---------------------------------------------------------------- showing
 
-QRect DebuggerPlacement(const QRect& main, QSize wanted, QSize minimum, const QRect& available) {
+TDebuggerPlace DebuggerPlacement(const QRect& main, QSize wanted, QSize minimum, const QRect& available) {
     wanted = wanted.boundedTo(available.size());
     minimum = minimum.boundedTo(wanted);
     // The room between the main window and each edge of the screen.
@@ -291,6 +291,7 @@ QRect DebuggerPlacement(const QRect& main, QSize wanted, QSize minimum, const QR
     const int left = main.x() - available.x();
     int width = wanted.width();
     int x = 0;
+    QPoint mainAt = main.topLeft();
     if (right >= width) {
         x = main.x() + main.width();
     } else if (left >= width) {
@@ -298,15 +299,26 @@ QRect DebuggerPlacement(const QRect& main, QSize wanted, QSize minimum, const QR
     } else if (std::max(right, left) >= minimum.width()) {
         width = std::max(right, left);
         x = right >= left ? main.x() + main.width() : available.x();
+    } else if (main.width() + minimum.width() <= available.width()) {
+        // Both fit side by side once the main window moves away from the
+        // roomier side's edge, as little as it must.
+        width = std::min(wanted.width(), available.width() - main.width());
+        if (right >= left) {
+            x = available.x() + available.width() - width;
+            mainAt.setX(x - main.width());
+        } else {
+            x = available.x();
+            mainAt.setX(x + width);
+        }
     } else {
         x = right >= left ? available.x() + available.width() - width : available.x();
     }
     const int height = wanted.height();
     const int y = std::clamp(main.y(), available.y(), available.y() + available.height() - height);
-    return {x, y, width, height};
+    return {QRect(x, y, width, height), mainAt};
 }
 
-void TDebuggerWindow::PlaceBeside(const QWidget& main) {
+void TDebuggerWindow::PlaceBeside(QWidget& main) {
     if (isVisible()) return;
     const QRect mainFrame = main.frameGeometry();
     if (placed_ && !frameGeometry().intersects(mainFrame)) return;
@@ -318,10 +330,12 @@ void TDebuggerWindow::PlaceBeside(const QWidget& main) {
     const QMargins frame(inner.left() - mainFrame.left(), inner.top() - mainFrame.top(),
                          mainFrame.right() - inner.right(), mainFrame.bottom() - inner.bottom());
     const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
-    const QRect place = DebuggerPlacement(mainFrame, size() + extra, minimumSizeHint() + extra, screen->availableGeometry());
-    // The position is the frame's, the size the window's own.
-    move(place.topLeft());
-    resize(place.size() - extra);
+    const TDebuggerPlace place =
+        DebuggerPlacement(mainFrame, size() + extra, minimumSizeHint() + extra, screen->availableGeometry());
+    // The positions are the frames', the size the window's own.
+    if (place.Main != mainFrame.topLeft()) main.move(place.Main);
+    move(place.Debugger.topLeft());
+    resize(place.Debugger.size() - extra);
     placed_ = true;
 }
 

@@ -47,10 +47,16 @@ struct TDebugSnapshot {
 // Where the debugger's frame goes beside the main window's frame `main` on a
 // screen's available area: to its right at its top when the `wanted` size
 // fits there, else to its left; where neither side has room for it, narrower
-// on the roomier side, down to `minimum`; where not even that fits, against
-// the roomier side's screen edge, over as little of the main window as it
-// can. Always on the available area and never larger than it.
-QRect DebuggerPlacement(const QRect& main, QSize wanted, QSize minimum, const QRect& available);
+// on the roomier side, down to `minimum`; where not even that fits (a centred
+// game window on a small screen), against the roomier side's screen edge,
+// and the main window moves over just enough to stand beside it when the
+// screen is wide enough for both; otherwise it covers as little of the main
+// window as it can. Always on the available area and never larger than it.
+struct TDebuggerPlace {
+    QRect Debugger;  // the debugger's frame
+    QPoint Main;     // the main window's frame's top left, moved or not
+};
+TDebuggerPlace DebuggerPlacement(const QRect& main, QSize wanted, QSize minimum, const QRect& available);
 
 class TDebuggerWindow final : public QWidget {
     Q_OBJECT
@@ -66,7 +72,7 @@ public:
     // Before the window is shown: at its first showing, or when it would
     // cover the main window `main`, it goes beside it (DebuggerPlacement);
     // otherwise it opens where the developer left it.
-    void PlaceBeside(const QWidget& main);
+    void PlaceBeside(QWidget& main);
 
     // The commands of the tool bar.
     void Run();

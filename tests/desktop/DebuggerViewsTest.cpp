@@ -220,26 +220,41 @@ TEST(DebuggerPlacementTest, BesideTheMainWindowOnTheScreen) {
         const char* What;
         QRect Main;
         QRect Want;
+        QPoint MainAt;  // where the main window goes; (-1, -1): it stays
     } cases[] = {
-        {"room on the right", QRect(100, 100, 522, 440), QRect(622, 100, 860, 600)},
-        {"no room on the right: on the left", QRect(1300, 100, 522, 440), QRect(440, 100, 860, 600)},
-        {"centred: narrower on the right", QRect(699, 340, 522, 440), QRect(1221, 340, 699, 600)},
-        {"narrower on the left, the roomier side", QRect(800, 340, 522, 440), QRect(0, 340, 800, 600)},
-        {"low on the screen: raised to fit", QRect(100, 900, 522, 440), QRect(622, 480, 860, 600)},
-        {"above the panel: lowered onto the area", QRect(100, 0, 522, 440), QRect(622, 40, 860, 600)},
-        {"no room on either side: against the roomier edge", QRect(450, 100, 1000, 700), QRect(1060, 100, 860, 600)},
-        {"the main window fills the screen", QRect(0, 40, 1920, 1040), QRect(1060, 40, 860, 600)},
+        {"room on the right", QRect(100, 100, 522, 440), QRect(622, 100, 860, 600), {-1, -1}},
+        {"no room on the right: on the left", QRect(1300, 100, 522, 440), QRect(440, 100, 860, 600), {-1, -1}},
+        {"centred: narrower on the right", QRect(699, 340, 522, 440), QRect(1221, 340, 699, 600), {-1, -1}},
+        {"narrower on the left, the roomier side", QRect(800, 340, 522, 440), QRect(0, 340, 800, 600), {-1, -1}},
+        {"low on the screen: raised to fit", QRect(100, 900, 522, 440), QRect(622, 480, 860, 600), {-1, -1}},
+        {"above the panel: lowered onto the area", QRect(100, 0, 522, 440), QRect(622, 40, 860, 600), {-1, -1}},
+        {"no room on either side: the main window moves left as little as it must", QRect(450, 100, 1000, 700),
+         QRect(1060, 100, 860, 600), {60, 100}},
+        {"room only on the left once it moves right", QRect(480, 100, 1000, 700), QRect(0, 100, 860, 600),
+         {860, 100}},
+        {"the main window fills the screen: it stays, covered", QRect(0, 40, 1920, 1040), QRect(1060, 40, 860, 600),
+         {-1, -1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
-        const QRect place = DebuggerPlacement(c.Main, wanted, minimum, screen);
-        EXPECT_EQ(place, c.Want);
-        EXPECT_TRUE(screen.contains(place));
+        const TDebuggerPlace place = DebuggerPlacement(c.Main, wanted, minimum, screen);
+        EXPECT_EQ(place.Debugger, c.Want);
+        EXPECT_EQ(place.Main, c.MainAt == QPoint(-1, -1) ? c.Main.topLeft() : c.MainAt);
+        EXPECT_TRUE(screen.contains(place.Debugger));
+        if (c.MainAt != QPoint(-1, -1)) {
+            EXPECT_FALSE(QRect(place.Main, c.Main.size()).intersects(place.Debugger));
+            EXPECT_TRUE(screen.contains(QRect(place.Main, c.Main.size())));
+        }
     }
+    // A 1280 x 800 screen with the game window centred: neither side has
+    // room, so the game window moves to stand beside the debugger.
+    const TDebuggerPlace small = DebuggerPlacement(QRect(379, 180, 522, 440), wanted, minimum, QRect(0, 0, 1280, 800));
+    EXPECT_EQ(small.Debugger, QRect(522, 180, 758, 600));
+    EXPECT_EQ(small.Main, QPoint(0, 180));
     // A screen smaller than the window: the window is cut down to it.
-    EXPECT_EQ(DebuggerPlacement(QRect(0, 0, 300, 200), wanted, minimum, QRect(0, 0, 800, 500)),
+    EXPECT_EQ(DebuggerPlacement(QRect(0, 0, 300, 200), wanted, minimum, QRect(0, 0, 800, 500)).Debugger,
               QRect(300, 0, 500, 500));
-    EXPECT_EQ(DebuggerPlacement(QRect(0, 0, 400, 200), wanted, minimum, QRect(0, 0, 800, 500)),
+    EXPECT_EQ(DebuggerPlacement(QRect(0, 0, 400, 200), wanted, minimum, QRect(0, 0, 800, 500)).Debugger,
               QRect(0, 0, 800, 500));
 }
 
