@@ -38,6 +38,7 @@ constexpr TConsoleOptionInfo<TConsoleModel> kModels[] = {
     {TConsoleModel::Tiravel, "tiravel", "Tiravel"},
     {TConsoleModel::MasterSystem, "sms1", "Master System"},
     {TConsoleModel::MasterSystem2, "sms2", "Master System II"},
+    {TConsoleModel::GameGear, "gamegear", "Game Gear"},
 };
 constexpr TConsoleOptionInfo<TConsoleRegion> kRegions[] = {
     {TConsoleRegion::Export, "export", "Export"},
@@ -124,15 +125,27 @@ TIRAVEL_CONSOLE_OPTION(TConsoleMapper)
 #undef TIRAVEL_CONSOLE_OPTION
 
 TConsoleSettings Console_EffectiveSettings(const TConsoleSettings& settings) {
+    // The handheld has one video standard whatever the region: its own
+    // screen, at NTSC timing.
+    if (settings.Model == TConsoleModel::GameGear)
+        return TConsoleSettings{settings.Model, settings.Region, TConsoleVideo::Ntsc, settings.Mapper};
     if (Console_IsHardwareModel(settings.Model)) return settings;
     return TConsoleSettings{settings.Model, TConsoleRegion::Export, TConsoleVideo::Ntsc, TConsoleMapper::Automatic};
+}
+
+TConsoleModel Console_ModelForCartridge(std::string_view, std::span<const uint8_t>, TConsoleModel chosen) {
+    return chosen;  // TODO(gg): the extension and the header's region code
 }
 
 uint32_t Console_FrameImageHeight(const uint8_t* image) {
     // The bitmap's height: a signed 32-bit word at offset 22, positive for
     // the bottom-up rows the VDP writes. Anything else is the default size.
     const uint32_t height = LE_Get32(image + 22);
-    return height == 224 || height == 240 ? height : static_cast<uint32_t>(CONSOLE_PICTURE_HEIGHT);
+    return height == 224 || height == 240 || height == 144 ? height : static_cast<uint32_t>(CONSOLE_PICTURE_HEIGHT);
+}
+
+uint32_t Console_FrameImageWidth(const uint8_t* image) {
+    return LE_Get32(image + 18) == 160 ? 160 : static_cast<uint32_t>(CONSOLE_PICTURE_WIDTH);
 }
 
 void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels) {
@@ -145,10 +158,11 @@ void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels) {
     // The bitmap stores its bottom row first.
     const uint8_t* rows = image + CONSOLE_FRAME_PIXEL_OFFSET;
     const std::size_t height = Console_FrameImageHeight(image);
+    const std::size_t width = Console_FrameImageWidth(image);
     for (std::size_t y = 0; y < height; ++y) {
-        const uint8_t* row = rows + (height - 1 - y) * CONSOLE_PICTURE_WIDTH;
-        uint32_t* out = pixels + y * CONSOLE_PICTURE_WIDTH;
-        for (std::size_t x = 0; x < CONSOLE_PICTURE_WIDTH; ++x) out[x] = colours[row[x]];
+        const uint8_t* row = rows + (height - 1 - y) * width;
+        uint32_t* out = pixels + y * width;
+        for (std::size_t x = 0; x < width; ++x) out[x] = colours[row[x]];
     }
 }
 
@@ -446,6 +460,7 @@ void TConsole::ApplyModel() {
     cpu.Mapper = MapperFor(settings_, cpu);
     vdp.Model = settings_.Model == TConsoleModel::MasterSystem    ? VDP_MODEL_315_5124
                 : settings_.Model == TConsoleModel::MasterSystem2 ? VDP_MODEL_315_5246
+                : settings_.Model == TConsoleModel::GameGear      ? VDP_MODEL_GAME_GEAR
                                                                   : VDP_MODEL_TIRAVEL;
     vdp.Pal = pal ? 1 : 0;
     bus.Model = vdp.Model;

@@ -48,6 +48,7 @@ enum class TConsoleModel : uint8_t {
     Tiravel,        // the default: the machine as designed
     MasterSystem,   // the first Master System: the 315-5124 VDP, a reset button
     MasterSystem2,  // the Master System II: the 315-5246 VDP (224 and 240 lines), no reset button
+    GameGear,       // the handheld: a 160 x 144 window of the picture, 12-bit colour, Start, stereo
 };
 // Where the console was sold: the Japanese console reads its TH lines back
 // differently (software uses that to tell the two apart).
@@ -97,6 +98,10 @@ struct TConsoleSettings {
 // The settings as the console runs them: for the default model the region,
 // standard and mapper it ignores are set to export, NTSC and automatic.
 TConsoleSettings Console_EffectiveSettings(const TConsoleSettings& settings);
+// The model a cartridge asks for: the Game Gear for a ".gg" image (in any
+// letter case, also inside an archive) or one whose header says Game Gear;
+// otherwise `chosen`, the player's model (a ".sms" image keeps it).
+TConsoleModel Console_ModelForCartridge(std::string_view imageName, std::span<const uint8_t> rom, TConsoleModel chosen);
 
 // ---------------------------------------------------------------- input
 
@@ -162,10 +167,13 @@ constexpr uint8_t CONSOLE_MAX_FRAMESKIP = 3;
 // The largest saved state a file may hold; a larger one is refused unread.
 constexpr std::size_t CONSOLE_MAX_STATE_SIZE = 4 * 1024 * 1024;
 
-// The height a frame image's header gives (192, 224 or 240).
+// The height a frame image's header gives (192, 224 or 240; 144 for the
+// Game Gear's window).
 uint32_t Console_FrameImageHeight(const uint8_t* image);
-// A frame image turned into RGB words: `pixels` receives 256 words a line
-// for the image's height, row after row from the top, each 0x00RRGGBB taken
+// The width a frame image's header gives: 256, or 160 for the Game Gear's window.
+uint32_t Console_FrameImageWidth(const uint8_t* image);
+// A frame image turned into RGB words: `pixels` receives the image's width
+// in words a line for the image's height, row after row from the top, each 0x00RRGGBB taken
 // from the image's own palette (CONSOLE_MAX_PICTURE_PIXELS words always suffice).
 void Console_FrameToXrgb8888(const uint8_t* image, uint32_t* pixels);
 
@@ -268,7 +276,8 @@ public:
     // Lines of the last frame's picture: 192 always in the default model;
     // 192, 224 or 240 in the hardware models, as the VDP's mode was.
     uint32_t PictureHeight() const { return Console_FrameImageHeight(FrameImage()); }
-    std::size_t FrameImageSize() const { return CONSOLE_FRAME_PIXEL_OFFSET + CONSOLE_PICTURE_WIDTH * PictureHeight(); }
+    uint32_t PictureWidth() const { return Console_FrameImageWidth(FrameImage()); }
+    std::size_t FrameImageSize() const { return CONSOLE_FRAME_PIXEL_OFFSET + std::size_t{PictureWidth()} * PictureHeight(); }
     // The image as the VDP holds it right now, in the middle of a frame too
     // (a debugger's stop): into `image`, CONSOLE_MAX_FRAME_IMAGE_SIZE bytes.
     void ExportPictureNow(uint8_t* image) const;

@@ -23,6 +23,7 @@ enum TVdpModel : uint8_t {
     VDP_MODEL_TIRAVEL = 0,
     VDP_MODEL_315_5124 = 1,  // the first Master System: 192 lines only, the zoom and name-table quirks
     VDP_MODEL_315_5246 = 2,  // the Master System II: 224- and 240-line modes
+    VDP_MODEL_GAME_GEAR = 3, // the Game Gear's VDP: the 315-5246's behaviour, a 160 x 144 window, 12-bit CRAM
 };
 
 // Zero-filled on creation (no constructor); VDP_Reset gives the start values.
