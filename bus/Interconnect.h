@@ -33,6 +33,17 @@ struct T_INTERCONNECT_CORE {
     // ports 0xDC and 0xDD when reads of those ports are made (the default
     // model folds them into PortB at the write instead).
     uint8_t IoControl;
+    // The Game Gear's own registers on ports 0x00-0x05 (bus.Model 3; the
+    // stereo register 0x06 is the PSG's ExactRouting). Start is the button
+    // as the frame sees it (1 = held), read in port 0x00's bit 7 with the
+    // region (Japanese) beside it. The link port's registers keep what the
+    // program wrote, with no cable attached: nothing ever arrives.
+    uint8_t GgStart;
+    uint8_t GgLinkData;       // 0x01: the EXT port's seven data lines as written
+    uint8_t GgLinkDirection;  // 0x02: 1 = the line is an input (bit 7: the EXT port's NMI enable)
+    uint8_t GgSerialOut;      // 0x03: the serial byte to send
+    uint8_t GgSerialIn;       // 0x04: the serial byte received
+    uint8_t GgSerialControl;  // 0x05: bits 7-3 as written (speed, link enable)
 };
 
 void Interconnect_Init(T_INTERCONNECT_CORE& bus, T_VDP_CORE& vdp, T_PSG_CORE& psg);
@@ -61,6 +72,19 @@ void Interconnect_SaveModelState(const T_INTERCONNECT_CORE& bus, uint8_t* out /*
 bool Interconnect_ValidateModelState(const T_INTERCONNECT_CORE& bus, const uint8_t* data, std::size_t size,
                                      std::string& reason);
 void Interconnect_LoadModelState(T_INTERCONNECT_CORE& bus, const uint8_t* data /* validated */);
+
+// The Game Gear's Start button for the frames to come (1 = held): a bit of
+// port 0x00, never an NMI.
+void Interconnect_SetStart(T_INTERCONNECT_CORE& bus, uint8_t held);
+
+// The Game Gear's part of a state, beside the two above: ports 0x00-0x05 as
+// the registers hold them (0x00: Start and the region as read). Validation
+// checks the length and the bits no write can set.
+constexpr std::size_t INTERCONNECT_GAME_GEAR_STATE_SIZE = 6;
+void Interconnect_SaveGameGearState(const T_INTERCONNECT_CORE& bus, uint8_t* out);
+bool Interconnect_ValidateGameGearState(const T_INTERCONNECT_CORE& bus, const uint8_t* data, std::size_t size,
+                                        std::string& reason);
+void Interconnect_LoadGameGearState(T_INTERCONNECT_CORE& bus, const uint8_t* data /* validated */);
 
 // Controller bits, called once per frame per button by the input step.
 void Interconnect_PressP1Up(T_INTERCONNECT_CORE& bus);

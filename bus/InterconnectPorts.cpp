@@ -3,6 +3,8 @@
 // line passed on to the CPU. The hardware models (bus.Model nonzero) decode
 // the same ranges, but answer some of them as the real consoles do; they
 // take their own branch first, so the default model's path is unchanged.
+// The Game Gear (bus.Model 3) decodes as the Master System II, apart from
+// its own registers on ports 0x00-0x06.
 #include "Interconnect.h"
 #include "SNDEM.h"
 #include "VDPEM.h"
@@ -14,6 +16,14 @@ void Interconnect_Init(T_INTERCONNECT_CORE& bus, T_VDP_CORE& vdp, T_PSG_CORE& ps
     bus.PortB = 0xFF;
     bus.MemoryControl = 0x00;
     bus.IoControl = 0xFF;  // every TH and TR pin an input, as at power-on
+    // The Game Gear's registers as the handheld powers on (the stereo
+    // register is the PSG's, reset with it).
+    bus.GgStart = 0;
+    bus.GgLinkData = 0x7F;
+    bus.GgLinkDirection = 0xFF;
+    bus.GgSerialOut = 0x00;
+    bus.GgSerialIn = 0xFF;
+    bus.GgSerialControl = 0x00;
 }
 
 namespace {
@@ -61,7 +71,54 @@ uint8_t ReadPortB(T_INTERCONNECT_CORE& bus) {
     return uint8_t((bus.PortB & 0x07) | (tr << 3) | reset | 0x20 | (thA << 6) | (thB << 7));
 }
 
+// ---------------------------------------------------------------- the Game Gear
+//
+// Ports 0x00-0x06 are the handheld's registers; the rest of 0x00-0x3F is
+// decoded as on the Master System II. Port 0x00 reads Start in bit 7 (0 =
+// held) and the region in bit 6 (0 = Japan), bit 5 NTSC (0) and bits 4-0
+// as 0, as the power-on value 0xC0 has them. No cable is ever attached to
+// the EXT connector: its data lines set as inputs float high and those set
+// as outputs read back their own level; the serial status reads nothing
+// being sent, nothing received and the other side absent (bit 2), over the
+// control bits as written; the receive register keeps its 0xFF. Port 0x06
+// routes the PSG's channels to the headphone sides; the registers no
+// program reads back (0x02, 0x03, 0x06) read as last written.
+inline bool IsGameGearRegister(const T_INTERCONNECT_CORE& bus, uint8_t port) {
+    return port <= 0x06 && bus.Model == VDP_MODEL_GAME_GEAR;
+}
+
+uint8_t GameGearPort0(const T_INTERCONNECT_CORE& bus) {
+    return uint8_t((bus.GgStart != 0 ? 0x00 : 0x80) | (bus.Japanese != 0 ? 0x00 : 0x40));
+}
+
+uint8_t ReadGameGearRegister(const T_INTERCONNECT_CORE& bus, uint8_t port) {
+    switch (port) {
+    case 0x00: return GameGearPort0(bus);
+    case 0x01: return uint8_t((bus.GgLinkData | bus.GgLinkDirection) & 0x7F);
+    case 0x02: return bus.GgLinkDirection;
+    case 0x03: return bus.GgSerialOut;
+    case 0x04: return bus.GgSerialIn;
+    case 0x05: return uint8_t((bus.GgSerialControl & 0xF8) | 0x04);
+    default: return bus.Psg->ExactRouting;  // 0x06
+    }
+}
+
+[[gnu::noinline]] void WriteGameGearRegister(T_INTERCONNECT_CORE& bus, uint8_t port, uint8_t value) {
+    switch (port) {
+    case 0x01: bus.GgLinkData = uint8_t(value & 0x7F); break;
+    case 0x02: bus.GgLinkDirection = value; break;
+    case 0x03: bus.GgSerialOut = value; break;  // sent to nobody
+    case 0x05: bus.GgSerialControl = uint8_t(value & 0xF8); break;
+    case 0x06:
+        // Heard from the write's cycle on, as the PSG's own writes are.
+        PSG_SetExactRouting(*bus.Psg, value, int32_t(bus.Vdp->CurrentLine * 228 + bus.LineCycle));
+        break;
+    default: break;  // 0x00 and 0x04 are read only
+    }
+}
+
 [[gnu::noinline]] uint8_t ReadPortModel(T_INTERCONNECT_CORE& bus, uint8_t port) {
+    if (IsGameGearRegister(bus, port)) return ReadGameGearRegister(bus, port);
     switch (uint8_t(port | 0x3E)) {
     case 0x3E:
     case 0x3F:
@@ -143,6 +200,10 @@ void WriteIoControl(T_INTERCONNECT_CORE& bus, uint8_t v) {
 }  // namespace
 
 void Interconnect_WritePort(T_INTERCONNECT_CORE& bus, uint8_t port, uint8_t value) {
+    if (port <= 0x06 && IsGameGearRegister(bus, port)) [[unlikely]] {
+        WriteGameGearRegister(bus, port, value);
+        return;
+    }
     switch (uint8_t(port | 0x3E)) {
     case 0x3E:
         bus.MemoryControl = value;
@@ -175,3 +236,5 @@ void Interconnect_WritePort(T_INTERCONNECT_CORE& bus, uint8_t port, uint8_t valu
 uint8_t Interconnect_GetInterruptLine(const T_INTERCONNECT_CORE& bus) { return VDP_GetInterruptLine(*bus.Vdp); }
 
 uint8_t Interconnect_GetMemoryControl(const T_INTERCONNECT_CORE& bus) { return bus.MemoryControl; }
+
+void Interconnect_SetStart(T_INTERCONNECT_CORE& bus, uint8_t held) { bus.GgStart = held != 0 ? 1 : 0; }
