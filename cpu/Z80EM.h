@@ -44,6 +44,8 @@ constexpr std::size_t Z80_MAX_ROM_BANKS = Z80_ROM_SIZE / Z80_BANK_SIZE;  // 64
 constexpr std::size_t Z80_RAM_SIZE = 8192;
 constexpr std::size_t Z80_CART_RAM_SIZE = 32768;
 constexpr std::size_t Z80_BIOS_SIZE = 8192;
+// The Game Gear's BIOS: one kilobyte, at 0x0000-0x03FF only.
+constexpr std::size_t Z80_GAME_GEAR_BIOS_SIZE = 1024;
 // Run-loop calls for which a taken NMI locks out the next one.
 constexpr int32_t Z80_NMI_LOCK_CALLS = 5000;
 
@@ -123,6 +125,12 @@ struct T_Z80_CPU_CORE {
     // whose slot 0 never moves. A limit rather than a test of Mapper keeps
     // the read path one comparison long.
     uint16_t FixedEnd;
+    // 1 when the Game Gear's BIOS is the console's (Z80_GameGearBios): while
+    // the memory control register maps the BIOS, it answers 0x0000-0x03FF
+    // alone and the cartridge the rest, so that the BIOS can read the
+    // cartridge's header before it hands over. Set by the machine with the
+    // model; 0 everywhere else.
+    uint8_t GameGearBios;
     // Null in normal running: the run loop checks it once per call and only
     // then takes its slower, observed path. Not owned, not part of a state.
     T_Z80_DEBUG_HOOK* DebugHook;
@@ -179,6 +187,8 @@ public:
 // The two BIOS images, indexed by type: [0] Japanese, [1] American / Brazilian.
 // Read-only for the CPU; the machine fills them before the first start.
 extern uint8_t Z80_BiosImages[2][Z80_BIOS_SIZE];
+// The Game Gear's BIOS image, read when cpu.GameGearBios is 1.
+extern uint8_t Z80_GameGearBios[Z80_GAME_GEAR_BIOS_SIZE];
 
 // State and reset.
 void Z80_Reset(T_Z80_CPU_CORE& cpu, T_INTERCONNECT_CORE& bus);

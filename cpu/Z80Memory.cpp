@@ -64,6 +64,9 @@ static_assert(offsetof(T_Z80_CPU_CORE, PageSlot1) == offsetof(T_Z80_CPU_CORE, Pa
 inline uint8_t ReadRomArea(const T_Z80_CPU_CORE& cpu, std::size_t offset) {
     if (Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) [[likely]]
         return cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
+    // The Game Gear's 1 KB BIOS answers the first kilobyte only.
+    if (cpu.GameGearBios != 0) [[unlikely]]
+        return offset < Z80_GAME_GEAR_BIOS_SIZE ? Z80_GameGearBios[offset] : cpu.Rom[offset & (Z80_ROM_SIZE - 1)];
     // An 8 KB BIOS chip answers its whole window, mirrored every 8 KB.
     return Z80_BiosImages[cpu.BiosType ? 1 : 0][offset & (Z80_BIOS_SIZE - 1)];
 }
@@ -172,7 +175,8 @@ T_Z80_BANK Z80_MapAddress(const T_Z80_CPU_CORE& cpu, uint16_t address) {
         return {TZ80BankKind::Sram, static_cast<uint8_t>(offset / Z80_BANK_SIZE),
                 static_cast<uint16_t>(offset % Z80_BANK_SIZE)};
     }
-    if (cpu.Bus != nullptr && !(Interconnect_GetMemoryControl(*cpu.Bus) & 0x08))
+    if (cpu.Bus != nullptr && !(Interconnect_GetMemoryControl(*cpu.Bus) & 0x08) &&
+        (cpu.GameGearBios == 0 || address < Z80_GAME_GEAR_BIOS_SIZE))
         return {TZ80BankKind::Bios, 0, static_cast<uint16_t>(address & (Z80_BIOS_SIZE - 1))};
     const uint8_t slots[3] = {cpu.PageSlot0, cpu.PageSlot1, cpu.PageSlot2};
     const std::size_t bank = InFixedKilobyte(cpu, address) ? 0 : slots[address >> 14];
@@ -184,7 +188,9 @@ uint8_t Z80_PeekMemory(const T_Z80_CPU_CORE& cpu, uint16_t address) {
     switch (bank.Kind) {
         case TZ80BankKind::Ram: return cpu.Ram[bank.Offset];
         case TZ80BankKind::Sram: return cpu.CartRam[bank.Number * Z80_BANK_SIZE + bank.Offset];
-        case TZ80BankKind::Bios: return Z80_BiosImages[cpu.BiosType ? 1 : 0][bank.Offset];
+        case TZ80BankKind::Bios:
+            if (cpu.GameGearBios != 0) return Z80_GameGearBios[bank.Offset & (Z80_GAME_GEAR_BIOS_SIZE - 1)];
+            return Z80_BiosImages[cpu.BiosType ? 1 : 0][bank.Offset];
         default: return cpu.Rom[bank.Number * Z80_BANK_SIZE + bank.Offset];
     }
 }

@@ -35,7 +35,14 @@ std::vector<std::string> Bios_SearchFolders() {
 
 const char* Bios_FileName(uint8_t type) { return type == 0 ? "Japanese.bin" : "American.bin"; }
 
-bool Bios_LoadDump(const std::string& path, uint8_t type, std::string& message) {
+namespace {
+
+// The Game Gear's BIOS is there only when a dump was installed.
+bool gGameGearBios = false;
+
+// Reads the dump at `path`, exactly `size` bytes, into `image`. False with
+// the message naming the file (and its size when that is wrong).
+bool ReadDump(const std::string& path, uint8_t* image, std::size_t size, std::string& message) {
     auto refuse = [&](const std::string& reason) {
         message = "The BIOS file " + path + " cannot be used: " + reason + ".";
         return false;
@@ -54,16 +61,15 @@ bool Bios_LoadDump(const std::string& path, uint8_t type, std::string& message) 
         ::close(fd);
         return refuse(S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file");
     }
-    if (st.st_size != Z80_BIOS_SIZE) {
+    if (static_cast<uint64_t>(st.st_size) != size) {
         ::close(fd);
         message = "The BIOS file " + path + " is " + std::to_string(st.st_size) + " bytes, not " +
-                  std::to_string(Z80_BIOS_SIZE) + ".";
+                  std::to_string(size) + ".";
         return false;
     }
-    uint8_t image[Z80_BIOS_SIZE];
     std::size_t done = 0;
-    while (done < sizeof image) {
-        const ssize_t n = ::read(fd, image + done, sizeof image - done);
+    while (done < size) {
+        const ssize_t n = ::read(fd, image + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             const int err = n < 0 ? errno : 0;
@@ -73,23 +79,55 @@ bool Bios_LoadDump(const std::string& path, uint8_t type, std::string& message) 
         done += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    return true;
+}
+
+// The first file of this name in `folders`, or "" when none exists. A link
+// to a missing dump counts as a file (and is reported), not as none.
+std::string FindDump(const std::vector<std::string>& folders, const char* name) {
+    for (const std::string& folder : folders) {
+        const fs::path candidate = fs::path(folder) / name;
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(candidate, ec))) return candidate.string();
+    }
+    return {};
+}
+
+}  // namespace
+
+bool Bios_LoadDump(const std::string& path, uint8_t type, std::string& message) {
+    uint8_t image[Z80_BIOS_SIZE];
+    if (!ReadDump(path, image, sizeof image, message)) return false;
     std::memcpy(Z80_BiosImages[type == 0 ? 0 : 1], image, sizeof image);
     return true;
 }
 
+bool Bios_LoadGameGearDump(const std::string& path, std::string& message) {
+    uint8_t image[Z80_GAME_GEAR_BIOS_SIZE];
+    if (!ReadDump(path, image, sizeof image, message)) return false;
+    std::memcpy(Z80_GameGearBios, image, sizeof image);
+    gGameGearBios = true;
+    return true;
+}
+
+bool Bios_HasGameGear() { return gGameGearBios; }
+
 void Bios_InstallImages(const std::vector<std::string>& folders, std::vector<std::string>& messages) {
     std::memcpy(Z80_BiosImages[0], tiravel_bios_japanese, Z80_BIOS_SIZE);
     std::memcpy(Z80_BiosImages[1], tiravel_bios_american, Z80_BIOS_SIZE);
+    // The first file found decides, taken or refused.
     for (uint8_t type = 0; type < 2; ++type) {
-        for (const std::string& folder : folders) {
-            const fs::path candidate = fs::path(folder) / Bios_FileName(type);
-            std::error_code ec;
-            // A link to a missing dump is reported, not taken for no file.
-            if (!fs::exists(fs::symlink_status(candidate, ec))) continue;
-            std::string message;
-            if (!Bios_LoadDump(candidate.string(), type, message))
-                messages.push_back(message + " The built-in image is used instead.");
-            break;  // the first file found decides, taken or refused
-        }
+        const std::string path = FindDump(folders, Bios_FileName(type));
+        std::string message;
+        if (!path.empty() && !Bios_LoadDump(path, type, message))
+            messages.push_back(message + " The built-in image is used instead.");
     }
+    // The Game Gear has no built-in image: without a dump it runs none, as
+    // the first handhelds did.
+    std::memset(Z80_GameGearBios, 0, sizeof Z80_GameGearBios);
+    gGameGearBios = false;
+    const std::string path = FindDump(folders, BIOS_GAME_GEAR_FILE_NAME);
+    std::string message;
+    if (!path.empty() && !Bios_LoadGameGearDump(path, message))
+        messages.push_back(message + " The Game Gear starts its cartridge without a BIOS.");
 }
