@@ -133,8 +133,38 @@ TConsoleSettings Console_EffectiveSettings(const TConsoleSettings& settings) {
     return TConsoleSettings{settings.Model, TConsoleRegion::Export, TConsoleVideo::Ntsc, TConsoleMapper::Automatic};
 }
 
-TConsoleModel Console_ModelForCartridge(std::string_view, std::span<const uint8_t>, TConsoleModel chosen) {
-    return chosen;  // TODO(gg): the extension and the header's region code
+namespace {
+
+bool EndsWithNoCase(std::string_view name, std::string_view suffix) {
+    return name.size() >= suffix.size() &&
+           ::strncasecmp(name.data() + name.size() - suffix.size(), suffix.data(), suffix.size()) == 0;
+}
+
+// The region code of the header where the BIOS looks for it: "TMR SEGA" at
+// 0x7FF0, 0x3FF0 or 0x1FF0 (the first found), the code the high nibble of
+// the header's last byte. -1 without a header. A copier's 512-byte header
+// in front of the image shifts every place by 512.
+int HeaderRegion(std::span<const uint8_t> rom) {
+    const std::size_t skip = rom.size() % 16384 == 512 ? 512 : 0;
+    for (const std::size_t at : {0x7FF0u, 0x3FF0u, 0x1FF0u}) {
+        const std::size_t start = skip + at;
+        if (rom.size() < start + 16) continue;
+        if (std::memcmp(rom.data() + start, "TMR SEGA", 8) == 0) return rom[start + 15] >> 4;
+    }
+    return -1;
+}
+
+}  // namespace
+
+// A ".sms" name is the player's word that the image is a Master System one
+// (a Master System game in a Game Gear's adaptor runs as one too); a ".gg"
+// name, or a header whose region code is one of the Game Gear's (5 Japan,
+// 6 export, 7 international), asks for the handheld.
+TConsoleModel Console_ModelForCartridge(std::string_view imageName, std::span<const uint8_t> rom, TConsoleModel chosen) {
+    if (EndsWithNoCase(imageName, ".gg")) return TConsoleModel::GameGear;
+    if (EndsWithNoCase(imageName, ".sms")) return chosen;
+    const int region = HeaderRegion(rom);
+    return region >= 5 && region <= 7 ? TConsoleModel::GameGear : chosen;
 }
 
 uint32_t Console_FrameImageHeight(const uint8_t* image) {
@@ -226,9 +256,11 @@ void TConsole::LoadCartridge(const std::string& path) {
     if (SMS_IsArchive(path)) {
         const TArchiveImage image = SMS_ReadArchiveImage(path);
         Z80_LoadRomImage(*chips_->Cpu, image.Data.data(), image.Data.size(), path, image.Entry);
+        cartridgeImageName_ = image.Entry;
     } else {
         const std::vector<uint8_t> data = SMS_ReadRomFile(path);
         Z80_LoadRomImage(*chips_->Cpu, data.data(), data.size(), path);
+        cartridgeImageName_ = std::filesystem::path(path).filename().string();
     }
     cartridgeName_ = std::filesystem::path(path).filename().string();
     PlugInCartridge();
@@ -237,13 +269,23 @@ void TConsole::LoadCartridge(const std::string& path) {
 void TConsole::LoadCartridge(const uint8_t* data, std::size_t size, const std::string& name) {
     Z80_LoadRomImage(*chips_->Cpu, data, size, name);
     cartridgeName_ = std::filesystem::path(name).filename().string();
+    cartridgeImageName_ = cartridgeName_;
     PlugInCartridge();
 }
 
 void TConsole::RemoveCartridge() {
     Z80_ClearRom(*chips_->Cpu);
     cartridgeName_.clear();
+    cartridgeImageName_.clear();
     PlugInCartridge();
+}
+
+// The image as loaded (a copier's header dropped), so the header is where
+// the BIOS would look for it.
+TConsoleModel TConsole::ModelForCartridge(TConsoleModel chosen) const {
+    if (!HasCartridge()) return chosen;
+    const T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    return Console_ModelForCartridge(cartridgeImageName_, {cpu.Rom, cpu.RomSize}, chosen);
 }
 
 // In the hardware models a new cartridge brings its own mapper, which starts
@@ -252,6 +294,7 @@ void TConsole::RemoveCartridge() {
 void TConsole::PlugInCartridge() {
     if (!Console_IsHardwareModel(settings_.Model)) return;
     Z80_SetMapper(*chips_->Cpu, MapperFor(settings_, *chips_->Cpu));
+    StartWithoutBios();
 }
 
 bool TConsole::HasCartridge() const { return chips_->Cpu->RomSize != 0; }
@@ -336,7 +379,12 @@ void TConsole::RunFrame(void (*betweenLines)(void*), void* context) {
     const uint8_t draw = skipCounter_ < 0 ? 1 : 0;
     T_VDP_CORE& vdp = *chips_->Vdp;
     T_Z80_CPU_CORE& cpu = *chips_->Cpu;
-    if (pausePressed_ && !pauseHeld_) Z80_RaiseNMI(cpu);
+    // The Game Gear's Start is a bit of port 0x00, held for the frame; it
+    // raises no NMI.
+    if (settings_.Model == TConsoleModel::GameGear)
+        Interconnect_SetStart(*chips_->Bus, pausePressed_ ? 1 : 0);
+    else if (pausePressed_ && !pauseHeld_)
+        Z80_RaiseNMI(cpu);
     pauseHeld_ = pausePressed_;
     pausePressed_ = false;
     const uint32_t lines = LinesPerFrame();
@@ -437,6 +485,7 @@ void TConsole::PowerOn() {
     ApplyModel();
     Z80_Reset(cpu, bus);
     Interconnect_Init(bus, *chips_->Vdp, *chips_->Psg);
+    StartWithoutBios();
     VDP_Reset(*chips_->Vdp);
     PSG_Reset(*chips_->Psg);
     PSG_SetFrameRate(*chips_->Psg, FramesPerSecond());
@@ -465,6 +514,7 @@ void TConsole::ApplyModel() {
     vdp.Pal = pal ? 1 : 0;
     bus.Model = vdp.Model;
     chips_->Psg->Exact = hardware ? 1 : 0;
+    cpu.GameGearBios = settings_.Model == TConsoleModel::GameGear && Bios_HasGameGear() ? 1 : 0;
     bus.Japanese = hardware && settings_.Region == TConsoleRegion::Japan ? 1 : 0;
 }
 
@@ -473,6 +523,24 @@ void TConsole::ApplyModel() {
 void TConsole::ResetConsole() {
     Z80_Reset(*chips_->Cpu, *chips_->Bus);
     Interconnect_Init(*chips_->Bus, *chips_->Vdp, *chips_->Psg);
+    StartWithoutBios();
     PSG_Reset(*chips_->Psg);
+}
+
+// The Game Gear without a BIOS dump runs none, as the first handhelds: the
+// CPU starts at 0 in the cartridge, with the memory control register as the
+// BIOS leaves it when it hands over (0xAB: the cartridge, RAM and I/O on,
+// the BIOS and the other slots off). The mapper starts at banks 0, 1, 2 as
+// it powers up, which is what the BIOS leaves too, each bank number as the
+// mapper holds it for the cartridge's size (the BIOS writes them through
+// the mapper, which reduces them: a state names only banks the image has).
+void TConsole::StartWithoutBios() {
+    if (settings_.Model != TConsoleModel::GameGear || chips_->Cpu->GameGearBios != 0) return;
+    chips_->Bus->MemoryControl = 0xAB;
+    T_Z80_CPU_CORE& cpu = *chips_->Cpu;
+    const uint8_t count = cpu.RomBankCount != 0 ? cpu.RomBankCount : 1;
+    cpu.PageSlot0 = uint8_t(cpu.PageSlot0 % count);
+    cpu.PageSlot1 = uint8_t(cpu.PageSlot1 % count);
+    cpu.PageSlot2 = uint8_t(cpu.PageSlot2 % count);
 }
 

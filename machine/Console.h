@@ -220,6 +220,13 @@ public:
     bool HasCartridge() const;
     // The cartridge's file name without its folder ("" without one).
     const std::string& CartridgeName() const { return cartridgeName_; }
+    // The image's own name: the file's, or for an archive the image's name
+    // inside it ("Game.gg" in Game.zip; a .gz file's name without ".gz").
+    const std::string& CartridgeImageName() const { return cartridgeImageName_; }
+    // The model the loaded cartridge asks for (Console_ModelForCartridge of
+    // its image's name and bytes); `chosen` without a cartridge. A front end
+    // calls it after loading and Configure()s the console when it differs.
+    TConsoleModel ModelForCartridge(TConsoleModel chosen) const;
 
     // ------------------------------------------------------------ battery RAM
 
@@ -400,11 +407,13 @@ private:
     friend struct TConsoleChips;
     friend struct TConsoleFrameLoop;
     void ApplyModel();
+    void StartWithoutBios();
     void PlugInCartridge();
     struct TChips;
     std::unique_ptr<TChips> chips_;
     TConsoleSettings settings_;
     std::string cartridgeName_;
+    std::string cartridgeImageName_;
     std::vector<uint8_t> frameImage_;
     uint64_t frameNumber_ = 0;
     bool hasPicture_ = false;

@@ -149,6 +149,7 @@ void TConsole::CopyFrom(const TConsole& other) {
     chips_->Samples = other.chips_->Samples;
     settings_ = other.settings_;
     cartridgeName_ = other.cartridgeName_;
+    cartridgeImageName_ = other.cartridgeImageName_;
     frameImage_ = other.frameImage_;
     frameNumber_ = other.frameNumber_;
     hasPicture_ = other.hasPicture_;

@@ -62,7 +62,12 @@ const char* KindName(TArchiveKind kind) {
     return "an archive";
 }
 
-bool IsImageName(const std::string& name) { return EndsWith(name, ".sms") || EndsWith(name, ".bin"); }
+bool IsImageName(const std::string& name) {
+    return EndsWith(name, ".sms") || EndsWith(name, ".bin") || EndsWith(name, ".gg");
+}
+
+// The length of an image's extension: ".gg" is three characters, the others four.
+std::size_t ImageExtensionLength(const std::string& name) { return EndsWith(name, ".gg") ? 3 : 4; }
 
 // A member's name as a message shows it: at most 40 characters, control
 // characters as '?', so a hostile name cannot break the message or a terminal.
@@ -239,10 +244,11 @@ std::string SMS_RomName(const std::string& path) {
     std::string name = FileName(path);
     if (SMS_IsArchive(name)) {
         name.resize(name.rfind('.'));
-        if (IsImageName(name)) name.resize(name.size() - 4);
+        if (IsImageName(name)) name.resize(name.size() - ImageExtensionLength(name));
         return name.empty() ? FileName(path) : name;
     }
-    if (name.size() > 4) name.resize(name.size() - 4);
+    const std::size_t extension = ImageExtensionLength(name);
+    if (name.size() > extension) name.resize(name.size() - extension);
     return name;
 }
 
@@ -406,7 +412,7 @@ TArchiveImage SMS_ReadArchiveImage(const std::string& path) {
         Reject(path, "it holds " + std::to_string(imageCount) + " cartridge images, " + List(images, imageCount) +
                          ", and only an archive with one can be loaded");
     if (imageCount == 0)
-        Reject(path, std::string("it holds no cartridge image (a .sms or .bin file)") +
+        Reject(path, std::string("it holds no cartridge image (a .sms, .gg or .bin file)") +
                          (otherCount == 0 ? ": it is empty" : ", only " + List(others, otherCount)));
     return image;
 }

@@ -1,4 +1,4 @@
-// Cartridge files as players keep them: a plain image (.sms, .bin, any name)
+// Cartridge files as players keep them: a plain image (.sms, .gg, .bin, any name)
 // or an archive (.zip, .7z, .gz) that holds one image. The core checks and
 // loads bytes; this layer finds them, so the window, the headless runner and
 // any other front end accept the same files with the same messages.
@@ -15,10 +15,11 @@ bool SMS_IsArchive(const std::string& path);
 // The name the battery and state files of a cartridge take ("Game" gives
 // RAMs/Game.RAM and States/Game.st1). For a plain file it is the file's name
 // without its last four characters, its extension as a rule ("Game.sms" ->
-// "Game"); a name of four characters or fewer stays whole. For an archive the
-// archive's extension goes, and then a ".sms" or ".bin" left before it
-// ("Game.zip", "Game.7z", "Game.gz" and "Game.sms.gz" all give "Game"), so a
-// game keeps its saves when it is zipped.
+// "Game"), or without ".gg" for a Game Gear image ("Game.gg" -> "Game"); a
+// name no longer than that stays whole. For an archive the archive's
+// extension goes, and then a ".sms", ".gg" or ".bin" left before it
+// ("Game.zip", "Game.7z", "Game.gz", "Game.sms.gz" and "Game.gg.gz" all give
+// "Game"), so a game keeps its saves when it is zipped.
 std::string SMS_RomName(const std::string& path);
 
 // The one cartridge image inside an archive, and its name there as messages
@@ -28,8 +29,8 @@ struct TArchiveImage {
     std::string Entry;
 };
 
-// Reads the archive's one image: a regular member whose name ends in ".sms"
-// or ".bin" (any case); a .gz file is the image alone, compressed, whatever
+// Reads the archive's one image: a regular member whose name ends in ".sms",
+// ".gg" or ".bin" (any case); a .gz file is the image alone, compressed, whatever
 // its name. Reading stops at the largest image a file may hold (1 MB and a
 // 512-byte header) and one byte more, so no member is ever unpacked further.
 // Links, pipes and devices are never read; the other members are passed over

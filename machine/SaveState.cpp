@@ -161,22 +161,44 @@ const TSection kModelSections[] = {
      [](TConsole& c, const uint8_t* d, uint16_t) { Interconnect_LoadModelState(C::Bus(c), d); }},
 };
 
+// The Game Gear's own section, after the hardware models' (the stereo
+// register is the exact PSG's routing, in its section).
+const TSection kGameGearSections[] = {
+    // Ports 0x00-0x05: Start and the region as port 0x00 reads them, the
+    // link port's registers.
+    {{'G', 'G', 'I', 'O'}, "Game Gear registers", 1, Version1Size<INTERCONNECT_GAME_GEAR_STATE_SIZE>,
+     [](const TConsole& c, uint8_t* out) { Interconnect_SaveGameGearState(C::Bus(c), out); },
+     [](const TConsole& c, const uint8_t* d, std::size_t n, uint16_t, std::string& r) {
+         return Interconnect_ValidateGameGearState(C::Bus(c), d, n, r);
+     },
+     [](TConsole& c, const uint8_t* d, uint16_t) { Interconnect_LoadGameGearState(C::Bus(c), d); }},
+};
+
 // The sections a state of these settings holds, in order.
 struct TSectionList {
     const TSection* Base;
     std::size_t BaseCount;
     const TSection* Model;
     std::size_t ModelCount;
-    std::size_t Count() const { return BaseCount + ModelCount; }
-    const TSection& operator[](std::size_t i) const { return i < BaseCount ? Base[i] : Model[i - BaseCount]; }
+    const TSection* Own;
+    std::size_t OwnCount;
+    std::size_t Count() const { return BaseCount + ModelCount + OwnCount; }
+    const TSection& operator[](std::size_t i) const {
+        if (i < BaseCount) return Base[i];
+        if (i < BaseCount + ModelCount) return Model[i - BaseCount];
+        return Own[i - BaseCount - ModelCount];
+    }
 };
 
 TSectionList SectionsFor(TConsoleModel model) {
     const bool hardware = Console_IsHardwareModel(model);
-    return {kSections, std::size(kSections), kModelSections, hardware ? std::size(kModelSections) : 0};
+    const bool gameGear = model == TConsoleModel::GameGear;
+    return {kSections,         std::size(kSections),
+            kModelSections,    hardware ? std::size(kModelSections) : 0,
+            kGameGearSections, gameGear ? std::size(kGameGearSections) : 0};
 }
 
-constexpr std::size_t kMaxSections = std::size(kSections) + std::size(kModelSections);
+constexpr std::size_t kMaxSections = std::size(kSections) + std::size(kModelSections) + std::size(kGameGearSections);
 
 // "Tiravel", or "Master System II (Japan, PAL)".
 std::string DescribeModel(TConsoleModel model, TConsoleRegion region, TConsoleVideo video) {
@@ -312,7 +334,7 @@ bool TConsole::LoadState(const uint8_t* data, std::size_t size, std::string& err
     const uint8_t* model = format >= 3 ? FindSection(data, size, "MODL", modelLength) : nullptr;
     if (model != nullptr) {
         if (modelLength < 3) return refuse("its model section is " + std::to_string(modelLength) + " bytes long, too short to name a model");
-        if (model[0] > uint8_t(TConsoleModel::MasterSystem2) || !Console_IsHardwareModel(TConsoleModel(model[0])))
+        if (model[0] > uint8_t(TConsoleModel::GameGear) || !Console_IsHardwareModel(TConsoleModel(model[0])))
             return refuse("its model number is " + std::to_string(model[0]) + ", which is no hardware model");
         if (model[1] > uint8_t(TConsoleRegion::Japan))
             return refuse("its region number is " + std::to_string(model[1]) + ", neither 0 (export) nor 1 (Japan)");

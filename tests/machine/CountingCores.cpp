@@ -17,6 +17,7 @@ void ResetCoreLog() {
 }
 
 uint8_t Z80_BiosImages[2][Z80_BIOS_SIZE];
+uint8_t Z80_GameGearBios[Z80_GAME_GEAR_BIOS_SIZE];
 
 extern const unsigned char tiravel_bios_american[8192];
 extern const unsigned char tiravel_bios_japanese[8192];
@@ -97,6 +98,7 @@ void PSG_SetTone2Enabled(T_PSG_CORE&, uint8_t) {}
 void PSG_SetTone3Enabled(T_PSG_CORE&, uint8_t) {}
 void PSG_SetNoiseEnabled(T_PSG_CORE&, uint8_t) {}
 void Interconnect_PressReset(T_INTERCONNECT_CORE&) {}
+void Interconnect_SetStart(T_INTERCONNECT_CORE&, uint8_t) {}
 
 // The presentation's calls: silence, zero status, and counted pad writes.
 void PSG_RenderFrame(T_PSG_CORE&, T_PSG_SAMPLE_BLOCK& block) { std::memset(block.Samples, 128, sizeof block.Samples); }

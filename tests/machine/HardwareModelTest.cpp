@@ -176,6 +176,9 @@ TEST(HardwareModelTest, TheDemoAndEveryTestCartridgeBootInEveryModel) {
         for (const TConsoleVideo video : {TConsoleVideo::Ntsc, TConsoleVideo::Pal}) {
             if (!Console_IsHardwareModel(model.Value) && video == TConsoleVideo::Pal) continue;
             for (const std::string& path : paths) {
+                // The Game Gear runs no BIOS: a cartridge that leaves the
+                // screen's set-up to it shows nothing there.
+                if (model.Value == TConsoleModel::GameGear && path == Rom("debugtest")) continue;
                 SCOPED_TRACE(std::string(model.Name) + " " + Console_OptionInfo(video).Name + " " + path);
                 TConsole console({model.Value, TConsoleRegion::Export, video});
                 console.LoadCartridge(path);

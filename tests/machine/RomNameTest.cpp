@@ -17,6 +17,13 @@ TEST(RomNameTest, ArchivesLoseTheirExtensionAndTheImagesBeforeIt) {
         {"/x/.zip", ".zip", true},
         {"/x.zip/Game.sms", "Game", false},  // only the file's own name counts
         {"/x/Game.zipx", "Game.", false},
+        // The Game Gear's images: ".gg" goes, plain or before the archive's extension.
+        {"/games/Game.gg", "Game", false},
+        {"/games/Game.GG", "Game", false},
+        {"/x/Game.gg.gz", "Game", true},
+        {"/x/Game.Gg.7z", "Game", true},
+        {"/x/a.gg", "a", false},
+        {"/x/.gg", ".gg", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SMS_RomName(c.path), c.name) << c.path;
