@@ -38,7 +38,8 @@ const char kUsageHead[] =
     "Usage: tiravel-headless [options] [ROM]\n"
     "Runs the console's BIOS and then the cartridge ROM (the BIOS alone without one)\n"
     "for a number of frames, without a window or a sound card. The ROM may be a\n"
-    ".zip, .7z or .gz file holding one .sms or .bin image.\n"
+    ".zip, .7z or .gz file holding one .sms, .gg or .bin image; a Game Gear\n"
+    "cartridge (.gg, or its header says so) runs on the Game Gear unless --model is given.\n"
     "\n"
     "Options:\n"
     "  --frames N            frames to run (default 300)\n"
@@ -76,6 +77,7 @@ struct TOptions {
     uint32_t Frames = 300;
     TConsoleSettings Console;
     std::vector<std::string> HardwareOnlyGiven;  // --region, --video, --mapper as given
+    bool ModelGiven = false;                     // --model given: the cartridge does not choose it
     uint8_t BiosType = 1;
     std::string BiosFile;
     uint8_t Frameskip = 0;
@@ -287,6 +289,7 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
                                                    : ParseChoice(arg, text, console.Mapper);
             if (status >= 0) return status;
             if (arg != "--model") options.HardwareOnlyGiven.push_back(arg);
+            if (arg == "--model") options.ModelGiven = true;
         } else if (arg == "--frameskip") {
             std::string text;
             if (!takeValue(text)) return UsageError("--frameskip needs 0, 1 or 3");
@@ -444,14 +447,6 @@ int Run(const TOptions& options) {
     TConsole::InstallBiosImages(Bios_SearchFolders(), warnings);
     for (const std::string& message : warnings)
         std::fprintf(stderr, "tiravel-headless: warning: %s\n", message.c_str());
-    // The default model has no region, standard or mapper to choose: say
-    // so rather than run another machine than the one asked for in silence.
-    if (!Console_IsHardwareModel(options.Console.Model))
-        for (const std::string& option : options.HardwareOnlyGiven)
-            std::fprintf(stderr,
-                         "tiravel-headless: warning: %s applies to the Master System models only (--model %s); "
-                         "the tiravel model ignores it\n",
-                         option.c_str(), IdList<TConsoleModel>(+[](TConsoleModel m) { return Console_IsHardwareModel(m); }).c_str());
     TConsole console(options.Console);
     console.SetBiosType(options.BiosType);
     if (!options.BiosFile.empty()) {
@@ -467,6 +462,13 @@ int Run(const TOptions& options) {
         } catch (const std::exception& error) {
             return Failure(error.what());
         }
+        // A Game Gear cartridge asks for the handheld, unless the model was
+        // chosen; the console starts again as that model, cartridge in.
+        if (!options.ModelGiven) {
+            TConsoleSettings settings = options.Console;
+            settings.Model = console.ModelForCartridge(settings.Model);
+            if (settings.Model != options.Console.Model) console.Configure(settings);
+        }
         if (!options.RamDir.empty()) {
             std::error_code ec;
             std::filesystem::create_directories(options.RamDir, ec);
@@ -475,6 +477,14 @@ int Run(const TOptions& options) {
                 std::fprintf(stderr, "tiravel-headless: warning: %s\n", error.c_str());
         }
     }
+    // The default model has no region, standard or mapper to choose: say
+    // so rather than run another machine than the one asked for in silence.
+    if (!Console_IsHardwareModel(console.Settings().Model))
+        for (const std::string& option : options.HardwareOnlyGiven)
+            std::fprintf(stderr,
+                         "tiravel-headless: warning: %s applies to the Master System models only (--model %s); "
+                         "the tiravel model ignores it\n",
+                         option.c_str(), IdList<TConsoleModel>(+[](TConsoleModel m) { return Console_IsHardwareModel(m); }).c_str());
     console.SetFrameskip(options.Frameskip);
     // After the battery file: the state's cartridge RAM is the one the game
     // continues with.
@@ -526,8 +536,8 @@ int Run(const TOptions& options) {
                 // Room for the tallest picture; then as long as this one is.
                 breakPicture.resize(CONSOLE_MAX_FRAME_IMAGE_SIZE);
                 console.ExportPictureNow(breakPicture.data());
-                breakPicture.resize(CONSOLE_FRAME_PIXEL_OFFSET +
-                                    CONSOLE_PICTURE_WIDTH * Console_FrameImageHeight(breakPicture.data()));
+                breakPicture.resize(CONSOLE_FRAME_PIXEL_OFFSET + std::size_t{Console_FrameImageWidth(breakPicture.data())} *
+                                                                     Console_FrameImageHeight(breakPicture.data()));
                 return false;
             };
         }
@@ -566,7 +576,7 @@ int Run(const TOptions& options) {
             // bytes in memory order (little-endian: blue, green, red, 0).
             // Its lines as the frame has them: 192 always in the default model.
             console.FrameToXrgb8888(picture.data());
-            const std::size_t pixels = CONSOLE_PICTURE_WIDTH * console.PictureHeight();
+            const std::size_t pixels = std::size_t{console.PictureWidth()} * console.PictureHeight();
             const uint64_t pictureHash =
                 Fnv1a64(reinterpret_cast<const uint8_t*>(picture.data()), pixels * sizeof(uint32_t));
             std::printf("frame %u %016llx %016llx\n", frame, static_cast<unsigned long long>(pictureHash),
@@ -599,9 +609,10 @@ int Run(const TOptions& options) {
     }
     if (!options.WavFile.empty() && !wav.Close(error)) status = Failure(error);
     const uint8_t* image = broke ? breakPicture.data() : console.FrameImage();
-    // The picture's own size: its header gives its lines (192, 224 or 240).
-    const std::size_t imageSize =
-        CONSOLE_FRAME_PIXEL_OFFSET + CONSOLE_PICTURE_WIDTH * std::size_t{Console_FrameImageHeight(image)};
+    // The picture's own size: its header gives its width (256, or 160 for
+    // the Game Gear's window) and its lines (192, 224, 240 or 144).
+    const std::size_t imageSize = CONSOLE_FRAME_PIXEL_OFFSET + std::size_t{Console_FrameImageWidth(image)} *
+                                                                   Console_FrameImageHeight(image);
     if (!options.BmpFile.empty() && !WriteWholeFile(options.BmpFile, image, imageSize, error))
         status = Failure(error);
     if (!options.PngFile.empty() && !WritePngFromBmp(options.PngFile, image, imageSize, error))

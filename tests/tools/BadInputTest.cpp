@@ -214,6 +214,24 @@ TEST_F(BadInputTest, ArchivedCartridgesRunAsThePlainImage) {
         EXPECT_EQ(r.Status, 0) << c.file << "\n" << r.Err;
         EXPECT_EQ(r.Out, plain.Out) << c.file;
     }
+    // A Game Gear image in an archive is found by its ".gg" name and runs
+    // on the Game Gear as the plain file does.
+    const std::string ggRom = std::string(TIRAVEL_TEST_ROM_DIR) + "/gg_start.gg";
+    const std::string gg = ReadAll(ggRom);
+    const THeadlessRun ggPlain = Run("--frames 30 --hash " + Q(ggRom));
+    ASSERT_EQ(ggPlain.Status, 0) << ggPlain.Err;
+    EXPECT_NE(ggPlain.Out, Run("--model sms2 --frames 30 --hash " + Q(ggRom)).Out);
+    const struct { const char* file; TArchiveFormat format; std::vector<TArchiveMember> members; } ggCases[] = {
+        {"Start.zip", TArchiveFormat::Zip, {{"readme.txt", "notes"}, {"gg_start.GG", gg}}},
+        {"Start.7z", TArchiveFormat::SevenZip, {{"roms/gg_start.gg", gg}}},
+        {"gg_start.gg.gz", TArchiveFormat::Gzip, {{"", gg}}},
+    };
+    for (const auto& c : ggCases) {
+        ASSERT_EQ(WriteTestArchive(dir / c.file, c.format, c.members), "") << c.file;
+        const THeadlessRun r = Run("--frames 30 --hash " + Q((dir / c.file).string()));
+        EXPECT_EQ(r.Status, 0) << c.file << "\n" << r.Err;
+        EXPECT_EQ(r.Out, ggPlain.Out) << c.file;
+    }
     ASSERT_EQ(WriteTestArchive(dir / "Battery.7z", TArchiveFormat::SevenZip,
                                {{"battery.sms", ReadAll(Rom("battery"))}}),
               "");
@@ -240,9 +258,9 @@ TEST_F(BadInputTest, ArchivesThatCannotBeRunAreNamedWithTheirReason) {
         {(dir / "plain.gz").string(), "it is not a gzip file that can be read (it does not begin as gzip data does)"},
         {(dir / "plain.7z").string(), "it is not a 7z archive that can be read ("},
         {(dir / "folder.zip").string(), "it is a folder, not a file"},
-        {archive("empty.zip", TArchiveFormat::Zip, {}), "it holds no cartridge image (a .sms or .bin file): it is empty"},
-        {archive("docs.7z", TArchiveFormat::SevenZip, {{"readme.txt", "x"}, {"b.gg", image}}),
-         "it holds no cartridge image (a .sms or .bin file), only \"readme.txt\", \"b.gg\""},
+        {archive("empty.zip", TArchiveFormat::Zip, {}), "it holds no cartridge image (a .sms, .gg or .bin file): it is empty"},
+        {archive("docs.7z", TArchiveFormat::SevenZip, {{"readme.txt", "x"}, {"b.gb", image}}),
+         "it holds no cartridge image (a .sms, .gg or .bin file), only \"readme.txt\", \"b.gb\""},
         {archive("two.zip", TArchiveFormat::Zip, {{"a.sms", image}, {"notes", ""}, {"B.BIN", image}}),
          "it holds 2 cartridge images, \"a.sms\", \"B.BIN\", and only an archive with one can be loaded"},
         {archive("big.zip", TArchiveFormat::Zip, {{"big.sms", std::string(1048576 + 1024, 0)}}),
@@ -257,9 +275,9 @@ TEST_F(BadInputTest, ArchivesThatCannotBeRunAreNamedWithTheirReason) {
          "its image \"secret.sms\" is encrypted, and encrypted images cannot be read"},
         // A link or a pipe is never the image, whatever its name.
         {archive("link.zip", TArchiveFormat::Zip, {{"game.sms", "real.sms", TMemberType::SymbolicLink}}),
-         "it holds no cartridge image (a .sms or .bin file), only \"game.sms\" (a symbolic link)"},
+         "it holds no cartridge image (a .sms, .gg or .bin file), only \"game.sms\" (a symbolic link)"},
         {archive("pipe.7z", TArchiveFormat::SevenZip, {{"readme.txt", "x"}, {"game.sms", "", TMemberType::Fifo}}),
-         "it holds no cartridge image (a .sms or .bin file), only \"readme.txt\", \"game.sms\" (a named pipe)"},
+         "it holds no cartridge image (a .sms, .gg or .bin file), only \"readme.txt\", \"game.sms\" (a named pipe)"},
         {archive("link.7z", TArchiveFormat::SevenZip, {{"game.sms", "real.sms", TMemberType::SymbolicLink}}),
          "it holds \"game.sms\" (a symbolic link), which a 7z archive cannot pass over without unpacking it"},
         {archive("notes.7z", TArchiveFormat::SevenZip,

@@ -1,6 +1,7 @@
 // The hardware models' sound as the runner writes it (--wav: 16-bit stereo
 // at 48 kHz): samples played through the attenuation by timed loops (a
-// sine, a recorded drum bar), and a saved state that goes on exactly.
+// sine, a recorded drum bar), a saved state that goes on exactly, and the
+// Game Gear's stereo register.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +20,9 @@ using namespace sound_analysis;
 
 constexpr double kRate = 48000.0;
 
-std::string Rom(const std::string& name) { return std::string(TIRAVEL_TEST_ROM_DIR) + "/" + name + ".sms"; }
+std::string Rom(const std::string& name) {
+    return std::string(TIRAVEL_TEST_ROM_DIR) + "/" + name + (name.rfind("gg_", 0) == 0 ? ".gg" : ".sms");
+}
 
 struct TWav {
     uint16_t Channels = 0, Bits = 0;
@@ -30,10 +33,11 @@ struct TWav {
             if (Data[i] != Data[i + 1]) return false;
         return true;
     }
-    std::vector<double> Left(double fromSeconds = 0.0) const {
-        std::vector<double> left;
-        for (std::size_t i = 2 * std::size_t(fromSeconds * kRate); i + 1 < Data.size(); i += 2) left.push_back(Data[i]);
-        return left;
+    std::vector<double> Left(double fromSeconds = 0.0) const { return Side(0, fromSeconds); }
+    std::vector<double> Side(std::size_t side, double fromSeconds) const {
+        std::vector<double> out;
+        for (std::size_t i = 2 * std::size_t(fromSeconds * kRate); i + 1 < Data.size(); i += 2) out.push_back(Data[i + side]);
+        return out;
     }
 };
 
@@ -133,6 +137,32 @@ TEST(HardwareSound, ALoadedStateGoesOnWithTheSameSamples) {
     const TWav after = RunWav("after", "--model sms2 --frames 60 --load-state '" + state.string() + "'" + rom);
     ASSERT_EQ(before.Data.size() + after.Data.size(), whole.Data.size());
     EXPECT_TRUE(std::equal(after.Data.begin(), after.Data.end(), whole.Data.begin() + std::ptrdiff_t(before.Data.size())));
+}
+
+// The Game Gear cartridge plays 1 kHz on tone 1 and 250 Hz on tone 2 and
+// writes 0x12 to port 0x06: tone 1 on the left alone, tone 2 on the right
+// alone. The runner picks the Game Gear for the .gg file by itself; each
+// side's spectrum peaks at its own tone, the other's 20 dB or more below.
+TEST(HardwareSound, TheGameGearsStereoRegisterSendsEachToneToItsSide) {
+    const TWav wav = RunWav("stereo", "--frames 60 '" + Rom("gg_stereo") + "'");
+    ASSERT_EQ(wav.Channels, 2);
+    EXPECT_FALSE(wav.SidesEqual());
+    const double tone1 = 3579545.0 / (32 * 112), tone2 = 3579545.0 / (32 * 447);
+    struct TSide {
+        std::size_t Index;
+        double Own, Other;
+    };
+    for (const TSide side : {TSide{0, tone1, tone2}, TSide{1, tone2, tone1}}) {
+        SCOPED_TRACE(side.Index == 0 ? "left" : "right");
+        std::size_t n = 0;
+        const std::vector<double> db = SpectrumDb(wav.Side(side.Index, 0.2), n);
+        const auto bin = [&](double hz) { return std::size_t(hz * double(n) / kRate + 0.5); };
+        const double peakHz = double(std::max_element(db.begin() + 1, db.end()) - db.begin()) * kRate / double(n);
+        EXPECT_NEAR(peakHz, side.Own, 2.0 * kRate / double(n));
+        double other = -1e9;
+        for (std::size_t k = bin(side.Other) - 2; k <= bin(side.Other) + 2; ++k) other = std::max(other, db[k]);
+        EXPECT_LT(other, db[bin(side.Own)] - 20.0);
+    }
 }
 
 }  // namespace

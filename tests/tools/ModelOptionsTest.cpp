@@ -33,7 +33,7 @@ uint32_t Be32(const std::string& bytes, std::size_t at) {
 }
 
 TEST(ModelOptions, EveryIdOfTheTablesIsAcceptedInAnyLetterCase) {
-    for (const char* args : {"--model tiravel", "--model sms1", "--model=SMS2", "--model sms1 --region japan",
+    for (const char* args : {"--model tiravel", "--model sms1", "--model=SMS2", "--model GameGear", "--model sms1 --region japan",
                              "--model sms2 --region=export --video pal", "--model sms1 --video NTSC",
                              "--model sms2 --mapper auto", "--model sms2 --mapper sega", "--model sms1 --mapper codemasters",
                              "--model sms1 --mapper korean", "--model sms2 --mapper=none"}) {
@@ -48,8 +48,8 @@ TEST(ModelOptions, ABadValueIsRefusedNamingTheAcceptedOnes) {
         const char* Args;
         const char* Message;
     } cases[] = {
-        {"--model sms3", "--model must be tiravel, sms1 or sms2, not 'sms3'"},
-        {"--model=", "--model needs tiravel, sms1 or sms2"},
+        {"--model sms3", "--model must be tiravel, sms1, sms2 or gamegear, not 'sms3'"},
+        {"--model=", "--model needs tiravel, sms1, sms2 or gamegear"},
         {"--region usa", "--region must be export or japan, not 'usa'"},
         {"--video secam", "--video must be ntsc or pal, not 'secam'"},
         {"--mapper", "--mapper needs auto, sega, codemasters, korean or none"},
@@ -63,7 +63,7 @@ TEST(ModelOptions, ABadValueIsRefusedNamingTheAcceptedOnes) {
     }
     const THeadlessRun help = Runner("--help");
     ASSERT_EQ(help.Status, 0);
-    for (const char* text : {"--model MODEL", "tiravel (default, Tiravel)", "sms2 (Master System II)",
+    for (const char* text : {"--model MODEL", "tiravel (default, Tiravel)", "sms2 (Master System II)", "gamegear (Game Gear)",
                              "--region REGION", "--video STANDARD", "ntsc (default) or pal", "--mapper MAPPER"})
         EXPECT_NE(help.Out.find(text), std::string::npos) << text;
 }
@@ -100,6 +100,35 @@ TEST(ModelOptions, AHardwareModelsPicturesHaveTheFramesOwnHeight) {
     EXPECT_EQ(picture.substr(12, 4), "IHDR");
     EXPECT_EQ(Be32(picture, 16), 256u);
     EXPECT_EQ(Be32(picture, 20), height);
+}
+
+// The Game Gear's pictures have the frame's own width and height, whatever
+// they are (the bitmap's header says), in the bitmap, the PNG and the
+// picture of a break; a .gg cartridge chooses the model with nothing said.
+TEST(ModelOptions, TheGameGearsPicturesHaveTheFramesOwnSize) {
+    const std::string rom = std::string(" '") + TIRAVEL_TEST_ROM_DIR + "/gg_start.gg'";
+    for (const char* model : {"--model gamegear ", ""}) {
+        SCOPED_TRACE(model);
+        const fs::path bmp = Scratch() / "gg.bmp", png = Scratch() / "gg.png";
+        const THeadlessRun run = Runner(std::string(model) + "--frames 5 --hash --bmp '" + bmp.string() + "' --png '" +
+                                        png.string() + "'" + rom);
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        EXPECT_EQ(run.Err, "");
+        const std::string bitmap = ReadAll(bmp), picture = ReadAll(png);
+        ASSERT_GE(bitmap.size(), 54u);
+        const uint32_t width = Le32(bitmap, 18), height = Le32(bitmap, 22);
+        EXPECT_TRUE(width == 160 || width == 256) << width;
+        EXPECT_EQ(bitmap.size(), 1078u + width * height);
+        ASSERT_GE(picture.size(), 24u);
+        EXPECT_EQ(Be32(picture, 16), width);
+        EXPECT_EQ(Be32(picture, 20), height);
+    }
+    const fs::path broken = Scratch() / "gg-break.bmp";
+    const THeadlessRun stop = Runner("--frames 5 --break 0x0038 --bmp '" + broken.string() + "'" + rom);
+    EXPECT_EQ(stop.Status, 3) << stop.Err;
+    const std::string bitmap = ReadAll(broken);
+    ASSERT_GE(bitmap.size(), 54u);
+    EXPECT_EQ(bitmap.size(), 1078u + Le32(bitmap, 18) * Le32(bitmap, 22));
 }
 
 }  // namespace
