@@ -55,6 +55,8 @@ TEST(HardwareModelTest, EachModelHasItsStandardsTiming) {
         {{TConsoleModel::MasterSystem, TConsoleRegion::Export, TConsoleVideo::Ntsc}, 262, 3579545, 60, 59.9227},
         {{TConsoleModel::MasterSystem2, TConsoleRegion::Japan, TConsoleVideo::Ntsc}, 262, 3579545, 60, 59.9227},
         {kSms2Pal, 313, 3546895, 50, 49.7015},
+        // The handheld is NTSC whatever the setting says.
+        {{TConsoleModel::GameGear, TConsoleRegion::Japan, TConsoleVideo::Pal}, 262, 3579545, 60, 59.9227},
     };
     for (const TCase& c : cases) {
         TConsole console(c.Settings);
