@@ -187,7 +187,7 @@ TEST(HardwareModelTest, TheDemoAndEveryTestCartridgeBootInEveryModel) {
                 for (int frame = 0; frame < 240; ++frame) console.RunFrame();
                 EXPECT_NE(console.BankName(console.Registers().PC), "BIOS") << "the BIOS handed over";
                 const uint8_t* pixels = console.FramePixels();
-                const std::size_t count = CONSOLE_PICTURE_WIDTH * console.PictureHeight();
+                const std::size_t count = std::size_t{console.PictureWidth()} * console.PictureHeight();
                 EXPECT_NE(std::count(pixels, pixels + count, pixels[0]), std::ptrdiff_t(count)) << "a picture";
             }
         }
