@@ -147,11 +147,11 @@ void TMainForm::ChooseConsole(const TConsoleSettings& settings) {
     RefreshConsoleMenu();
     // The running game goes on as the console it started on; the picture
     // says when the choice applies, as the menu line does. A cartridge that
-    // chose its own model keeps it at a Console Reset too.
+    // chose its own model keeps it at a Console Reset too. (Short: the Game
+    // Gear's picture has room for 29 characters.)
     if (SMS->CoresCreated != 1) return;
     if (cartridgeModel_ && *cartridgeModel_ != settings.Model)
-        ShowPictureMessage(std::string(Console_OptionInfo(*cartridgeModel_).Name) +
-                           " cartridge: the model applies to other games");
+        ShowPictureMessage("Applies to other cartridges");
     else if (Console_EffectiveSettings(SMS->ConsoleSettings) != SMS->Console->Settings())
         ShowPictureMessage(kTakesEffect);
 }

@@ -639,7 +639,7 @@ TEST_F(MainFormTest, AGameGearCartridgeStartsTheGameGearAndTheMenuKeepsThePlayer
     // Another model chosen now is for the other games.
     emit Form().Menu("mConsole")->aboutToShow();
     Item("mModel_sms1")->trigger();
-    EXPECT_EQ(Machine().ShownMessage(), "Game Gear cartridge: the model applies to other games");
+    EXPECT_EQ(Machine().ShownMessage(), "Applies to other cartridges");
     Form().mArquivoClick();
     Form().mReiniConClick();
     EXPECT_EQ(Machine().Console->Settings().Model, TConsoleModel::GameGear);

@@ -339,6 +339,22 @@ struct OverlayTest : ::testing::Test {
     }
 };
 
+// The Game Gear's picture is 48 lines shorter: the message's box rises with
+// its foot (it stands at lines 172-185 of the others' 192).
+TEST_F(OverlayTest, OnTheGameGearsPictureTheMessageRisesWithItsFoot) {
+    machine.ConsoleSettings.Model = TConsoleModel::GameGear;
+    machine.InitMachine();
+    machine.RunFrame();
+    if (machine.Console->PictureHeight() != 144) GTEST_SKIP() << "the VDP does not cut the Game Gear's window yet";
+    machine.ShowMessage("Game Gear");
+    machine.PresentFrame();
+    ASSERT_EQ(Surface().size(), QSize(160, 144));
+    // 9 characters: the box is 51 pixels wide from x = 8, its outline on
+    // its own border pixels.
+    EXPECT_EQ(Surface().pixel(8, 124), Rgb(255, 255, 255)) << "top left";
+    EXPECT_EQ(Surface().pixel(58, 137), Rgb(255, 255, 255)) << "bottom right";
+}
+
 TEST_F(OverlayTest, PsgStatusBoxAndItsMetersFollowTheAttenuations) {
     machine.SetPsgOverlay(1);
     // Attenuations: tone 1 at 0, tone 2 at 5, tone 3 at 15, noise at 9.
