@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <initializer_list>
 #include <memory>
 
 #include "DebuggerBreakpointView.h"
@@ -49,6 +50,14 @@ protected:
         form_ = std::make_unique<TMainForm>();
         form_->ExecutableDirectory = dir_.path();
         form_->QuitApplication = [] {};
+    }
+    // Colour memory written as a program writes it: the address with code 3
+    // through the control port, then the bytes through the data port (on the
+    // Game Gear an even address's byte waits in the latch for the odd one).
+    void WriteCram(uint8_t address, std::initializer_list<uint8_t> bytes) {
+        console_.WritePort(0xBF, address);
+        console_.WritePort(0xBF, 0xC0);
+        for (uint8_t value : bytes) console_.WritePort(0xBE, value);
     }
     // A VDP register written as a program writes it, through the control port.
     void SetVdpRegister(uint8_t reg, uint8_t value) {
@@ -316,14 +325,13 @@ TEST_F(DebuggerViewsTest, NameTableDimsThePlaneOutsideTheScreen) {
 }
 
 // The Game Gear's colours are words of 12 bits (red, green, blue from the
-// low bits, the low byte first); the other models' stay 6-bit bytes. Bytes
-// below #40 are ones every model's colour memory keeps.
+// low bits, the low byte first); the other models' stay 6-bit bytes.
 TEST_F(DebuggerViewsTest, GameGearPaletteShowsTwelveBitColours) {
     const uint8_t bytes[] = {0x00, 0x00, 0x3F, 0x0F, 0x05, 0x0A, 0x30, 0x00};
     TDebuggerVdpView view;
     for (bool gameGear : {false, true}) {
         console_.Configure(TConsoleSettings{gameGear ? TConsoleModel::GameGear : TConsoleModel::Tiravel});
-        for (uint32_t i = 0; i < sizeof bytes; ++i) console_.Poke(TMemoryRegion::Cram, i, bytes[i]);
+        WriteCram(0, {bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7]});
         view.Show(console_);
         auto cell = [&](int column) { return view.Palette()->item(0, column); };
         if (!gameGear) {
@@ -359,7 +367,8 @@ TEST_F(DebuggerViewsTest, NameTableMarksTheGameGearsScreen) {
     for (uint32_t i = 0; i < 32; ++i) console_.Poke(TMemoryRegion::Vram, i, 0xFF);  // tile 0: colour 15
     // Colour 15 bright, whether the colour memory holds bytes (entry 15) or
     // the Game Gear's words (bytes 30 and 31).
-    for (const uint32_t at : {15u, 30u, 31u}) console_.Poke(TMemoryRegion::Cram, at, 0x3F);
+    WriteCram(15, {0x3F});
+    WriteCram(30, {0x3F, 0x0F});
     TDebuggerVdpView view;
     std::vector<uint32_t> plane(VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
     for (const uint8_t hscroll : {0, 16}) {
