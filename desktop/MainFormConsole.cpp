@@ -1,10 +1,12 @@
 // TMainForm's "Console" menu: which console the machine is (the default
 // model "Tiravel", or a model of the real Master System, Master System II or
 // Game Gear) and, for the real ones, the region, the video standard (not the
-// Game Gear's: it has one) and the cartridge's mapper. The lists come from the console's own tables, so a model added
-// there appears here without a change. The choice is kept in the user's
-// settings and reaches the machine at its next start or Console Reset, as a
-// real console changes only when it is switched off and on again.
+// Game Gear's: it has one) and the cartridge's mapper. The lists come from
+// the console's own tables, so a model added there appears here without a
+// change. The choice is kept in the user's settings and reaches the machine
+// at its next start or Console Reset, as a real console changes only when it
+// is switched off and on again; a Game Gear cartridge starts the Game Gear
+// whatever the choice.
 #include "MainForm.h"
 
 #include <QAction>
@@ -23,7 +25,7 @@ constexpr const char* kMapperKey = "Console/Mapper";
 
 constexpr const char* kTakesEffect = "Takes effect at the next Console Reset";
 constexpr const char* kHardwareOnly =
-    "Only the Master System models have a region, a video standard and a mapper; "
+    "Only the Master System and Game Gear models have a region, a video standard and a mapper; "
     "the Tiravel model is always the same machine";
 constexpr const char* kOneStandard = "The Game Gear has one video standard: its own screen, at the NTSC rate";
 
