@@ -214,12 +214,21 @@ void TDebuggerVdpView::ShowTiles() {
 void TDebuggerVdpView::ShowNames(const TConsole& console) {
     std::vector<uint32_t> pixels(VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
     std::vector<uint8_t> mask(VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
+    std::vector<uint8_t> handheld(VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
     console.DrawNameTable(pixels.data());
     console.ScrollWindowMask(mask.data());
+    console.HandheldWindowMask(handheld.data());
+    const bool gameGear = console.Settings().Model == TConsoleModel::GameGear;
     // The plane outside the screen at half brightness: the window shows even
-    // where it wraps around the plane's edges or the locks bend it.
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        if (mask[i] == 0) pixels[i] = (pixels[i] >> 1) & 0x7F7F7F;
+    // where it wraps around the plane's edges or the locks bend it. On the
+    // Game Gear the picture's part beyond its 160 x 144 screen is drawn but
+    // never seen: three quarters bright, between the two.
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        if (mask[i] == 0)
+            pixels[i] = (pixels[i] >> 1) & 0x7F7F7F;
+        else if (gameGear && handheld[i] == 0)
+            pixels[i] = ((pixels[i] >> 1) & 0x7F7F7F) + ((pixels[i] >> 2) & 0x3F3F3F);
+    }
     names_->SetImage(Picture(pixels.data(), VDP_PLANE_WIDTH, VDP_PLANE_HEIGHT));
     T_VDP_SCROLL_WINDOW window;
     console.ReadScrollWindow(window);
@@ -233,7 +242,12 @@ void TDebuggerVdpView::ShowNames(const TConsole& console) {
                                .arg(window.VScroll)
                                .arg(window.VScrollRegister != window.VScroll
                                         ? QString(", %1 from the next frame").arg(window.VScrollRegister)
-                                        : QString()));
+                                        : QString()) +
+                           (gameGear ? QString(" The Game Gear shows its 160 x 144 part (at full brightness): "
+                                               "pixels 48-207 of lines 24-167, columns %1-%2 at this scroll.")
+                                           .arg(((window.Left + 48) / 8) % VDP_NAME_COLUMNS)
+                                           .arg(((window.Left + 207) / 8) % VDP_NAME_COLUMNS)
+                                     : QString()));
 }
 
 void TDebuggerVdpView::ShowSprites() {
@@ -294,6 +308,27 @@ void TDebuggerVdpView::ShowSpriteLine() {
 }
 
 void TDebuggerVdpView::ShowPalette(const TConsole& console) {
+    // The Game Gear's colours have 12 bits, 4 to a gun, each level v shown
+    // as 17 x v (0-255).
+    if (uint16_t colours[VDP_CRAM_SIZE]; console.ReadPalette12(colours)) {
+        for (int i = 0; i < static_cast<int>(VDP_CRAM_SIZE); ++i) {
+            const uint16_t value = colours[i];
+            const QColor colour(17 * (value & 15), 17 * (value >> 4 & 15), 17 * (value >> 8 & 15));
+            SetCell(palette_, i / 16, i % 16, Hex(value, 3));
+            QTableWidgetItem* item = palette_->item(i / 16, i % 16);
+            item->setBackground(colour);
+            item->setForeground(colour.lightness() > 110 ? Qt::black : Qt::white);
+            item->setTextAlignment(Qt::AlignCenter);
+            item->setToolTip(QString("CRAM %1: #%2 (12-bit: blue %3, green %4, red %5), RGB #%6")
+                                 .arg(i)
+                                 .arg(Hex(value, 3))
+                                 .arg(value >> 8 & 15)
+                                 .arg(value >> 4 & 15)
+                                 .arg(value & 15)
+                                 .arg(Hex(colour.rgb() & 0xFFFFFF, 6)));
+        }
+        return;
+    }
     T_VDP_PALETTE_INFO info;
     console.ReadPalette(info);
     for (int i = 0; i < static_cast<int>(VDP_CRAM_SIZE); ++i) {

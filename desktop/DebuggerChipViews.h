@@ -6,7 +6,8 @@
 // VDP: the 512 tiles in a chosen palette, the name table with the scroll
 // window marked (the plane outside the screen is dimmed), the 64 sprites
 // with the lines they cover and the lines where the per-line limit drops
-// them, the 32 palette colours and the registers by name.
+// them, the 32 palette colours (12-bit on the Game Gear, whose 160 x 144
+// screen the name table marks too) and the registers by name.
 // Sound: the PSG's four channels (periods as Hz, attenuations as dB).
 #pragma once
 

@@ -47,7 +47,8 @@ std::string FileName(const QString& path) { return QFile::encodeName(path).toStd
 
 // The open dialog's filter for every file the machine opens: images and the
 // archives that hold one.
-const QString kCartridgeFilter = QStringLiteral("Master System cartridges (*.sms *.bin *.zip *.7z *.gz)");
+const QString kCartridgeFilter =
+    QStringLiteral("Master System and Game Gear cartridges (*.sms *.gg *.bin *.zip *.7z *.gz)");
 
 // The termination signals reach the event loop through a pipe: the handler
 // only writes one byte (safe in a signal handler, on whichever thread the
@@ -450,13 +451,34 @@ QMargins TMainForm::FrameMargins() const {
     return handle != nullptr ? handle->frameMargins() : QMargins();
 }
 
-// Sizes the window so that its frame measures 522 x 440: the client area is
+// Sizes the window so that its frame measures 522 x 440 (for the Game
+// Gear's picture, 440 high and as wide as its shape asks): the client area is
 // what is left inside the frame known now.
 void TMainForm::FitOuterSize() {
     fittedFrame_ = FrameMargins();
     fitOuterSize_ = true;
-    resize(QSize(kWindowWidth, kWindowHeight).shrunkBy(fittedFrame_));
+    fittedClient_ = StretchedClientSize();
+    resize(fittedClient_);
     CentreOnScreen();
+}
+
+// The console's 256-wide picture has always filled a 522 x 440 window,
+// whatever its height. The handheld's 160 x 144 stretched to that shape
+// would show its pixels a fifth wider than high: its window keeps the
+// height and takes the width that gives the picture its own 10:9 (the menu
+// bar above it may wrap onto more lines at that width, so it is measured
+// there).
+QSize TMainForm::StretchedClientSize() const {
+    const QSize client = QSize(kWindowWidth, kWindowHeight).shrunkBy(fittedFrame_);
+    if (pictureWidth_ == CONSOLE_PICTURE_WIDTH || pictureHeight_ <= 0) return client;
+    const auto bar = [this](int width) {
+        const int height = MainMenu1->heightForWidth(width);
+        return height >= 0 ? height : MainMenu1->sizeHint().height();
+    };
+    int width = client.width();
+    for (int pass = 0; pass < 2; ++pass)
+        width = (client.height() - bar(width)) * pictureWidth_ / pictureHeight_;
+    return QSize(width, client.height());
 }
 
 // A window manager adds its frame after the window was mapped (it reparents
@@ -474,9 +496,7 @@ void TMainForm::moveEvent(QMoveEvent* event) {
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     // Resized by the player or the window manager: that size stays.
-    if (fitOuterSize_ && FrameMargins() == fittedFrame_ &&
-        size() != QSize(kWindowWidth, kWindowHeight).shrunkBy(fittedFrame_))
-        fitOuterSize_ = false;
+    if (fitOuterSize_ && FrameMargins() == fittedFrame_ && size() != fittedClient_) fitOuterSize_ = false;
     RefitWhenTheFrameChanged();
 }
 
@@ -596,6 +616,13 @@ bool TMainForm::OpenRomFile(const QString& path) {
     // The command line's ROM arrives with the machine never stopped: park it
     // as the menu would before the cores are reset.
     SMS->StopEmulation();
+    // A Game Gear cartridge starts the Game Gear, whatever the menu says (a
+    // Master System cannot run it); the player's choice stays for the others.
+    // (Asked with the default model: a cartridge that takes the player's
+    // choice gives that back.)
+    const TConsoleModel asked = SMS_CartridgeModel(FileName(path), TConsoleModel::Tiravel);
+    cartridgeModel_ = asked != TConsoleModel::Tiravel ? std::optional(asked) : std::nullopt;
+    SMS->ConsoleSettings = StartSettings();
     SMS->InitMachine();
     SMS->StopEmulation();
     ForgetHistory();
@@ -603,6 +630,8 @@ bool TMainForm::OpenRomFile(const QString& path) {
     try {
         SMS->LoadRom(FileName(path));
     } catch (const std::exception& error) {
+        cartridgeModel_.reset();
+        SMS->ConsoleSettings = StartSettings();
         RepaintStopped();  // not ready: a click resumes nothing, the picture says no pause
         ShowMessage(QString::fromLocal8Bit(error.what()));
         return false;
@@ -614,6 +643,10 @@ bool TMainForm::OpenRomFile(const QString& path) {
     if (std::string error; !SMS->Console->LoadBatteryFile(SMS->RamPath, error)) ReportLater(error);
     SMS->ResumeEmulation();
     EnableStartedMenus();
+    // The picture says which console the cartridge chose, where it is not
+    // the one in the menu.
+    if (cartridgeModel_ && *cartridgeModel_ != consoleSettings_.Model)
+        ShowPictureMessage(Console_OptionInfo(*cartridgeModel_).Name);
     return true;
 }
 
@@ -687,6 +720,9 @@ void TMainForm::mReiniConClick() {
 }
 
 void TMainForm::mBiosClick() {
+    // The BIOS alone runs as the player's model.
+    cartridgeModel_.reset();
+    SMS->ConsoleSettings = StartSettings();
     SMS->InitMachine();
     SMS->StopEmulation();
     ForgetHistory();
@@ -969,7 +1005,7 @@ void TMainForm::LoadStateFile() {
     // ready to be shown (and taken as a screenshot).
     SMS->FrameStream.Size = static_cast<uint32_t>(SMS->Console->FrameImageSize());
     SMS->FrameStream.Position = 0;
-    FollowPictureHeight();
+    FollowPictureSize();
     // The machine may have been waiting for its BIOS type or for a start:
     // a loaded state is a game in progress that a click resumes.
     SMS->MarkReady();

@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -283,7 +284,9 @@ private:
     void BuildRecentMenu(QMenu* file);
     void BuildConsoleMenu();
     void RefreshConsoleMenu();
-    void FollowPictureHeight();
+    void FollowPictureSize();
+    QSize StretchedClientSize() const;
+    TConsoleSettings StartSettings() const;
     void BuildWindowSizeMenu(QMenu* video);
     void RememberGame(const QString& path);
     void SetRecentGames(const QStringList& games);
@@ -296,9 +299,16 @@ private:
     int windowScale_ = 0;
     int volume_ = 100;
     void BuildVolumeMenu(QMenu* sound);
-    // The lines of the picture shown last: the window's sizes are multiples
-    // of 256 x this (192, or 224 and 240 in the hardware models).
+    // The picture shown last: the window's sizes are multiples of it (256 x
+    // 192, 224 or 240; the Game Gear's 160 x 144).
+    int pictureWidth_ = 256;
     int pictureHeight_ = 192;
+    // The model the cartridge running now asks for (a Game Gear cartridge),
+    // whatever the player chose; none for a cartridge that takes the choice.
+    std::optional<TConsoleModel> cartridgeModel_;
+    // The client size a stretched window was given, while the player has
+    // not resized it.
+    QSize fittedClient_;
     TConsoleSettings consoleSettings_;
     bool screenshotPending_ = false;
     QString lastScreenshot_;

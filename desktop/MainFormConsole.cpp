@@ -1,10 +1,12 @@
 // TMainForm's "Console" menu: which console the machine is (the default
-// model "Tiravel", or a model of the real Master System or Master System II)
-// and, for the real ones, the region, the video standard and the cartridge's
-// mapper. The lists come from the console's own tables, so a model added
-// there appears here without a change. The choice is kept in the user's
-// settings and reaches the machine at its next start or Console Reset, as a
-// real console changes only when it is switched off and on again.
+// model "Tiravel", or a model of the real Master System, Master System II or
+// Game Gear) and, for the real ones, the region, the video standard (not the
+// Game Gear's: it has one) and the cartridge's mapper. The lists come from
+// the console's own tables, so a model added there appears here without a
+// change. The choice is kept in the user's settings and reaches the machine
+// at its next start or Console Reset, as a real console changes only when it
+// is switched off and on again; a Game Gear cartridge starts the Game Gear
+// whatever the choice.
 #include "MainForm.h"
 
 #include <QAction>
@@ -23,8 +25,9 @@ constexpr const char* kMapperKey = "Console/Mapper";
 
 constexpr const char* kTakesEffect = "Takes effect at the next Console Reset";
 constexpr const char* kHardwareOnly =
-    "Only the Master System models have a region, a video standard and a mapper; "
+    "Only the Master System and Game Gear models have a region, a video standard and a mapper; "
     "the Tiravel model is always the same machine";
+constexpr const char* kOneStandard = "The Game Gear has one video standard: its own screen, at the NTSC rate";
 
 // The settings file keeps the tables' ids ("sms2", "pal"). An id this
 // program does not know (a later version's, a hand edit) gives the default.
@@ -120,18 +123,37 @@ void TMainForm::RefreshConsoleMenu() {
         submenu->setEnabled(hardware);
         submenu->setToolTip(hardware ? kTakesEffect : kHardwareOnly);
     }
+    // The handheld's screen has one standard: the choice waits, greyed, for
+    // a Master System.
+    if (chosen.Model == TConsoleModel::GameGear) {
+        Item("mVideoStandard")->setEnabled(false);
+        Item("mVideoStandard")->setToolTip(kOneStandard);
+    }
     Item("mModel")->setToolTip(kTakesEffect);
 }
 
 void TMainForm::mConsoleClick() { PauseGame(); }
 
+// The settings the next start runs: the player's choice, with the model a
+// Game Gear cartridge in the slot asks for.
+TConsoleSettings TMainForm::StartSettings() const {
+    TConsoleSettings settings = consoleSettings_;
+    if (cartridgeModel_) settings.Model = *cartridgeModel_;
+    return settings;
+}
+
 void TMainForm::ChooseConsole(const TConsoleSettings& settings) {
     consoleSettings_ = settings;
-    SMS->ConsoleSettings = settings;
+    SMS->ConsoleSettings = StartSettings();
     SaveConsoleSettings(settings);
     RefreshConsoleMenu();
     // The running game goes on as the console it started on; the picture
-    // says when the choice applies, as the menu line does.
-    if (SMS->CoresCreated == 1 && Console_EffectiveSettings(settings) != SMS->Console->Settings())
+    // says when the choice applies, as the menu line does. A cartridge that
+    // chose its own model keeps it at a Console Reset too. (Short: the Game
+    // Gear's picture has room for 29 characters.)
+    if (SMS->CoresCreated != 1) return;
+    if (cartridgeModel_ && *cartridgeModel_ != settings.Model)
+        ShowPictureMessage("Applies to other cartridges");
+    else if (Console_EffectiveSettings(SMS->ConsoleSettings) != SMS->Console->Settings())
         ShowPictureMessage(kTakesEffect);
 }

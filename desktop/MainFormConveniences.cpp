@@ -30,9 +30,6 @@ constexpr const char* kRecentKey = "RecentGames";
 constexpr const char* kFolderKey = "LastGameFolder";
 constexpr const char* kKeepAspectKey = "Graphics/KeepAspectRatio";
 
-// The console's picture: 256 pixels wide; its height is the frame's own.
-constexpr int kPictureWidth = 256;
-
 // One local file, as a file manager drags it; "" for anything else.
 QString DroppedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return QString();
@@ -162,17 +159,18 @@ void TMainForm::SetWindowScale(int scale) {
     SMS->ResumeEmulation();
 }
 
-// Stretched, the window measures 522 x 440 outside as it always has; at a
-// scale, the picture control measures exactly that multiple of the picture
-// (256 x 192, or the 224 or 240 lines of a hardware model's mode), and the
-// window is its size with the menu bar above.
+// Stretched, the window measures 522 x 440 outside as it always has (the
+// Game Gear's, as high at its picture's shape); at a scale, the picture
+// control measures exactly that multiple of the picture (256 x 192, or the
+// 224 or 240 lines of a hardware model's mode, or the Game Gear's 160 x 144),
+// and the window is its size with the menu bar above.
 void TMainForm::FitWindow() {
     if (windowScale_ == 0) {
         FitOuterSize();
         return;
     }
     fitOuterSize_ = false;
-    const QSize picture(kPictureWidth * windowScale_, pictureHeight_ * windowScale_);
+    const QSize picture(pictureWidth_ * windowScale_, pictureHeight_ * windowScale_);
     int bar = MainMenu1->heightForWidth(picture.width());
     if (bar < 0) bar = MainMenu1->sizeHint().height();
     resize(picture.width(), picture.height() + bar);
@@ -182,17 +180,26 @@ void TMainForm::FitWindow() {
     CentreOnScreen();
 }
 
-// A picture of another height (a hardware model's VDP switched between
-// 192, 224 and 240 lines): a window at a whole scale is fitted to it again,
-// from the event loop once the hand-over has ended.
-void TMainForm::FollowPictureHeight() {
+// A picture of another size (a hardware model's VDP switched between 192,
+// 224 and 240 lines; the Game Gear's window, or a Master System after it): a
+// window at a whole scale is fitted to it again, and so is a stretched one
+// the player has not resized (its shape follows the picture's width), from
+// the event loop once the hand-over has ended.
+void TMainForm::FollowPictureSize() {
     if (!SMS->Console) return;
+    const int width = static_cast<int>(SMS->Console->PictureWidth());
     const int height = static_cast<int>(SMS->Console->PictureHeight());
-    if (height == pictureHeight_) return;
+    if (width == pictureWidth_ && height == pictureHeight_) return;
+    const bool reshaped = width != pictureWidth_;
+    pictureWidth_ = width;
     pictureHeight_ = height;
-    if (windowScale_ == 0) return;
+    if (windowScale_ == 0 && !(reshaped && fitOuterSize_)) return;
     QTimer::singleShot(0, this, [this] {
-        if (windowScale_ != 0 && !Item("mCheia")->isChecked()) FitWindow();
+        if (Item("mCheia")->isChecked()) return;
+        if (windowScale_ != 0)
+            FitWindow();
+        else if (fitOuterSize_)
+            FitOuterSize();
     });
 }
 
@@ -216,7 +223,7 @@ void TMainForm::mAspectClick() {
 // Each frame's hand-over: a screenshot asked for, and fast forward while Tab
 // is held (not while Backspace winds the game back).
 void TMainForm::ConveniencesFrame(TSMS& machine) {
-    FollowPictureHeight();
+    FollowPictureSize();
     if (std::exchange(screenshotPending_, false)) TakeScreenshot();
     const bool held = Keyboard->Foreground() && Keyboard->KeyDown(VK::Tab) && !Keyboard->KeyDown(VK::Back);
     machine.SetFastForward(held ? 1 : 0);
@@ -235,7 +242,8 @@ void TMainForm::RequestScreenshot() {
         screenshotPending_ = true;
 }
 
-// The frame as the console made it, 256 x its height, without the overlays or a
+// The frame as the console made it, 256 x its height (the Game Gear's
+// 160 x 144), without the overlays or a
 // message; never over an existing file (a second one in the same second
 // gets "-2", "-3", ...).
 void TMainForm::TakeScreenshot() {

@@ -5,13 +5,16 @@
 // sound to the front end. Nothing here knows a toolkit: the console is the
 // same one the desktop program's machine thread runs, driven directly.
 //
-// The console's model (Tiravel, Master System, Master System II) and, for the
-// real consoles, the region, video standard and mapper are core options that
-// take effect when a game is loaded and at the next Console Reset, as on the
-// desktop; a new model's frame rate and sound rate (the default model's
-// 44,100 Hz, the hardware models' 48,000 Hz stereo) reach the front end then
-// through RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO. A picture whose height changes (a
-// hardware model's 192, 224 or 240 lines) is announced with SET_GEOMETRY.
+// The console's model (Tiravel, Master System, Master System II, Game Gear)
+// and, for the real consoles, the region, video standard and mapper are core
+// options that take effect when a game is loaded and at the next Console
+// Reset, as on the desktop; a Game Gear game (a .gg file, or one whose header
+// says so) starts the Game Gear whatever the option says. A new model's frame
+// rate and sound rate (the default model's 44,100 Hz, the hardware models'
+// 48,000 Hz stereo) reach the front end then through
+// RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO. A picture whose size changes (a
+// hardware model's 192, 224 or 240 lines, the Game Gear's 160 x 144) is
+// announced with SET_GEOMETRY.
 //
 // Battery RAM belongs to the front end: it reads and writes the cartridge RAM
 // through RETRO_MEMORY_SAVE_RAM (its .srm file), so the core writes no files.
@@ -22,11 +25,13 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "Console.h"
+#include "RomFiles.h"
 
 #ifndef TIRAVEL_VERSION
 #define TIRAVEL_VERSION "0.0.0"
@@ -46,13 +51,24 @@ struct TCore {
     uint8_t Frameskip = 0;
     TResetMode ResetMode = TResetMode::ConsoleReset;
     TConsoleSettings Settings;        // chosen; applied at the next start
+    // The model the loaded game asks for whatever was chosen (a Game Gear
+    // game): kept for its Console Resets too.
+    std::optional<TConsoleModel> CartridgeModel;
     // What the front end was last told: a console that runs at another rate
     // (another model after a reset, a state) or shows another height is
     // announced at the next retro_run, the only place the API allows it.
     double AnnouncedFps = 60.0;
     double AnnouncedSampleRate = 44100.0;
+    uint32_t AnnouncedWidth = CONSOLE_PICTURE_WIDTH;
     uint32_t AnnouncedHeight = CONSOLE_PICTURE_HEIGHT;
 };
+
+// What the next start runs: the options, with the game's own model.
+TConsoleSettings StartSettings(const TCore& c) {
+    TConsoleSettings settings = c.Settings;
+    if (c.CartridgeModel) settings.Model = *c.CartridgeModel;
+    return settings;
+}
 
 retro_environment_t environ_cb = nullptr;
 retro_video_refresh_t video_cb = nullptr;
@@ -124,8 +140,8 @@ retro_core_option_v2_definition kDefinitions[] = {
      {{"console", "Console Reset"}, {"button", "Reset Button"}, {nullptr, nullptr}},
      "console"},
     {kOptionModel, "Console Model", nullptr,
-     "Tiravel, the machine as designed, or a model of the real Master System or Master System II. "
-     "Takes effect at the next Console Reset or game start.",
+     "Tiravel, the machine as designed, or a model of the real Master System, Master System II or Game Gear. "
+     "Takes effect at the next Console Reset or game start. A Game Gear game (.gg) always starts the Game Gear.",
      nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
     {kOptionRegion, "Region", nullptr,
      "Where a Master System model was sold (the Japanese console reads its controller lines differently). "
@@ -133,7 +149,7 @@ retro_core_option_v2_definition kDefinitions[] = {
      nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
     {kOptionVideo, "Video Standard", nullptr,
      "A Master System model's television standard: NTSC, 59.92 frames a second, or PAL, 49.70. "
-     "The Tiravel model ignores it. Takes effect at the next Console Reset or game start.",
+     "The Tiravel model and the Game Gear (always 59.92) ignore it. Takes effect at the next Console Reset or game start.",
      nullptr, nullptr, {{nullptr, nullptr}}, nullptr},
     {kOptionMapper, "Cartridge Mapper", nullptr,
      "A Master System model's cartridge bank switching: found from the cartridge, or forced for one that "
@@ -227,7 +243,7 @@ void DeclareInputs() {
         {port, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_B, "Button 1"},      \
         {port, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_A, "Button 2"}
         TIRAVEL_PAD(0),
-        {0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START, "Pause"},
+        {0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START, "Pause / Start (Game Gear)"},
         TIRAVEL_PAD(1),
 #undef TIRAVEL_PAD
         {0, 0, 0, 0, nullptr},
@@ -238,8 +254,11 @@ void DeclareInputs() {
 // The console's start, in the order the headless runner and the window use:
 // the BIOS images (dumps from <system>/tiravel/), the console, the BIOS type,
 // then the cartridge. False, with the reason in the log, when the ROM cannot
-// be used.
+// be used. A Game Gear game starts the Game Gear whatever the option says.
 bool StartConsole(TCore& c, const std::string& romPath) {
+    // Asked with the default model: a game that takes the option gives it back.
+    const TConsoleModel asked = SMS_CartridgeModel(romPath, TConsoleModel::Tiravel);
+    c.CartridgeModel = asked != TConsoleModel::Tiravel ? std::optional(asked) : std::nullopt;
     std::vector<std::string> folders;
     const char* system = nullptr;
     if (environ_cb(RETRO_ENVIRONMENT_GET_SYSTEM_DIRECTORY, &system) && system != nullptr && system[0] != '\0')
@@ -247,7 +266,7 @@ bool StartConsole(TCore& c, const std::string& romPath) {
     std::vector<std::string> warnings;
     TConsole::InstallBiosImages(folders, warnings);
     for (const std::string& message : warnings) Log(RETRO_LOG_WARN, message);
-    auto console = std::make_unique<TConsole>(c.Settings);
+    auto console = std::make_unique<TConsole>(StartSettings(c));
     console->SetBiosType(c.BiosType);
     try {
         console->LoadCartridge(romPath);
@@ -259,19 +278,25 @@ bool StartConsole(TCore& c, const std::string& romPath) {
     c.Console = std::move(console);
     c.AnnouncedFps = c.Console->FrameRate();
     c.AnnouncedSampleRate = c.Console->HasStereoSound() ? CONSOLE_STEREO_SAMPLE_RATE : c.Console->SampleRate();
+    c.AnnouncedWidth = c.Console->PictureWidth();
     c.AnnouncedHeight = c.Console->PictureHeight();
     return true;
 }
 
 // The picture's nominal size and shape: 256 x 192 at 4:3, and the taller
-// pictures of a hardware model's modes with the same pixels' shape.
-retro_game_geometry Geometry(uint32_t height) {
+// pictures of a hardware model's modes with the same pixels' shape. The Game
+// Gear's 160 x 144 at 10:9: its LCD's pixels are square, and a whole
+// multiple of the picture then fills the shape exactly (the largest size
+// stays the console's 256 x 240).
+retro_game_geometry Geometry(uint32_t width, uint32_t height) {
     retro_game_geometry geometry{};
-    geometry.base_width = CONSOLE_PICTURE_WIDTH;
+    geometry.base_width = width;
     geometry.base_height = height;
     geometry.max_width = CONSOLE_PICTURE_WIDTH;
     geometry.max_height = CONSOLE_MAX_PICTURE_HEIGHT;
-    geometry.aspect_ratio = 4.0f * CONSOLE_PICTURE_HEIGHT / (3.0f * static_cast<float>(height));
+    geometry.aspect_ratio = width != CONSOLE_PICTURE_WIDTH
+                                ? static_cast<float>(width) / static_cast<float>(height)
+                                : 4.0f * CONSOLE_PICTURE_HEIGHT / (3.0f * static_cast<float>(height));
     return geometry;
 }
 
@@ -313,7 +338,7 @@ RETRO_API void retro_get_system_info(retro_system_info* info) {
     std::memset(info, 0, sizeof *info);
     info->library_name = "Tiravel";
     info->library_version = TIRAVEL_VERSION;
-    info->valid_extensions = "sms|bin|zip|7z|gz";
+    info->valid_extensions = "sms|gg|bin|zip|7z|gz";
     // The ROM is read from its file by the same code as the desktop's, with
     // the same checks and messages.
     info->need_fullpath = true;
@@ -324,8 +349,10 @@ RETRO_API void retro_get_system_info(retro_system_info* info) {
 RETRO_API void retro_get_system_av_info(retro_system_av_info* info) {
     std::memset(info, 0, sizeof *info);
     const TConsole* console = core ? core->Console.get() : nullptr;
-    info->geometry = Geometry(console != nullptr ? console->PictureHeight() : CONSOLE_PICTURE_HEIGHT);
-    // The model's exact rate: 60 for the default model, 59.9227 or 49.7015.
+    info->geometry = console != nullptr ? Geometry(console->PictureWidth(), console->PictureHeight())
+                                        : Geometry(CONSOLE_PICTURE_WIDTH, CONSOLE_PICTURE_HEIGHT);
+    // The model's exact rate: 60 for the default model, 59.9227 (the Game
+    // Gear's too) or 49.7015.
     info->timing.fps = console != nullptr ? console->FrameRate() : 60.0;
     // The default model's 44,100 Hz mono (on both channels); the hardware
     // models' own 48,000 Hz stereo.
@@ -345,10 +372,12 @@ RETRO_API void retro_reset(void) {
     }
     // "Console Reset": the chosen BIOS runs again, then the cartridge; the
     // cartridge RAM stays, as a battery-backed one does. A model chosen since
-    // powers the console on as that model.
+    // powers the console on as that model (a Game Gear game stays on the
+    // Game Gear).
     console.SetBiosType(core->BiosType);
-    if (console.Settings() != Console_EffectiveSettings(core->Settings)) {
-        console.Configure(core->Settings);
+    const TConsoleSettings settings = StartSettings(*core);
+    if (console.Settings() != Console_EffectiveSettings(settings)) {
+        console.Configure(settings);
     } else {
         console.ResetConsole();
     }
@@ -368,6 +397,7 @@ RETRO_API void retro_run(void) {
         environ_cb(RETRO_ENVIRONMENT_SET_SYSTEM_AV_INFO, &info);
         c.AnnouncedFps = info.timing.fps;
         c.AnnouncedSampleRate = info.timing.sample_rate;
+        c.AnnouncedWidth = info.geometry.base_width;
         c.AnnouncedHeight = info.geometry.base_height;
     }
 
@@ -378,20 +408,24 @@ RETRO_API void retro_run(void) {
             if (input_state_cb(port, RETRO_DEVICE_JOYPAD, 0, line.Id) != 0) pads[port] |= line.Bit;
     console.SetPads(pads[0], pads[1]);
     // Pause is wired to the CPU's NMI; held, it is raised every frame and the
-    // CPU's lock-out makes one interrupt of it.
+    // CPU's lock-out makes one interrupt of it. On the Game Gear it is the
+    // Start button, which the console holds for the frame.
     if (input_state_cb(0, RETRO_DEVICE_JOYPAD, 0, RETRO_DEVICE_ID_JOYPAD_START) != 0) console.PressPause();
 
     console.RunFrame();
 
-    // The frame's own height: 192 always in the default model.
+    // The frame's own size: 256 x 192 always in the default model, the
+    // Game Gear's 160 x 144 window.
+    const uint32_t width = console.PictureWidth();
     const uint32_t height = console.PictureHeight();
-    if (height != c.AnnouncedHeight) {
-        const retro_game_geometry geometry = Geometry(height);
+    if (width != c.AnnouncedWidth || height != c.AnnouncedHeight) {
+        const retro_game_geometry geometry = Geometry(width, height);
         environ_cb(RETRO_ENVIRONMENT_SET_GEOMETRY, const_cast<retro_game_geometry*>(&geometry));
+        c.AnnouncedWidth = width;
         c.AnnouncedHeight = height;
     }
     console.FrameToXrgb8888(c.Picture.data());
-    video_cb(c.Picture.data(), CONSOLE_PICTURE_WIDTH, height, CONSOLE_PICTURE_WIDTH * sizeof(uint32_t));
+    video_cb(c.Picture.data(), width, height, width * sizeof(uint32_t));
 
     // A hardware model's 16-bit stereo pairs as the console makes them, at
     // its own rate (the front end keeps its queue level itself); the default

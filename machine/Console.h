@@ -393,6 +393,15 @@ public:
     void DrawNameTable(uint32_t* out) const;
     void ReadScrollWindow(T_VDP_SCROLL_WINDOW& window) const;
     void ScrollWindowMask(uint8_t* mask) const;
+    // The Game Gear's 32 colours, 12 bits each (red in bits 0-3, green 4-7,
+    // blue 8-11), from its colour memory's 64 bytes, low byte first. False,
+    // with nothing read, on the other models (ReadPalette gives their 6-bit
+    // colours).
+    bool ReadPalette12(uint16_t* colours /* VDP_CRAM_SIZE */) const;
+    // As ScrollWindowMask, for the Game Gear's screen: 1 where a plane pixel
+    // shows on its 160 x 144 window (pixels 48-207 of lines 24-167 of the
+    // picture). All 0 on the other models.
+    void HandheldWindowMask(uint8_t* mask) const;
     void ReadSprites(T_VDP_SPRITE_TABLE& table) const;
     std::vector<T_VDP_FIELD> DescribeVdpRegisters() const;
     void ReadSound(T_PSG_READOUT& info) const;

@@ -3,6 +3,9 @@
 // debugger takes of a running console.
 #include "Console.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "ConsoleChips.h"
 #include "PsgReadout.h"
 #include "VdpReadout.h"
@@ -130,6 +133,33 @@ void TConsole::ReadNameTable(T_VDP_NAME_TABLE& table) const { VDP_ReadNameTable(
 void TConsole::DrawNameTable(uint32_t* out) const { VDP_DrawNameTable(*chips_->Vdp, out); }
 void TConsole::ReadScrollWindow(T_VDP_SCROLL_WINDOW& window) const { VDP_ReadScrollWindow(*chips_->Vdp, window); }
 void TConsole::ScrollWindowMask(uint8_t* mask) const { VDP_ScrollWindowMask(*chips_->Vdp, mask); }
+
+bool TConsole::ReadPalette12(uint16_t* colours) const {
+    const T_VDP_CORE& vdp = *chips_->Vdp;
+    if (vdp.Model != VDP_MODEL_GAME_GEAR) return false;
+    // The colour memory as bytes: 64 on the Game Gear, two to a colour.
+    uint8_t bytes[2 * VDP_CRAM_SIZE] = {};
+    std::memcpy(bytes, vdp.CRAM, std::min(sizeof vdp.CRAM, sizeof bytes));
+    for (std::size_t i = 0; i < VDP_CRAM_SIZE; ++i)
+        colours[i] = static_cast<uint16_t>((bytes[2 * i] | bytes[2 * i + 1] << 8) & 0x0FFF);
+    return true;
+}
+
+void TConsole::HandheldWindowMask(uint8_t* mask) const {
+    // The handheld's screen: 160 x 144 from the middle of the 256 x 192
+    // picture.
+    constexpr uint32_t kLeft = 48, kTop = 24, kWidth = 160, kHeight = 144;
+    const T_VDP_CORE& vdp = *chips_->Vdp;
+    std::memset(mask, 0, VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
+    if (vdp.Model != VDP_MODEL_GAME_GEAR) return;
+    for (uint32_t line = kTop; line < kTop + kHeight; ++line)
+        for (uint32_t x = kLeft; x < kLeft + kWidth; ++x) {
+            uint32_t px, py;
+            VDP_ScreenToPlane(vdp, x, line, px, py);
+            mask[py * VDP_PLANE_WIDTH + px] = 1;
+        }
+}
+
 void TConsole::ReadSprites(T_VDP_SPRITE_TABLE& table) const { VDP_ReadSprites(*chips_->Vdp, table); }
 std::vector<T_VDP_FIELD> TConsole::DescribeVdpRegisters() const { return VDP_DescribeRegisters(*chips_->Vdp); }
 void TConsole::ReadSound(T_PSG_READOUT& info) const { PSG_Readout(*chips_->Psg, info); }

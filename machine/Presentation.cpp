@@ -37,6 +37,14 @@ void StartOverlay(TCanvas& canvas) {
 
 std::string Line(const char* label, unsigned value) { return label + std::to_string(value); }
 
+// The message and the pause note stand near the foot of a 192-line picture
+// (and there on the taller ones, as ever); on the Game Gear's 144 lines they
+// rise with the foot, or they would fall off the picture.
+int BoxRise(const TConsole* console) {
+    const int height = console != nullptr ? static_cast<int>(console->PictureHeight()) : CONSOLE_PICTURE_HEIGHT;
+    return height < static_cast<int>(CONSOLE_PICTURE_HEIGHT) ? height - static_cast<int>(CONSOLE_PICTURE_HEIGHT) : 0;
+}
+
 }  // namespace
 
 void TSMS::PresentFrame() {
@@ -222,8 +230,9 @@ std::string TSMS::ShownMessage() {
 void TSMS::DrawMessage(TCanvas& canvas, const std::string& text) {
     StartOverlay(canvas);
     const int width = 6 + 5 * static_cast<int>(text.size());
-    canvas.Rectangle(8, 172, 8 + width, 186);
-    canvas.TextOut(11, 174, text);
+    const int rise = BoxRise(Console.get());
+    canvas.Rectangle(8, 172 + rise, 8 + width, 186 + rise);
+    canvas.TextOut(11, 174 + rise, text);
 }
 
 // The message's box one line higher, so that a message (a state saved
@@ -231,8 +240,9 @@ void TSMS::DrawMessage(TCanvas& canvas, const std::string& text) {
 void TSMS::DrawPauseNote(TCanvas& canvas) {
     StartOverlay(canvas);
     const int width = 6 + 5 * static_cast<int>(PauseNote.size());
-    canvas.Rectangle(8, 157, 8 + width, 171);
-    canvas.TextOut(11, 159, PauseNote);
+    const int rise = BoxRise(Console.get());
+    canvas.Rectangle(8, 157 + rise, 8 + width, 171 + rise);
+    canvas.TextOut(11, 159 + rise, PauseNote);
 }
 
 void TSMS::DrawPsgStatus(TCanvas& canvas) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+enum class TConsoleModel : uint8_t;
+
 // True when the file's name ends in ".zip", ".7z" or ".gz" (any letter case):
 // such a file is opened as an archive, any other as the image itself.
 bool SMS_IsArchive(const std::string& path);
@@ -40,3 +42,9 @@ struct TArchiveImage {
 // named with their kind), more than one (all named), an image too large or
 // encrypted, other members past the 64 MB, a link in a 7z archive.
 TArchiveImage SMS_ReadArchiveImage(const std::string& path);
+
+// The model a cartridge file starts as (Console_ModelForCartridge on its
+// image, named as the archive names it): a front end asks before the start,
+// with the player's `chosen` model. A file that cannot be read gives `chosen`;
+// the start then reports why.
+TConsoleModel SMS_CartridgeModel(const std::string& path, TConsoleModel chosen);

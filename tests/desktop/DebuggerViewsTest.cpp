@@ -1,7 +1,8 @@
 // The debugger's pages on a console set up by hand: the breakpoint row's fields
 // for every kind, the hex table's shape, the memories' numbering and the
 // addresses "Go to address" takes, the sprite page's per-line limit, the
-// name table's scroll window, the sound page's figures, the hex numbers the
+// name table's scroll window (and the Game Gear's screen in it), the Game
+// Gear's 12-bit palette, the sound page's figures, the hex numbers the
 // developer types, and where the window goes beside the main one.
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <initializer_list>
 #include <memory>
 
 #include "DebuggerBreakpointView.h"
@@ -48,6 +50,14 @@ protected:
         form_ = std::make_unique<TMainForm>();
         form_->ExecutableDirectory = dir_.path();
         form_->QuitApplication = [] {};
+    }
+    // Colour memory written as a program writes it: the address with code 3
+    // through the control port, then the bytes through the data port (on the
+    // Game Gear an even address's byte waits in the latch for the odd one).
+    void WriteCram(uint8_t address, std::initializer_list<uint8_t> bytes) {
+        console_.WritePort(0xBF, address);
+        console_.WritePort(0xBF, 0xC0);
+        for (uint8_t value : bytes) console_.WritePort(0xBE, value);
     }
     // A VDP register written as a program writes it, through the control port.
     void SetVdpRegister(uint8_t reg, uint8_t value) {
@@ -312,6 +322,79 @@ TEST_F(DebuggerViewsTest, NameTableDimsThePlaneOutsideTheScreen) {
         EXPECT_EQ(view.NameTable().pixel(100, c.Y) & 0xFFFFFF, c.Dimmed ? 0x7F7F7Fu : 0xFFFFFFu)
             << "scroll " << int(c.VScroll) << " y " << c.Y;
     }
+}
+
+// The Game Gear's colours are words of 12 bits (red, green, blue from the
+// low bits, the low byte first); the other models' stay 6-bit bytes.
+TEST_F(DebuggerViewsTest, GameGearPaletteShowsTwelveBitColours) {
+    const uint8_t bytes[] = {0x00, 0x00, 0x3F, 0x0F, 0x05, 0x0A, 0x30, 0x00};
+    TDebuggerVdpView view;
+    for (bool gameGear : {false, true}) {
+        console_.Configure(TConsoleSettings{gameGear ? TConsoleModel::GameGear : TConsoleModel::Tiravel});
+        WriteCram(0, {bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7]});
+        view.Show(console_);
+        auto cell = [&](int column) { return view.Palette()->item(0, column); };
+        if (!gameGear) {
+            EXPECT_EQ(cell(2)->text(), "3F");
+            EXPECT_EQ(cell(2)->background().color(), QColor(255, 255, 255));
+            continue;
+        }
+        const struct {
+            int Entry;
+            const char* Text;
+            QColor Colour;
+        } cases[] = {{0, "000", QColor(0, 0, 0)},
+                     {1, "F3F", QColor(255, 51, 255)},
+                     {2, "A05", QColor(85, 0, 170)},
+                     {3, "030", QColor(0, 51, 0)}};
+        for (const auto& c : cases) {
+            EXPECT_EQ(cell(c.Entry)->text(), c.Text) << c.Entry;
+            EXPECT_EQ(cell(c.Entry)->background().color(), c.Colour) << c.Entry;
+        }
+        EXPECT_TRUE(cell(1)->toolTip().contains("blue 15, green 3, red 15")) << cell(1)->toolTip().toStdString();
+    }
+}
+
+// On the Game Gear the name table shows its 160 x 144 screen at full
+// brightness (pixels 48-207 of lines 24-167, wherever the scroll puts them
+// on the plane), the rest of the console's picture three quarters bright
+// and the plane outside it at half.
+TEST_F(DebuggerViewsTest, NameTableMarksTheGameGearsScreen) {
+    console_.Configure(TConsoleSettings{TConsoleModel::GameGear});
+    SetVdpRegister(0, 0);
+    SetVdpRegister(1, 0x40);
+    SetVdpRegister(2, 0xFF);
+    for (uint32_t i = 0; i < 32; ++i) console_.Poke(TMemoryRegion::Vram, i, 0xFF);  // tile 0: colour 15
+    // Colour 15 bright, whether the colour memory holds bytes (entry 15) or
+    // the Game Gear's words (bytes 30 and 31).
+    WriteCram(15, {0x3F});
+    WriteCram(30, {0x3F, 0x0F});
+    TDebuggerVdpView view;
+    std::vector<uint32_t> plane(VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
+    for (const uint8_t hscroll : {0, 16}) {
+        SetVdpRegister(8, hscroll);
+        RunFrameHalted();
+        view.Show(console_);
+        console_.DrawNameTable(plane.data());
+        const uint32_t full = plane[0];
+        ASSERT_NE(full, 0u) << "a colour to dim";
+        const uint32_t half = (full >> 1) & 0x7F7F7F;
+        const uint32_t threeQuarters = half + ((full >> 2) & 0x3F3F3F);
+        // Screen pixels, each where the scroll puts it on the plane.
+        const struct {
+            int X, Y;
+            uint32_t Want;
+        } cases[] = {{48, 24, full},           {207, 167, full},          {47, 100, threeQuarters},
+                     {208, 100, threeQuarters}, {100, 23, threeQuarters}, {100, 168, threeQuarters},
+                     {0, 0, threeQuarters},     {255, 191, threeQuarters}};
+        for (const auto& c : cases)
+            EXPECT_EQ(view.NameTable().pixel((c.X + 256 - hscroll) % 256, c.Y) & 0xFFFFFF, c.Want)
+                << "scroll " << int(hscroll) << " at " << c.X << "," << c.Y;
+        EXPECT_EQ(view.NameTable().pixel(100, 200) & 0xFFFFFF, half) << "off the screen";
+    }
+    view.Pages()->setCurrentIndex(1);
+    EXPECT_TRUE(view.findChild<QLabel*>("NameText")->text().contains("columns 4-23 at this scroll"))
+        << view.findChild<QLabel*>("NameText")->text().toStdString();
 }
 
 TEST_F(DebuggerViewsTest, SoundPageShowsHertzAndDecibels) {

@@ -182,6 +182,7 @@ const TMenuEntry kMenuTree[] = {
     {"mModel_tiravel", "Tiravel", 2, true, false},
     {"mModel_sms1", "Master System", 2, false, false},
     {"mModel_sms2", "Master System II", 2, false, false},
+    {"mModel_gamegear", "Game Gear", 2, false, false},
     {"mRegion", "Region", 1, false, true},
     {"mRegion_export", "Export", 2, true, false},
     {"mRegion_japan", "Japan", 2, false, false},
@@ -566,6 +567,94 @@ TEST_F(MainFormTest, ConsoleChoiceIsKeptAndTakesEffectAtConsoleReset) {
     EXPECT_EQ(Form().ChosenConsole().Video, TConsoleVideo::Pal);
 }
 
+// The Game Gear in "Console": a region and a mapper as the Master Systems
+// have, but no video standard (greyed, saying why, its PAL choice kept for
+// a Master System); at its Console Reset the handheld at the NTSC rate, and
+// the window's whole sizes are multiples of its picture, whatever its size.
+TEST_F(MainFormTest, GameGearTakesRegionAndMapperAndSizesTheWindowToItsPicture) {
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    ASSERT_TRUE(Open(Rom("handover")));
+    ASSERT_TRUE(RunFrames(2));
+    emit Form().Menu("mConsole")->aboutToShow();
+    for (const char* name : {"mVideoStandard_pal", "mModel_gamegear"}) Item(name)->trigger();
+    EXPECT_TRUE(Item("mRegion")->isEnabled());
+    EXPECT_TRUE(Item("mMapper")->isEnabled());
+    EXPECT_FALSE(Item("mVideoStandard")->isEnabled());
+    EXPECT_TRUE(Item("mVideoStandard")->toolTip().contains("one video standard")) << Item("mVideoStandard")->toolTip().toStdString();
+    EXPECT_TRUE(Item("mVideoStandard_pal")->isChecked());
+    EXPECT_EQ(Machine().ShownMessage(), "Takes effect at the next Console Reset");
+    Form().mArquivoClick();
+    Form().mReiniConClick();
+    EXPECT_EQ(Machine().Console->Settings().Model, TConsoleModel::GameGear);
+    EXPECT_EQ(Machine().Console->Settings().Video, TConsoleVideo::Ntsc);
+    EXPECT_NEAR(Machine().TargetFps, 59.9227, 0.001);
+    ASSERT_TRUE(RunFrames(3));
+    EXPECT_EQ(Machine().FrameStream.Size, Machine().Console->FrameImageSize());
+    const QSize picture(static_cast<int>(Machine().Console->PictureWidth()),
+                        static_cast<int>(Machine().Console->PictureHeight()));
+    Form().mVideoClick();
+    for (int scale : {1, 2, 3, 4}) {
+        Item(("mSize" + std::to_string(scale)).c_str())->trigger();
+        EXPECT_TRUE(WaitFor([&] { return Form().DXDraw1->size() == picture * scale; }, 3000))
+            << scale << "x: " << Form().DXDraw1->width() << " x " << Form().DXDraw1->height();
+    }
+    // Stretched: the handheld's picture keeps its shape in a window as high
+    // as the console's; the console's picture fills the 522 x 440.
+    Item("mSizeStretched")->trigger();
+    const auto outer = [&] { return Form().frameGeometry().size(); };
+    if (picture.width() == 160) {
+        EXPECT_TRUE(WaitFor([&] { return outer().height() == 440; }, 3000)) << outer().height();
+        EXPECT_NEAR(Form().DXDraw1->width() * 9.0 / Form().DXDraw1->height(), 10.0, 0.05);
+    } else {
+        EXPECT_TRUE(WaitFor([&] { return outer() == QSize(522, 440); }, 3000));
+    }
+    // Back to the default model, back to the 522 x 440.
+    emit Form().Menu("mConsole")->aboutToShow();
+    Item("mModel_tiravel")->trigger();
+    Form().mArquivoClick();
+    Form().mReiniConClick();
+    ASSERT_TRUE(RunFrames(3));
+    EXPECT_TRUE(WaitFor([&] { return outer() == QSize(522, 440); }, 3000))
+        << outer().width() << " x " << outer().height();
+}
+
+// A Game Gear cartridge (a .gg file) starts the Game Gear
+// whatever the menu says, and says so on the picture; its Console Resets keep
+// it; the menu keeps the player's choice, which the next .sms file runs.
+TEST_F(MainFormTest, AGameGearCartridgeStartsTheGameGearAndTheMenuKeepsThePlayersModel) {
+    if (Console_ModelForCartridge("game.gg", {}, TConsoleModel::Tiravel) != TConsoleModel::GameGear)
+        GTEST_SKIP() << "the console does not tell a Game Gear cartridge yet";
+    emit Form().Menu("mConsole")->aboutToShow();
+    Item("mModel_sms2")->trigger();
+    const QString gg = dir_.path() + "/Handheld.gg";
+    ASSERT_TRUE(QFile::copy(Rom("handover"), gg));
+    ASSERT_TRUE(Open(gg));
+    EXPECT_EQ(Machine().Console->Settings().Model, TConsoleModel::GameGear);
+    EXPECT_EQ(Machine().ShownMessage(), "Game Gear");
+    EXPECT_TRUE(Item("mModel_sms2")->isChecked());
+    EXPECT_EQ(Form().ChosenConsole().Model, TConsoleModel::MasterSystem2);
+    ASSERT_TRUE(RunFrames(2));
+
+    // Another model chosen now is for the other games.
+    emit Form().Menu("mConsole")->aboutToShow();
+    Item("mModel_sms1")->trigger();
+    EXPECT_EQ(Machine().ShownMessage(), "Applies to other cartridges");
+    Form().mArquivoClick();
+    Form().mReiniConClick();
+    EXPECT_EQ(Machine().Console->Settings().Model, TConsoleModel::GameGear);
+
+    ASSERT_TRUE(Open(Rom("handover")));
+    EXPECT_EQ(Machine().Console->Settings().Model, TConsoleModel::MasterSystem);
+    EXPECT_NE(Machine().ShownMessage(), "Game Gear");
+
+    // The BIOS alone is the player's model too.
+    ASSERT_TRUE(Open(gg));
+    EXPECT_EQ(Machine().Console->Settings().Model, TConsoleModel::GameGear);
+    Form().mBiosClick();
+    EXPECT_EQ(Machine().Console->Settings().Model, TConsoleModel::MasterSystem);
+}
+
 TEST_F(MainFormTest, ExitSavesTheBatteryRamAndEnds) {
     ASSERT_TRUE(Open(Rom("battery")));
     ASSERT_TRUE(RunUntilCounted());
@@ -682,11 +771,13 @@ TEST_F(MainFormTest, RefusedFullScreenIsReportedAndTheWindowComesBack) {
 TEST_F(MainFormTest, OpenDialogMatchesRomFilesInAnyLetterCase) {
     QFileDialog& dialog = *Form().OpenDialog1;
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
-    EXPECT_EQ(dialog.nameFilters(), (QStringList{"Master System cartridges (*.sms *.bin *.zip *.7z *.gz)",
-                                                 "Sega Master System ROM File (*.SMS)", "All files (*)"}));
+    EXPECT_EQ(dialog.nameFilters(),
+              (QStringList{"Master System and Game Gear cartridges (*.sms *.gg *.bin *.zip *.7z *.gz)",
+                           "Sega Master System ROM File (*.SMS)", "All files (*)"}));
     const QString roms = dir_.path() + "/roms";
     QDir().mkpath(roms);
-    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt", "e.smsx", "f.ZIP", "g.7z", "h.sms.gz", "i.bin", "J.BIN"}) {
+    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt", "e.smsx", "f.ZIP", "g.7z", "h.sms.gz", "i.bin", "J.BIN",
+                             "k.gg", "L.GG", "m.ggx"}) {
         QFile file(roms + "/" + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
@@ -707,9 +798,10 @@ TEST_F(MainFormTest, OpenDialogMatchesRomFilesInAnyLetterCase) {
         names.sort();
         return names;
     };
-    EXPECT_EQ(shown(), (QStringList{"B.SMS", "J.BIN", "a.sms", "c.Sms", "f.ZIP", "g.7z", "h.sms.gz", "i.bin"}));
+    EXPECT_EQ(shown(), (QStringList{"B.SMS", "J.BIN", "L.GG", "a.sms", "c.Sms", "f.ZIP", "g.7z", "h.sms.gz", "i.bin",
+                                    "k.gg"}));
     dialog.selectNameFilter("All files (*)");
-    EXPECT_EQ(shown().size(), 10);
+    EXPECT_EQ(shown().size(), 13);
     dialog.reject();
 }
 

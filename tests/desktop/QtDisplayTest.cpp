@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -123,6 +124,56 @@ TEST_F(QtDisplayTest, WindowedStretchesAndFullScreenKeepsTheAspectOnBars) {
     EXPECT_EQ(control.PictureRect(), QRect(240, 0, 1440, 1080));
     control.resize(800, 800);
     EXPECT_EQ(control.PictureRect(), QRect(0, 100, 800, 600));
+}
+
+// The Game Gear's frame image: 160 x 144, bottom row first, with its own
+// palette. The surface takes its size, and kept in shape (full screen,
+// "Keep aspect ratio") it fills its 10:9, at whole multiples with "Sharp
+// scaling".
+TEST_F(QtDisplayTest, TheGameGearsPictureKeepsItsShapeAndWholeMultiples) {
+    constexpr int kWidth = 160, kHeight = 144;
+    std::vector<uint8_t> image(CONSOLE_FRAME_PIXEL_OFFSET + kWidth * kHeight);
+    auto put32 = [&](std::size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) image[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    image[0] = 'B';
+    image[1] = 'M';
+    put32(2, static_cast<uint32_t>(image.size()));
+    put32(10, CONSOLE_FRAME_PIXEL_OFFSET);
+    put32(14, 40);
+    put32(18, kWidth);
+    put32(22, kHeight);
+    image[26] = 1;  // planes
+    image[28] = 8;  // bits a pixel
+    put32(46, 256);
+    // Slot 1: a 12-bit colour's levels (17 x 15, 17 x 3, 17 x 10), blue first.
+    put32(CONSOLE_FRAME_PALETTE_OFFSET + 4, 0x00FF33AA);
+    // The top row (stored last) in slot 1, the rest in slot 0 (black).
+    std::fill(image.end() - kWidth, image.end(), uint8_t{1});
+    ASSERT_TRUE(display.LoadSurface(image.data(), static_cast<uint32_t>(image.size())));
+    EXPECT_EQ(Console_FrameImageWidth(image.data()), 160u);
+    EXPECT_EQ(Console_FrameImageHeight(image.data()), 144u);
+    ASSERT_EQ(display.Surface().size(), QSize(kWidth, kHeight));
+    EXPECT_EQ(display.Surface().pixel(0, 0), Rgb(0xFF, 0x33, 0xAA));
+    EXPECT_EQ(display.Surface().pixel(159, 1), Rgb(0, 0, 0));
+    display.Flip();
+
+    const struct {
+        QSize Control;
+        bool Whole;
+        QRect Want;
+    } cases[] = {
+        {{1920, 1080}, false, {360, 0, 1200, 1080}},  // 10:9 on bars
+        {{1920, 1080}, true, {400, 36, 1120, 1008}},  // 7 x 160 x 144
+        {{1366, 768}, true, {283, 24, 800, 720}},     // 5x
+        {{100, 100}, true, {0, 5, 100, 90}},          // smaller than the picture: scaled down
+    };
+    control.SetKeepAspect(true);
+    for (const auto& c : cases) {
+        control.resize(c.Control);
+        control.SetWholeMultiples(c.Whole);
+        EXPECT_EQ(control.PictureRect(), c.Want) << c.Control.width() << " x " << c.Control.height();
+    }
 }
 
 TEST_F(QtDisplayTest, ThePaintedPictureIsTheSurfaceScaledPixelForPixel) {
@@ -287,6 +338,22 @@ struct OverlayTest : ::testing::Test {
         return rows;
     }
 };
+
+// The Game Gear's picture is 48 lines shorter: the message's box rises with
+// its foot (it stands at lines 172-185 of the others' 192).
+TEST_F(OverlayTest, OnTheGameGearsPictureTheMessageRisesWithItsFoot) {
+    machine.ConsoleSettings.Model = TConsoleModel::GameGear;
+    machine.InitMachine();
+    machine.RunFrame();
+    if (machine.Console->PictureHeight() != 144) GTEST_SKIP() << "the VDP does not cut the Game Gear's window yet";
+    machine.ShowMessage("Game Gear");
+    machine.PresentFrame();
+    ASSERT_EQ(Surface().size(), QSize(160, 144));
+    // 9 characters: the box is 51 pixels wide from x = 8, its outline on
+    // its own border pixels.
+    EXPECT_EQ(Surface().pixel(8, 124), Rgb(255, 255, 255)) << "top left";
+    EXPECT_EQ(Surface().pixel(58, 137), Rgb(255, 255, 255)) << "bottom right";
+}
 
 TEST_F(OverlayTest, PsgStatusBoxAndItsMetersFollowTheAttenuations) {
     machine.SetPsgOverlay(1);

@@ -224,6 +224,7 @@ TEST(RandomCommands, WindowSurvivesRandomMenuCommandsAndClicks) {
         {"Model Master System II", 1, [&f] { f.Item("mModel_sms2")->trigger(); }},
         {"Model Master System", 1, [&f] { f.Item("mModel_sms1")->trigger(); }},
         {"Model Tiravel", 1, [&f] { f.Item("mModel_tiravel")->trigger(); }},
+        {"Model Game Gear", 1, [&f] { f.Item("mModel_gamegear")->trigger(); }},
         {"Video PAL", 1, [&f] { f.Item("mVideoStandard_pal")->trigger(); }},
         {"Video NTSC", 1, [&f] { f.Item("mVideoStandard_ntsc")->trigger(); }},
         {"Input menu", 1, handler(&M::mEntradaClick)},

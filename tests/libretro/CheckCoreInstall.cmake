@@ -13,8 +13,9 @@ foreach(file lib/libretro/tiravel_libretro.so lib/libretro/tiravel_libretro.info
     endif()
 endforeach()
 file(READ ${PREFIX}/lib/libretro/tiravel_libretro.info info)
-foreach(line "corename = \"Tiravel\"" "supported_extensions = \"sms|bin|zip|7z|gz\"" "display_version = \"${VERSION}\""
-             "firmware0_path = \"tiravel/American.bin\"" "firmware1_path = \"tiravel/Japanese.bin\"")
+foreach(line "corename = \"Tiravel\"" "supported_extensions = \"sms|gg|bin|zip|7z|gz\"" "display_version = \"${VERSION}\""
+             "firmware0_path = \"tiravel/American.bin\"" "firmware1_path = \"tiravel/Japanese.bin\""
+             "firmware2_path = \"tiravel/GameGear.bin\"" "systemname = \"Master System / Game Gear\"")
     string(FIND "${info}" "${line}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "tiravel_libretro.info lacks '${line}'")

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ArchiveFiles.h"
+#include "Console.h"
 #include "HeadlessRun.h"
 #include "LibretroHost.h"
 #include "ScriptedInput.h"
@@ -135,7 +136,7 @@ TEST(LibretroCore, DescribesItselfToTheFrontEnd) {
     host.get_system_info(&info);
     EXPECT_STREQ(info.library_name, "Tiravel");
     EXPECT_STREQ(info.library_version, TIRAVEL_VERSION);
-    EXPECT_STREQ(info.valid_extensions, "sms|bin|zip|7z|gz");
+    EXPECT_STREQ(info.valid_extensions, "sms|gg|bin|zip|7z|gz");
     EXPECT_TRUE(info.need_fullpath);
 
     ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM)) << host.LogText();
@@ -152,7 +153,7 @@ TEST(LibretroCore, DescribesItselfToTheFrontEnd) {
         {"tiravel_bios_type", {"american", "japanese"}},
         {"tiravel_frameskip", {"0", "1", "3"}},
         {"tiravel_reset", {"console", "button"}},
-        {"tiravel_model", {"tiravel", "sms1", "sms2"}},
+        {"tiravel_model", {"tiravel", "sms1", "sms2", "gamegear"}},
         {"tiravel_region", {"export", "japan"}},
         {"tiravel_video", {"ntsc", "pal"}},
         {"tiravel_mapper", {"auto", "sega", "codemasters", "korean", "none"}},
@@ -282,6 +283,84 @@ TEST(LibretroCore, ConsoleOptionsChooseTheModelAtLoadAndConsoleReset) {
     EXPECT_EQ(host.AvInfos[0].geometry.base_height, 192u);
     EXPECT_EQ(host.Height, 192u);
     EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_NTSC));
+}
+
+// The Game Gear: its 59.92 frames a second and 48 kHz stereo, its picture's
+// size (160 x 144 at the square pixels' 10:9, the largest size still the
+// console's 256 x 240) in av_info and in every picture, which is the runner's
+// frame for frame; the default model after its Console Reset announces the
+// console's size again.
+TEST(LibretroCore, TheGameGearGivesItsPictureAndTimingLikeTheRunner) {
+    TLibretroHost& host = Host();
+    const THeadlessRun run =
+        RunHeadless("--frames 300 --hash-every-frame --model gamegear '" + std::string(TIRAVEL_DEMO_ROM) + "'");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM, {{"tiravel_model", "gamegear"}, {"tiravel_video", "pal"}}))
+        << host.LogText();
+    retro_system_av_info av{};
+    host.get_system_av_info(&av);
+    EXPECT_NEAR(av.timing.fps, 59.9227, 0.0001) << "the handheld ignores PAL";
+    EXPECT_DOUBLE_EQ(av.timing.sample_rate, 48000.0);
+    EXPECT_EQ(av.geometry.max_width, 256u);
+    EXPECT_EQ(av.geometry.max_height, 240u);
+    EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_NTSC));
+    const unsigned width = av.geometry.base_width, height = av.geometry.base_height;
+    if (width == 160) {
+        EXPECT_EQ(height, 144u);
+        EXPECT_FLOAT_EQ(av.geometry.aspect_ratio, 10.0f / 9.0f);
+    }
+    auto picture = [](std::string line) { return line.substr(0, line.rfind(' ')); };
+    std::vector<std::string> expected = Lines(run.Out), lines;
+    for (std::string& line : expected) line = picture(line);
+    for (uint32_t frame = 0; frame < 300; ++frame) {
+        host.RunFrame();
+        ASSERT_EQ(host.Width, width);
+        ASSERT_EQ(host.Height, height);
+        lines.push_back(picture(FrameLine(frame, host)));
+    }
+    ExpectSameFrames(expected, lines, "Game Gear");
+    EXPECT_TRUE(host.Geometries.empty()) << "the size announced at the load stays";
+
+    host.SetOption("tiravel_model", "tiravel");
+    host.RunFrame();  // the options are read at a frame
+    host.AvInfos.clear();
+    host.reset();
+    host.RunFrame();
+    ASSERT_EQ(host.AvInfos.size(), 1u);
+    EXPECT_EQ(host.AvInfos[0].geometry.base_width, 256u);
+    EXPECT_EQ(host.AvInfos[0].geometry.base_height, 192u);
+    EXPECT_FLOAT_EQ(host.AvInfos[0].geometry.aspect_ratio, 4.0f / 3.0f);
+    EXPECT_EQ(host.Width, 256u);
+}
+
+// A .gg game starts the Game Gear whatever the option says (a Master System
+// at PAL here, which the handheld ignores), and stays one at a Console Reset
+// with another model chosen; a .sms game takes the option.
+TEST(LibretroCore, AGameGearGameStartsTheGameGear) {
+    if (Console_ModelForCartridge("game.gg", {}, TConsoleModel::Tiravel) != TConsoleModel::GameGear)
+        GTEST_SKIP() << "the console does not tell a Game Gear cartridge yet";
+    TLibretroHost& host = Host();
+    const fs::path gg = Scratch() / "Handheld.gg";
+    fs::copy_file(TIRAVEL_DEMO_ROM, gg, fs::copy_options::overwrite_existing);
+    const std::map<std::string, std::string> masterSystemPal = {{"tiravel_model", "sms1"}, {"tiravel_video", "pal"}};
+    ASSERT_TRUE(host.Load(gg.string(), masterSystemPal)) << host.LogText();
+    retro_system_av_info av{};
+    host.get_system_av_info(&av);
+    EXPECT_NEAR(av.timing.fps, 59.9227, 0.0001);
+    EXPECT_EQ(host.get_region(), static_cast<unsigned>(RETRO_REGION_NTSC));
+    host.RunFrame();
+    const unsigned width = host.Width;
+    host.SetOption("tiravel_model", "tiravel");
+    host.RunFrame();
+    host.AvInfos.clear();
+    host.reset();
+    host.RunFrame();
+    EXPECT_TRUE(host.AvInfos.empty()) << "still the Game Gear";
+    EXPECT_EQ(host.Width, width);
+
+    ASSERT_TRUE(host.Load(TIRAVEL_DEMO_ROM, masterSystemPal));
+    host.get_system_av_info(&av);
+    EXPECT_NEAR(av.timing.fps, 49.7015, 0.0001);
 }
 
 // The picture is the frame image in true colour, top row first: checked
