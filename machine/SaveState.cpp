@@ -312,7 +312,7 @@ bool TConsole::LoadState(const uint8_t* data, std::size_t size, std::string& err
     const uint8_t* model = format >= 3 ? FindSection(data, size, "MODL", modelLength) : nullptr;
     if (model != nullptr) {
         if (modelLength < 3) return refuse("its model section is " + std::to_string(modelLength) + " bytes long, too short to name a model");
-        if (model[0] > uint8_t(TConsoleModel::MasterSystem2) || !Console_IsHardwareModel(TConsoleModel(model[0])))
+        if (model[0] > uint8_t(TConsoleModel::GameGear) || !Console_IsHardwareModel(TConsoleModel(model[0])))
             return refuse("its model number is " + std::to_string(model[0]) + ", which is no hardware model");
         if (model[1] > uint8_t(TConsoleRegion::Japan))
             return refuse("its region number is " + std::to_string(model[1]) + ", neither 0 (export) nor 1 (Japan)");
@@ -420,6 +420,8 @@ bool SMS_StateFrameImage(const uint8_t* state, std::size_t size, uint8_t* image,
     if (vdp == nullptr) return false;
     // The default model's state has no model section: its picture is 192 lines.
     const uint32_t height = model != nullptr ? LE_Get16(model) : uint32_t(CONSOLE_PICTURE_HEIGHT);
+    // The Game Gear's window: palette slots, with the palette in the model section.
+    if (height == 144) return VDP_GameGearStateImage(vdp, model, image, imageSize);
     if (height != 192 && height != 224 && height != 240) return false;
     const std::size_t extra = CONSOLE_PICTURE_WIDTH * height - VDP_FRAME_PIXEL_COUNT;
     VDP_WriteFrameImageHeaders(image, height);
