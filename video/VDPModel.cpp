@@ -545,6 +545,10 @@ void VDP_GameGearResetPalette(T_VDP_CORE& vdp)
     vdp.GGPaletteHigh = 0;
     vdp.GGStale = 3;
     VDP_WriteGameGearImageHeaders(vdp.FrameImage, nullptr, 0);
+    // Past the window's pixels the image buffer is unused; a state holds
+    // zeros there whatever model ran before.
+    constexpr std::size_t window = VDP_GG_WINDOW_WIDTH * VDP_GG_WINDOW_HEIGHT;
+    std::memset(vdp.FrameImage + VDP_FRAME_PIXEL_OFFSET + window, 0, VDP_MAX_FRAME_IMAGE_SIZE - VDP_FRAME_PIXEL_OFFSET - window);
 }
 
 TVdpScreenMode VDP_ScreenMode(const T_VDP_CORE& vdp)
