@@ -3,10 +3,12 @@
 // pixel by pixel in RGB against the colours they wrote.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "Console.h"
+#include "SaveState.h"
 
 namespace {
 
@@ -103,6 +105,35 @@ TEST(GameGearVdpTest, WindowIsTheMiddleOfThePictureInBothHeights) {
             },
             c.Top == 24 ? "192 lines" : "224 lines");
     }
+}
+
+// A state keeps the 12-bit CRAM and the picture's palette: loaded into
+// another console it shows the same image, and both go on alike; a front
+// end makes the same picture from the file alone.
+TEST(GameGearVdpTest, AStateShowsItsPictureAndGoesOnAlike) {
+    TConsole console(kGameGear);
+    console.LoadCartridge(Rom("gg_cram"));
+    ASSERT_TRUE(RunUntil(console, 0xD000, 0xA5));
+    console.RunFrame();
+    std::vector<uint8_t> state;
+    console.SaveState(state);
+    const std::size_t size = console.FrameImageSize();
+    const std::vector<uint8_t> saved(console.FrameImage(), console.FrameImage() + size);
+
+    std::vector<uint8_t> image(CONSOLE_MAX_FRAME_IMAGE_SIZE);
+    std::size_t imageSize = 0;
+    ASSERT_TRUE(SMS_StateFrameImage(state.data(), state.size(), image.data(), imageSize));
+    ASSERT_EQ(imageSize, size);
+    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), image.begin()));
+
+    TConsole other(kGameGear);
+    other.LoadCartridge(Rom("gg_cram"));
+    std::string error;
+    ASSERT_TRUE(other.LoadState(state.data(), state.size(), error, "")) << error;
+    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), other.FrameImage()));
+    console.RunFrame();
+    other.RunFrame();
+    EXPECT_TRUE(std::equal(console.FrameImage(), console.FrameImage() + size, other.FrameImage()));
 }
 
 }  // namespace
