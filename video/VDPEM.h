@@ -182,8 +182,10 @@ void VDP_LoadState(T_VDP_CORE& vdp, const uint8_t* data /* validated, VDP_STATE_
 //
 //   CRAM: 32 colour words                                         32 x u16
 //   the CRAM latch                                                u8
-//   the frame image's palette: slots in use (0-256), then the
-//   12-bit colour of each of the 256 slots (0 past those in use)  u16, 256 x u16
+//   the palette slots the frame has given (0-256), then the
+//   frame image's 256 palette entries as 12-bit colours (past
+//   the slots given: what the last frame's lower lines still
+//   use in a state saved inside a frame, else 0)               u16, 256 x u16
 //   zeros                                                         the rest
 constexpr std::size_t VDP_MODEL_EXTRA_PIXELS = VDP_SCREEN_WIDTH * (VDP_MAX_SCREEN_HEIGHT - VDP_SCREEN_HEIGHT);
 constexpr std::size_t VDP_MODEL_STATE_SIZE = 4 + VDP_MODEL_EXTRA_PIXELS;

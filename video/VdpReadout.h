@@ -5,7 +5,8 @@
 //
 // Pixels are 0x00RRGGBB words (the layout of a 32-bit RGB image), converted
 // from the console's 6-bit colours through the palette the chip writes into
-// its own frame image, so a view shows exactly the colours of the screen.
+// its own frame image, so a view shows exactly the colours of the screen
+// (on the Game Gear from its 12-bit CRAM words, each gun v at 17 x v).
 //
 // Nothing is locked: call these while the machine thread is stopped or
 // waiting in its per-frame synchronised step.
