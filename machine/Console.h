@@ -29,6 +29,7 @@ struct T_VDP_CORE;
 struct T_PSG_CORE;
 struct T_INTERCONNECT_CORE;
 struct T_VDP_PALETTE_INFO;
+struct T_VDP_COLOUR_MEMORY;
 struct T_VDP_NAME_TABLE;
 struct T_VDP_SCROLL_WINDOW;
 struct T_VDP_SPRITE_TABLE;
@@ -388,6 +389,8 @@ public:
 
     // The VDP's and the PSG's read-outs (VdpReadout.h, PsgReadout.h).
     void ReadPalette(T_VDP_PALETTE_INFO& info) const;
+    // CRAM at its own width: the Game Gear's 32 12-bit colours and latch.
+    void ReadColourMemory(T_VDP_COLOUR_MEMORY& info) const;
     void DrawTileSheet(TVdpPalette palette, uint32_t* out) const;
     void ReadNameTable(T_VDP_NAME_TABLE& table) const;
     void DrawNameTable(uint32_t* out) const;

@@ -128,6 +128,7 @@ void TConsole::WritePort(uint8_t port, uint8_t value) {
 }
 
 void TConsole::ReadPalette(T_VDP_PALETTE_INFO& info) const { VDP_ReadPalette(*chips_->Vdp, info); }
+void TConsole::ReadColourMemory(T_VDP_COLOUR_MEMORY& info) const { VDP_ReadColourMemory(*chips_->Vdp, info); }
 void TConsole::DrawTileSheet(TVdpPalette palette, uint32_t* out) const { VDP_DrawTileSheet(*chips_->Vdp, palette, out); }
 void TConsole::ReadNameTable(T_VDP_NAME_TABLE& table) const { VDP_ReadNameTable(*chips_->Vdp, table); }
 void TConsole::DrawNameTable(uint32_t* out) const { VDP_DrawNameTable(*chips_->Vdp, out); }

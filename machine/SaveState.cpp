@@ -442,6 +442,8 @@ bool SMS_StateFrameImage(const uint8_t* state, std::size_t size, uint8_t* image,
     if (vdp == nullptr) return false;
     // The default model's state has no model section: its picture is 192 lines.
     const uint32_t height = model != nullptr ? LE_Get16(model) : uint32_t(CONSOLE_PICTURE_HEIGHT);
+    // The Game Gear's window: palette slots, with the palette in the model section.
+    if (height == 144) return VDP_GameGearStateImage(vdp, model, image, imageSize);
     if (height != 192 && height != 224 && height != 240) return false;
     const std::size_t extra = CONSOLE_PICTURE_WIDTH * height - VDP_FRAME_PIXEL_COUNT;
     VDP_WriteFrameImageHeaders(image, height);

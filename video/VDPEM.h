@@ -5,7 +5,8 @@
 // data port, V counter); the machine calls VDP_RunLine once per scan line,
 // which updates the interrupt state and, on drawn frames, renders the line
 // straight into FrameImage, a complete 8-bit BMP file of 256 x 192 pixels
-// (in the hardware models 192, 224 or 240 lines, as the mode has it).
+// (in the hardware models 192, 224 or 240 lines, as the mode has it; on the
+// Game Gear the 160 x 144 window of the picture, in 12-bit colour).
 //
 // The hardware models (Model != 0) run their own line step, renderers and
 // counters (VDPModel.cpp); the default model's code never looks at them.
@@ -54,6 +55,23 @@ struct T_VDP_CORE {
     uint8_t VRAM[VDP_VRAM_SIZE];
     uint8_t CRAM[VDP_CRAM_SIZE];
     uint8_t FrameImage[VDP_MAX_FRAME_IMAGE_SIZE]; // VDP_FRAME_IMAGE_SIZE bytes used by the default model
+    // The Game Gear only. Its CRAM is 32 words of %----BBBB GGGGRRRR written
+    // a byte at a time through a latch; CRAM above stays unused. Its frame
+    // image's palette is built per frame: Slots colours (12-bit) in the
+    // order they first came up, and SlotOf maps a colour to its slot + 1 (0:
+    // none yet). LineColours holds the pixel byte (slot) of each CRAM entry
+    // (0-31) and each TMS9918 colour (32-47), as the lines drawn use them;
+    // GGStale says which of the two groups CRAM writes or a new frame made
+    // out of date.
+    uint16_t GGCram[VDP_GG_CRAM_WORDS];
+    uint8_t GGLatch;
+    uint8_t GGStale;            // bit 0: CRAM entries, bit 1: TMS colours
+    uint16_t GGSlotCount;       // 0-256
+    uint16_t GGPaletteHigh;     // palette entries written since the last clean-up
+    uint16_t GGSlotColour[256];
+    uint16_t GGSlotOf[4096];
+    uint8_t LineColours[VDP_GG_CRAM_WORDS + 16];
+    uint8_t LineBuffer[VDP_SCREEN_WIDTH]; // the whole 256-pixel line, before the window is cut out of it
 };
 
 // What the hardware models draw, from the mode bits M1-M4 (register 0 bits
@@ -73,10 +91,27 @@ TVdpScreenMode VDP_ScreenMode(const T_VDP_CORE& vdp);
 uint32_t VDP_ModeHeight(TVdpScreenMode mode);
 // Lines of a frame: 262, or 313 in PAL.
 inline uint32_t VDP_LinesPerFrame(const T_VDP_CORE& vdp) { return vdp.Pal ? uint32_t{VDP_PAL_LINES_PER_FRAME} : uint32_t{VDP_LINES_PER_FRAME}; }
-// Lines of the frame image: always 192 in the default model.
+// Lines of the frame image: always 192 in the default model, 144 on the Game Gear.
 inline uint32_t VDP_PictureHeight(const T_VDP_CORE& vdp)
 {
+    if (vdp.Model == VDP_MODEL_GAME_GEAR)
+        return VDP_GG_WINDOW_HEIGHT;
     return vdp.Model == 0 || vdp.FrameHeight == 0 ? uint32_t{VDP_SCREEN_HEIGHT} : uint32_t{vdp.FrameHeight};
+}
+// Pixels a line of the frame image: 256, or 160 on the Game Gear.
+inline uint32_t VDP_PictureWidth(const T_VDP_CORE& vdp)
+{
+    return vdp.Model == VDP_MODEL_GAME_GEAR ? uint32_t{VDP_GG_WINDOW_WIDTH} : uint32_t{VDP_SCREEN_WIDTH};
+}
+// The Game Gear's window on the 256-pixel lines the chip draws: its first
+// line, 24 in the 192-line mode and 40 in the 224-line one (the window
+// centred on the picture either way), and its first pixel, 48.
+uint32_t VDP_GameGearWindowTop(const T_VDP_CORE& vdp);
+// A Game Gear colour word (%----BBBB GGGGRRRR) as 0x00RRGGBB, each 4-bit
+// gun v at the level 17 x v.
+inline uint32_t VDP_GameGearRgb(uint16_t colour)
+{
+    return 17u * (((colour & 0x0Fu) << 16) | (((colour >> 4) & 0x0Fu) << 8) | ((colour >> 8) & 0x0Fu));
 }
 
 // Register state shown by the "VDP STATUS" overlay.
@@ -141,6 +176,17 @@ void VDP_LoadState(T_VDP_CORE& vdp, const uint8_t* data /* validated, VDP_STATE_
 //
 // Sprites are evaluated at the start of the line they show on, so no
 // sprite buffer outlives a line step and none is saved.
+//
+// On the Game Gear the picture (160 x 144) fits in the first part's pixels,
+// and the area of the lower lines holds instead (the height reads 144):
+//
+//   CRAM: 32 colour words                                         32 x u16
+//   the CRAM latch                                                u8
+//   the palette slots the frame has given (0-256), then the
+//   frame image's 256 palette entries as 12-bit colours (past
+//   the slots given: what the last frame's lower lines still
+//   use in a state saved inside a frame, else 0)               u16, 256 x u16
+//   zeros                                                         the rest
 constexpr std::size_t VDP_MODEL_EXTRA_PIXELS = VDP_SCREEN_WIDTH * (VDP_MAX_SCREEN_HEIGHT - VDP_SCREEN_HEIGHT);
 constexpr std::size_t VDP_MODEL_STATE_SIZE = 4 + VDP_MODEL_EXTRA_PIXELS;
 void VDP_SaveModelState(const T_VDP_CORE& vdp, uint8_t* out /* VDP_MODEL_STATE_SIZE bytes */);
@@ -156,4 +202,15 @@ std::size_t VDP_FrameImageSize(const T_VDP_CORE& vdp);
 // lines (192, 224 or 240), into any frame image: a saved state's picture is
 // made into one without a VDP (SMS_StateFrameImage).
 void VDP_WriteFrameImageHeaders(uint8_t* image /* VDP_FRAME_PIXEL_OFFSET bytes */, uint32_t height);
+// The Game Gear's: a 160 x 144 bitmap whose palette holds `slotCount`
+// 12-bit colours (each 4-bit gun v at 17 x v), the other entries black.
+void VDP_WriteGameGearImageHeaders(uint8_t* image /* VDP_FRAME_PIXEL_OFFSET bytes */, const uint16_t* slotColours,
+                                   uint32_t slotCount);
+// A saved Game Gear state's picture made into a frame image from the two
+// VDP parts (the VDP part's first 23040 pixel bytes and the model part's
+// palette), without a VDP; false when the model part holds no Game Gear
+// picture or its palette is out of range.
+bool VDP_GameGearStateImage(const uint8_t* vdpPart /* VDP_STATE_SIZE bytes */,
+                            const uint8_t* modelPart /* VDP_MODEL_STATE_SIZE bytes */, uint8_t* image,
+                            std::size_t& imageSize);
 void VDP_GetStatusInfo(const T_VDP_CORE& vdp, T_VDP_STATUS_INFO& info);

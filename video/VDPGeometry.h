@@ -22,3 +22,10 @@ constexpr std::size_t VDP_FRAME_PIXEL_OFFSET = 1078;
 constexpr std::size_t VDP_MAX_SCREEN_HEIGHT = 240;
 constexpr std::size_t VDP_MAX_FRAME_IMAGE_SIZE = VDP_FRAME_PIXEL_OFFSET + VDP_SCREEN_WIDTH * VDP_MAX_SCREEN_HEIGHT;
 constexpr std::size_t VDP_PAL_LINES_PER_FRAME = 313;
+
+// The Game Gear: 32 colour words of 12 bits (64 bytes of CRAM), and the
+// window of the picture its screen shows.
+constexpr std::size_t VDP_GG_CRAM_WORDS = 32;
+constexpr std::size_t VDP_GG_WINDOW_WIDTH = 160;
+constexpr std::size_t VDP_GG_WINDOW_HEIGHT = 144;
+constexpr std::size_t VDP_GG_WINDOW_LEFT = 48;

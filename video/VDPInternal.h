@@ -33,6 +33,9 @@ void VDP_ModelWriteControl(T_VDP_CORE& vdp, uint8_t value);
 void VDP_ModelWriteData(T_VDP_CORE& vdp, uint8_t value);
 uint8_t VDP_ModelReadStatus(T_VDP_CORE& vdp);
 uint8_t VDP_ModelVCounter(const T_VDP_CORE& vdp);
+// The Game Gear's frame palette emptied (at reset): no slot in use, the
+// image's palette black.
+void VDP_GameGearResetPalette(T_VDP_CORE& vdp);
 
 // Draws screen line `line` (0-191) into the frame image.
 void VDP_DrawLine(T_VDP_CORE& vdp, uint32_t line);

@@ -1,9 +1,11 @@
-// VDPEM, the hardware models (the 315-5124 of the first Master System and
-// the 315-5246 of the Master System II): the mode table, the line step with
+// VDPEM, the hardware models (the 315-5124 of the first Master System, the
+// 315-5246 of the Master System II and the Game Gear's VDP, a 315-5246 with
+// 12-bit CRAM and a 160 x 144 window): the mode table, the line step with
 // each standard's and height's V counter, line counter and frame interrupt,
 // the H counter latch, the control port as the chip runs it, the mode-4
 // renderer with its eight-sprite line buffer, zoom and collision, and the
-// TMS9918 modes with their fixed palette and sprites.
+// TMS9918 modes with their fixed palette and sprites; the Game Gear's CRAM
+// latch, window and per-frame palette.
 //
 // The default model never comes here: the ports and VDP_RunLine branch once
 // on vdp.Model, and nothing below runs per pixel for it.
@@ -57,9 +59,24 @@ inline bool IsMode4(TVdpScreenMode mode)
     return mode <= VDP_SCREEN_MODE4_240;
 }
 
+// Where a line is drawn: its row of the frame image, or on the Game Gear
+// the line buffer the window is cut out of.
 inline uint8_t* PictureLine(T_VDP_CORE& vdp, uint32_t line)
 {
+    if (vdp.Model == VDP_MODEL_GAME_GEAR)
+        return vdp.LineBuffer;
     return vdp.FrameImage + VDP_FRAME_PIXEL_OFFSET + (VDP_PictureHeight(vdp) - 1 - line) * VDP_SCREEN_WIDTH;
+}
+
+// The pixel bytes of the 32 CRAM entries: the 6-bit colours themselves, or
+// on the Game Gear the palette slots of its 12-bit ones.
+inline const uint8_t* CramColours(const T_VDP_CORE& vdp)
+{
+    return vdp.Model == VDP_MODEL_GAME_GEAR ? vdp.LineColours : vdp.CRAM;
+}
+inline const uint8_t* TmsColours(const T_VDP_CORE& vdp)
+{
+    return vdp.Model == VDP_MODEL_GAME_GEAR ? vdp.LineColours + VDP_GG_CRAM_WORDS : kTmsColours;
 }
 
 // /INT is a level: low while a pending flag meets its enable bit.
@@ -128,7 +145,7 @@ void Mode4SpritePixels(T_VDP_CORE& vdp, const TSpriteLine& sprites, uint8_t* pix
     // Zoom doubles every buffered sprite's lines; the 315-5124 widens only
     // the first four of the buffer, the 315-5246 all eight.
     const uint32_t wide = (regs[1] & kR1Zoom) == 0 ? 0 : vdp.Model == VDP_MODEL_315_5124 ? 4 : kMode4SpritesPerLine;
-    const uint8_t* palette = vdp.CRAM + 16;
+    const uint8_t* palette = CramColours(vdp) + 16;
     std::memset(vdp.SpriteMask, 0, sizeof vdp.SpriteMask);
     for (uint32_t k = 0; k < sprites.Count; ++k) {
         const uint32_t s = sprites.Number[k];
@@ -186,19 +203,20 @@ void Mode4Background(T_VDP_CORE& vdp, uint32_t line, TVdpScreenMode mode, uint8_
             y -= 224;
         return y;
     };
+    const uint8_t* colours = CramColours(vdp);
     const uint32_t scrolled = planeY(vdp.FrameVScroll);
     const uint32_t locked = (regs[0] & VDP_R0_RIGHT_NO_VSCROLL) ? planeY(0) : scrolled;
 
     // The pixels a fine scroll uncovers at the left show background colour 0
     // (the column pushed out at the right does not come round).
-    std::memset(pixels, vdp.CRAM[0], hf);
+    std::memset(pixels, colours[0], hf);
     for (uint32_t i = 0; i < 32; ++i) {
         const uint32_t y = i >= 24 ? locked : scrolled;
         const uint32_t at = (base + (y >> 3) * 64 + ((i - hc) & 31) * 2) & mask;
         const uint16_t entry = static_cast<uint16_t>(vdp.VRAM[at] | (vdp.VRAM[at + 1] << 8));
         const uint64_t leftToRight =
             DecodePlanes(TileRowPlanes(vdp, entry, y), FlippedX(entry) ? kBitBInByteB : kBitBInByte7MinusB);
-        const uint8_t* palette = vdp.CRAM + ((entry & 0x0800) ? 16 : 0);
+        const uint8_t* palette = colours + ((entry & 0x0800) ? 16 : 0);
         const uint32_t x0 = i * 8 + hf;
         uint8_t* to = pixels + x0;
         if (x0 <= 248) {
@@ -236,7 +254,7 @@ void Mode4Line(T_VDP_CORE& vdp, uint32_t line, TVdpScreenMode mode, bool drawn)
     Mode4SpritePixels(vdp, sprites, vdp.SpriteLayerOn == 1 ? pixels : nullptr);
     // The hidden left column covers the sprites too.
     if (vdp.Registers[0] & VDP_R0_LEFT_BLANK)
-        std::memset(pixels, vdp.CRAM[16 + (vdp.Registers[7] & 0x0F)], 8);
+        std::memset(pixels, CramColours(vdp)[16 + (vdp.Registers[7] & 0x0F)], 8);
 }
 
 // ---------------------------------------------------------------- TMS9918 modes
@@ -301,6 +319,7 @@ void TmsSpritePixels(T_VDP_CORE& vdp, const TTmsSpriteLine& sprites, uint8_t* pi
     const int32_t shift = (regs[0] & VDP_R0_SPRITE_SHIFT) ? 8 : 0;
     std::memset(vdp.SpriteMask, 0, sizeof vdp.SpriteMask);
     std::memset(vdp.PriorityMask, 0, sizeof vdp.PriorityMask); // here: a colour is drawn
+    const uint8_t* tms = TmsColours(vdp);
     for (uint32_t k = 0; k < sprites.Count; ++k) {
         const uint8_t* sprite = table + 4 * sprites.Number[k];
         int32_t x = sprite[1] - shift - ((sprite[3] & 0x80) ? 32 : 0);
@@ -322,7 +341,7 @@ void TmsSpritePixels(T_VDP_CORE& vdp, const TTmsSpriteLine& sprites, uint8_t* pi
                 if (colour != 0 && vdp.PriorityMask[px] == 0) {
                     vdp.PriorityMask[px] = 1;
                     if (pixels != nullptr)
-                        pixels[px] = kTmsColours[colour];
+                        pixels[px] = tms[colour];
                 }
             }
         }
@@ -338,8 +357,9 @@ void TmsBackground(const T_VDP_CORE& vdp, uint32_t line, TVdpScreenMode mode, ui
 {
     const uint8_t* regs = vdp.Registers;
     const uint8_t* vram = vdp.VRAM;
-    const uint8_t backdrop = kTmsColours[regs[7] & 0x0F];
-    auto colour = [&](uint32_t c) { return c == 0 ? backdrop : kTmsColours[c]; };
+    const uint8_t* tms = TmsColours(vdp);
+    const uint8_t backdrop = tms[regs[7] & 0x0F];
+    auto colour = [&](uint32_t c) { return c == 0 ? backdrop : tms[c]; };
     const uint32_t names = (regs[2] & 0x0Fu) << 10;
     const uint32_t row = line >> 3, r = line & 7;
     switch (mode) {
@@ -408,9 +428,128 @@ void TmsLine(T_VDP_CORE& vdp, uint32_t line, TVdpScreenMode mode, bool drawn)
     TmsSpritePixels(vdp, sprites, vdp.SpriteLayerOn == 1 ? pixels : nullptr);
 }
 
+// ---------------------------------------------------------------- the Game Gear
+
+// The palette slot that shows a 12-bit colour in this frame's image: the
+// one it already has, else the next free one (its palette entry written at
+// once), else, with all 256 in use, the slot whose colour is nearest.
+uint8_t GameGearSlot(T_VDP_CORE& vdp, uint16_t colour)
+{
+    const uint16_t known = vdp.GGSlotOf[colour];
+    if (known != 0)
+        return static_cast<uint8_t>(known - 1);
+    if (vdp.GGSlotCount < 256) {
+        const uint16_t slot = vdp.GGSlotCount++;
+        vdp.GGSlotColour[slot] = colour;
+        vdp.GGSlotOf[colour] = static_cast<uint16_t>(slot + 1);
+        uint8_t* entry = vdp.FrameImage + VDP_FRAME_PALETTE_OFFSET + slot * 4u;
+        const uint32_t rgb = VDP_GameGearRgb(colour);
+        entry[0] = static_cast<uint8_t>(rgb);
+        entry[1] = static_cast<uint8_t>(rgb >> 8);
+        entry[2] = static_cast<uint8_t>(rgb >> 16);
+        entry[3] = 0;
+        if (vdp.GGSlotCount > vdp.GGPaletteHigh)
+            vdp.GGPaletteHigh = vdp.GGSlotCount;
+        return static_cast<uint8_t>(slot);
+    }
+    uint32_t best = 0, bestDistance = ~0u;
+    for (uint32_t s = 0; s < 256; ++s) {
+        uint32_t distance = 0;
+        for (uint32_t shift = 0; shift < 12; shift += 4) {
+            const int32_t d = int32_t((vdp.GGSlotColour[s] >> shift) & 15) - int32_t((colour >> shift) & 15);
+            distance += static_cast<uint32_t>(d * d);
+        }
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = s;
+        }
+    }
+    return static_cast<uint8_t>(best);
+}
+
+// A TMS9918 colour (%--BBGGRR) in 12 bits: each 2-bit gun v as 5 x v, the
+// same levels (85 x v) the Master System shows.
+uint16_t TmsColour12(uint8_t colour)
+{
+    return static_cast<uint16_t>(5 * ((colour & 3) | ((colour >> 2) & 3) << 4 | ((colour >> 4) & 3) << 8));
+}
+
+// Before a line of the window is drawn: a new frame starts its palette
+// afresh on the window's first line, and the pixel bytes of the colours the
+// line uses are brought up to date with CRAM. CRAM is looked at once a line:
+// a write shows from the line after it, as in the Master System's models.
+void GameGearLineStart(T_VDP_CORE& vdp, uint32_t row, bool mode4)
+{
+    if (row == 0) {
+        for (uint32_t s = 0; s < vdp.GGSlotCount; ++s) {
+            vdp.GGSlotOf[vdp.GGSlotColour[s]] = 0;
+            vdp.GGSlotColour[s] = 0;
+        }
+        vdp.GGSlotCount = 0;
+        vdp.GGStale = 3;
+    }
+    if (mode4 && (vdp.GGStale & 1)) {
+        for (uint32_t i = 0; i < VDP_GG_CRAM_WORDS; ++i)
+            vdp.LineColours[i] = GameGearSlot(vdp, vdp.GGCram[i]);
+        vdp.GGStale &= 2;
+    } else if (!mode4 && (vdp.GGStale & 2)) {
+        for (uint32_t i = 0; i < 16; ++i)
+            vdp.LineColours[VDP_GG_CRAM_WORDS + i] = GameGearSlot(vdp, TmsColour12(kTmsColours[i]));
+        vdp.GGStale &= 1;
+    }
+}
+
+// After a line of the window is drawn: its 160 pixels into the image, and
+// after the last one the palette entries no slot of this frame uses cleared,
+// so that a frame's image depends on that frame alone.
+void GameGearLineEnd(T_VDP_CORE& vdp, uint32_t row)
+{
+    std::memcpy(vdp.FrameImage + VDP_FRAME_PIXEL_OFFSET + (VDP_GG_WINDOW_HEIGHT - 1 - row) * VDP_GG_WINDOW_WIDTH,
+                vdp.LineBuffer + VDP_GG_WINDOW_LEFT, VDP_GG_WINDOW_WIDTH);
+    if (row == VDP_GG_WINDOW_HEIGHT - 1 && vdp.GGPaletteHigh > vdp.GGSlotCount) {
+        std::memset(vdp.FrameImage + VDP_FRAME_PALETTE_OFFSET + vdp.GGSlotCount * 4u, 0,
+                    (vdp.GGPaletteHigh - vdp.GGSlotCount) * 4u);
+        vdp.GGPaletteHigh = vdp.GGSlotCount;
+    }
+}
+
+// CRAM through the data port: an even address only fills the latch; an odd
+// one stores {this byte, the latch} as the word at address AND $3E, so
+// repeated odd writes reuse the latch. The address counts 64 bytes.
+void GameGearCramWrite(T_VDP_CORE& vdp, uint8_t value)
+{
+    const uint32_t address = vdp.Address & 0x3F;
+    if ((address & 1) == 0) {
+        vdp.GGLatch = value;
+        return;
+    }
+    vdp.GGCram[address >> 1] = static_cast<uint16_t>(((value << 8) | vdp.GGLatch) & 0x0FFF);
+    vdp.GGStale |= 1;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- modes and counters
+
+uint32_t VDP_GameGearWindowTop(const T_VDP_CORE& vdp)
+{
+    return VDP_ScreenMode(vdp) == VDP_SCREEN_MODE4_224 ? 40 : 24;
+}
+
+void VDP_GameGearResetPalette(T_VDP_CORE& vdp)
+{
+    for (uint32_t s = 0; s < vdp.GGSlotCount; ++s)
+        vdp.GGSlotOf[vdp.GGSlotColour[s]] = 0;
+    std::memset(vdp.GGSlotColour, 0, sizeof vdp.GGSlotColour);
+    vdp.GGSlotCount = 0;
+    vdp.GGPaletteHigh = 0;
+    vdp.GGStale = 3;
+    VDP_WriteGameGearImageHeaders(vdp.FrameImage, nullptr, 0);
+    // Past the window's pixels the image buffer is unused; a state holds
+    // zeros there whatever model ran before.
+    constexpr std::size_t window = VDP_GG_WINDOW_WIDTH * VDP_GG_WINDOW_HEIGHT;
+    std::memset(vdp.FrameImage + VDP_FRAME_PIXEL_OFFSET + window, 0, VDP_MAX_FRAME_IMAGE_SIZE - VDP_FRAME_PIXEL_OFFSET - window);
+}
 
 TVdpScreenMode VDP_ScreenMode(const T_VDP_CORE& vdp)
 {
@@ -421,9 +560,13 @@ TVdpScreenMode VDP_ScreenMode(const T_VDP_CORE& vdp)
     if (r0 & kR0ModeM4) {
         // The 315-5124 shows 192 lines for every mode-4 combination. The
         // 315-5246's "invalid text mode" (M1 without M2) is drawn as
-        // 192-line mode 4 here: no program is known to use it.
+        // 192-line mode 4 here: no program is known to use it. The Game
+        // Gear's chip has the 224-line mode but no 240-line one; that
+        // combination draws 192 lines here, as on the 315-5124.
         if (vdp.Model == VDP_MODEL_315_5246 && m2 && m1 != m3)
             return m1 ? VDP_SCREEN_MODE4_224 : VDP_SCREEN_MODE4_240;
+        if (vdp.Model == VDP_MODEL_GAME_GEAR && m2 && m1 && !m3)
+            return VDP_SCREEN_MODE4_224;
         return VDP_SCREEN_MODE4_192;
     }
     // The undocumented mixes take the first of Text, Graphics II, Multicolor
@@ -496,9 +639,12 @@ void VDP_ModelWriteControl(T_VDP_CORE& vdp, uint8_t value)
 
 void VDP_ModelWriteData(T_VDP_CORE& vdp, uint8_t value)
 {
-    if (vdp.Code == 3)
-        vdp.CRAM[vdp.Address & 0x1F] = value & 0x3F;
-    else
+    if (vdp.Code == 3) {
+        if (vdp.Model == VDP_MODEL_GAME_GEAR)
+            GameGearCramWrite(vdp, value);
+        else
+            vdp.CRAM[vdp.Address & 0x1F] = value & 0x3F;
+    } else
         vdp.VRAM[vdp.Address & VDP_ADDRESS_MASK] = value;
     vdp.ReadBuffer = value; // a write loads the read buffer too
     vdp.Address = (vdp.Address + 1) & VDP_ADDRESS_MASK;
@@ -554,25 +700,37 @@ void VDP_RunModelLine(T_VDP_CORE& vdp, uint32_t line, uint8_t draw)
     if (line == 0) {
         // A vertical scroll written during the picture waits for the next frame.
         vdp.FrameVScroll = regs[9];
-        // A drawn frame's image takes the mode's height.
-        if (draw != 0 && VDP_PictureHeight(vdp) != active) {
+        // A drawn frame's image takes the mode's height (the Game Gear's
+        // window keeps its own).
+        if (draw != 0 && vdp.Model != VDP_MODEL_GAME_GEAR && VDP_PictureHeight(vdp) != active) {
             vdp.FrameHeight = static_cast<uint16_t>(active);
             VDP_WriteFrameHeaders(vdp);
         }
     }
     if (line >= active)
         return;
-    const bool drawn = draw != 0 && line < VDP_PictureHeight(vdp);
+    bool drawn = draw != 0 && line < VDP_PictureHeight(vdp);
+    // The Game Gear draws only the lines of its window (the others still
+    // look at sprites for the flags).
+    uint32_t windowRow = 0;
+    const bool gameGear = vdp.Model == VDP_MODEL_GAME_GEAR;
+    if (gameGear) {
+        windowRow = line - (active == 224 ? 40 : 24);
+        drawn = draw != 0 && windowRow < VDP_GG_WINDOW_HEIGHT;
+        if (drawn)
+            GameGearLineStart(vdp, windowRow, IsMode4(mode));
+    }
     if ((regs[1] & VDP_R1_DISPLAY_ON) == 0) {
         // Blanked: the backdrop colour, and no sprite is looked at.
         if (drawn)
             std::memset(PictureLine(vdp, line),
-                        IsMode4(mode) ? vdp.CRAM[16 + (regs[7] & 0x0F)] : kTmsColours[regs[7] & 0x0F],
+                        IsMode4(mode) ? CramColours(vdp)[16 + (regs[7] & 0x0F)] : TmsColours(vdp)[regs[7] & 0x0F],
                         VDP_SCREEN_WIDTH);
-        return;
-    }
-    if (IsMode4(mode))
+    } else if (IsMode4(mode)) {
         Mode4Line(vdp, line, mode, drawn);
-    else
+    } else {
         TmsLine(vdp, line, mode, drawn);
+    }
+    if (gameGear && drawn)
+        GameGearLineEnd(vdp, windowRow);
 }

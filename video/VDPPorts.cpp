@@ -24,6 +24,8 @@ void VDP_Reset(T_VDP_CORE& vdp)
     vdp.FifthSprite = 0;
     vdp.SpriteLayerOn = 1;
     vdp.BackgroundLayerOn = 1;
+    if (vdp.Model == VDP_MODEL_GAME_GEAR)
+        VDP_GameGearResetPalette(vdp);
     VDP_WriteFrameHeaders(vdp);
 }
 

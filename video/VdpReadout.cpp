@@ -12,9 +12,19 @@
 
 namespace {
 
-const uint8_t* CramHalf(const T_VDP_CORE& vdp, TVdpPalette palette)
+uint32_t CramHalf(TVdpPalette palette)
 {
-    return vdp.CRAM + (palette == TVdpPalette::Sprite ? 16 : 0);
+    return palette == TVdpPalette::Sprite ? 16 : 0;
+}
+
+// The colour of CRAM entry `entry` (0-31): through the frame image's
+// palette, or on the Game Gear from its 12-bit word (the image's palette
+// there holds the frame's colours in the order they came up).
+uint32_t EntryRgb(const T_VDP_CORE& vdp, uint32_t entry)
+{
+    if (vdp.Model == VDP_MODEL_GAME_GEAR)
+        return VDP_GameGearRgb(vdp.GGCram[entry & 31]);
+    return VDP_ReadColour(vdp, vdp.CRAM[entry & 31]);
 }
 
 // One decoded row in screen order (leftmost first) from the decoder's order
@@ -65,7 +75,17 @@ void VDP_ReadPalette(const T_VDP_CORE& vdp, T_VDP_PALETTE_INFO& info)
 {
     for (std::size_t i = 0; i < VDP_CRAM_SIZE; ++i) {
         info.Value[i] = vdp.CRAM[i];
-        info.Rgb[i] = VDP_ReadColour(vdp, vdp.CRAM[i]);
+        info.Rgb[i] = EntryRgb(vdp, static_cast<uint32_t>(i));
+    }
+}
+
+void VDP_ReadColourMemory(const T_VDP_CORE& vdp, T_VDP_COLOUR_MEMORY& info)
+{
+    info.GameGear = vdp.Model == VDP_MODEL_GAME_GEAR ? 1 : 0;
+    info.Latch = info.GameGear ? vdp.GGLatch : 0;
+    for (std::size_t i = 0; i < VDP_GG_CRAM_WORDS; ++i) {
+        info.Value[i] = info.GameGear ? vdp.GGCram[i] : vdp.CRAM[i];
+        info.Rgb[i] = EntryRgb(vdp, static_cast<uint32_t>(i));
     }
 }
 
@@ -79,9 +99,9 @@ void VDP_DrawTile(const T_VDP_CORE& vdp, uint16_t tile, TVdpPalette palette, uin
 {
     uint8_t indexes[64];
     VDP_ReadTileIndexes(vdp, tile, indexes);
-    const uint8_t* colours = CramHalf(vdp, palette);
+    const uint32_t half = CramHalf(palette);
     for (int i = 0; i < 64; ++i)
-        out[i] = VDP_ReadColour(vdp, colours[indexes[i]]);
+        out[i] = EntryRgb(vdp, half + indexes[i]);
 }
 
 void VDP_DrawTileSheet(const T_VDP_CORE& vdp, TVdpPalette palette, uint32_t* out)
@@ -132,13 +152,13 @@ void VDP_DrawNameTable(const T_VDP_CORE& vdp, uint32_t* out)
     for (uint32_t r = 0; r < VDP_NAME_ROWS; ++r)
         for (uint32_t c = 0; c < VDP_NAME_COLUMNS; ++c) {
             const uint16_t entry = NameAt(vdp, r, c);
-            const uint8_t* colours = vdp.CRAM + ((entry & 0x0800) ? 16 : 0);
+            const uint32_t half = (entry & 0x0800) ? 16 : 0;
             for (uint32_t y = 0; y < 8; ++y) {
                 uint8_t row[8];
                 TileRowLeftToRight(vdp, entry, y, row);
                 uint32_t* to = out + (r * 8 + y) * VDP_PLANE_WIDTH + c * 8;
                 for (int k = 0; k < 8; ++k)
-                    to[k] = VDP_ReadColour(vdp, colours[row[k]]);
+                    to[k] = EntryRgb(vdp, half + row[k]);
             }
         }
 }
@@ -260,7 +280,7 @@ void VDP_DrawSprite(const T_VDP_CORE& vdp, uint32_t sprite, uint32_t out[128])
         uint8_t indexes[8];
         VDP_DecodeSpriteRow(vdp, static_cast<uint16_t>(pattern), row, indexes);
         for (int k = 0; k < 8; ++k)
-            out[row * 8 + k] = VDP_ReadColour(vdp, vdp.CRAM[16 + indexes[7 - k]]);
+            out[row * 8 + k] = EntryRgb(vdp, 16u + indexes[7 - k]);
     }
 }
 
@@ -286,7 +306,7 @@ void VDP_ReadRegisters(const T_VDP_CORE& vdp, T_VDP_REGISTER_INFO& info)
     info.SpriteTableAddress = SpriteTableBase(vdp);
     info.SpritePatternBase = (r[6] & VDP_R6_SPRITE_TILES_HIGH) ? 0x2000 : 0x0000;
     info.BackdropColour = r[7] & 0x0F;
-    info.BackdropRgb = VDP_ReadColour(vdp, vdp.CRAM[16 + info.BackdropColour]);
+    info.BackdropRgb = EntryRgb(vdp, 16u + info.BackdropColour);
     info.HScroll = r[8];
     info.VScroll = r[9];
     info.LineCounterReload = r[10];

@@ -5,7 +5,8 @@
 //
 // Pixels are 0x00RRGGBB words (the layout of a 32-bit RGB image), converted
 // from the console's 6-bit colours through the palette the chip writes into
-// its own frame image, so a view shows exactly the colours of the screen.
+// its own frame image, so a view shows exactly the colours of the screen
+// (on the Game Gear from its 12-bit CRAM words, each gun v at 17 x v).
 //
 // Nothing is locked: call these while the machine thread is stopped or
 // waiting in its per-frame synchronised step.
@@ -44,6 +45,16 @@ struct T_VDP_PALETTE_INFO {
     uint32_t Rgb[VDP_CRAM_SIZE];  // 0x00RRGGBB
 };
 void VDP_ReadPalette(const T_VDP_CORE& vdp, T_VDP_PALETTE_INFO& info);
+// CRAM with the model's own colour width: on the Game Gear 32 words of
+// 12 bits (%----BBBB GGGGRRRR, each gun v shown at 17 x v) and the byte its
+// latch holds; in the other models the 6-bit values of VDP_ReadPalette.
+struct T_VDP_COLOUR_MEMORY {
+    uint8_t GameGear;              // 1 = the Game Gear's 12-bit CRAM
+    uint8_t Latch;                 // the Game Gear's CRAM latch (0 elsewhere)
+    uint16_t Value[VDP_CRAM_SIZE]; // 12 or 6 bits each
+    uint32_t Rgb[VDP_CRAM_SIZE];   // 0x00RRGGBB
+};
+void VDP_ReadColourMemory(const T_VDP_CORE& vdp, T_VDP_COLOUR_MEMORY& info);
 
 // --- Tiles -------------------------------------------------------------------
 

@@ -1,8 +1,10 @@
 // Whole drawn frames (262 lines, 192 drawn) of a busy scene: fine horizontal
 // scroll, every column with mixed flips, palettes and priority, and 64
 // sprites of 8 x 16 in bands where about 16 cover each line; on the default
-// model's VDP and on the 315-5246 (the hardware models' line step, which
-// keeps eight sprites a line and looks for collisions between them).
+// model's VDP, on the 315-5246 (the hardware models' line step, which
+// keeps eight sprites a line and looks for collisions between them) and on
+// the Game Gear's (the same, with its 160 x 144 window and palette slots;
+// the scene's CRAM bytes become 16 colour words there).
 #include "VDPEM.h"
 
 #include <benchmark/benchmark.h>
@@ -68,3 +70,4 @@ void DrawnFrames(benchmark::State& state, uint8_t model)
 
 BENCHMARK_CAPTURE(DrawnFrames, Tiravel, VDP_MODEL_TIRAVEL);
 BENCHMARK_CAPTURE(DrawnFrames, Vdp315_5246, VDP_MODEL_315_5246);
+BENCHMARK_CAPTURE(DrawnFrames, GameGear, VDP_MODEL_GAME_GEAR);
