@@ -487,6 +487,10 @@ void TConsole::PowerOn() {
     Interconnect_Init(bus, *chips_->Vdp, *chips_->Psg);
     StartWithoutBios();
     VDP_Reset(*chips_->Vdp);
+    // The picture's size is known from the power-on (the Game Gear's is 160
+    // x 144 before its first frame): the image takes the VDP's headers now,
+    // its pixels with the first frame.
+    std::memcpy(frameImage_.data(), chips_->Vdp->FrameImage, CONSOLE_FRAME_PIXEL_OFFSET);
     PSG_Reset(*chips_->Psg);
     PSG_SetFrameRate(*chips_->Psg, FramesPerSecond());
     PSG_SetClock(*chips_->Psg, CpuClock());

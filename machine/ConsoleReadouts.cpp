@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "ConsoleChips.h"
 #include "PsgReadout.h"
@@ -136,23 +137,22 @@ void TConsole::ReadScrollWindow(T_VDP_SCROLL_WINDOW& window) const { VDP_ReadScr
 void TConsole::ScrollWindowMask(uint8_t* mask) const { VDP_ScrollWindowMask(*chips_->Vdp, mask); }
 
 bool TConsole::ReadPalette12(uint16_t* colours) const {
-    const T_VDP_CORE& vdp = *chips_->Vdp;
-    if (vdp.Model != VDP_MODEL_GAME_GEAR) return false;
-    // The colour memory as bytes: 64 on the Game Gear, two to a colour.
-    uint8_t bytes[2 * VDP_CRAM_SIZE] = {};
-    std::memcpy(bytes, vdp.CRAM, std::min(sizeof vdp.CRAM, sizeof bytes));
-    for (std::size_t i = 0; i < VDP_CRAM_SIZE; ++i)
-        colours[i] = static_cast<uint16_t>((bytes[2 * i] | bytes[2 * i + 1] << 8) & 0x0FFF);
+    T_VDP_COLOUR_MEMORY memory;
+    VDP_ReadColourMemory(*chips_->Vdp, memory);
+    if (memory.GameGear == 0) return false;
+    std::copy(std::begin(memory.Value), std::end(memory.Value), colours);
     return true;
 }
 
 void TConsole::HandheldWindowMask(uint8_t* mask) const {
     // The handheld's screen: 160 x 144 from the middle of the 256 x 192
     // picture.
-    constexpr uint32_t kLeft = 48, kTop = 24, kWidth = 160, kHeight = 144;
     const T_VDP_CORE& vdp = *chips_->Vdp;
     std::memset(mask, 0, VDP_PLANE_WIDTH * VDP_PLANE_HEIGHT);
     if (vdp.Model != VDP_MODEL_GAME_GEAR) return;
+    // Lines 24-167 of a 192-line picture, 40-183 of a 224-line one.
+    const uint32_t kLeft = VDP_GG_WINDOW_LEFT, kTop = VDP_GameGearWindowTop(vdp);
+    constexpr uint32_t kWidth = VDP_GG_WINDOW_WIDTH, kHeight = VDP_GG_WINDOW_HEIGHT;
     for (uint32_t line = kTop; line < kTop + kHeight; ++line)
         for (uint32_t x = kLeft; x < kLeft + kWidth; ++x) {
             uint32_t px, py;

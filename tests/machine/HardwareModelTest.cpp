@@ -65,7 +65,10 @@ TEST(HardwareModelTest, EachModelHasItsStandardsTiming) {
         EXPECT_EQ(console.CpuClock(), c.CpuClock);
         EXPECT_EQ(console.FramesPerSecond(), c.WholeFps);
         EXPECT_NEAR(console.FrameRate(), c.Rate, 0.0001);
-        EXPECT_EQ(console.PictureHeight(), 192u);
+        // The picture's size is known from the power-on.
+        const bool handheld = c.Settings.Model == TConsoleModel::GameGear;
+        EXPECT_EQ(console.PictureWidth(), handheld ? 160u : 256u);
+        EXPECT_EQ(console.PictureHeight(), handheld ? 144u : 192u);
     }
     EXPECT_EQ(TConsole({TConsoleModel::Tiravel, TConsoleRegion::Japan, TConsoleVideo::Pal}).Settings(), TConsoleSettings{})
         << "the default model has no region or standard of its own";
