@@ -7,10 +7,12 @@
 // the pacing to the console's frame rate (60 frames a second in the default
 // model; 59.92 or 49.70 in the hardware models' NTSC and PAL). A stopped
 // machine's repaint draws the picture again, with a paused game's note.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "SMS.h"
 
@@ -43,6 +45,37 @@ std::string Line(const char* label, unsigned value) { return label + std::to_str
 int BoxRise(const TConsole* console) {
     const int height = console != nullptr ? static_cast<int>(console->PictureHeight()) : CONSOLE_PICTURE_HEIGHT;
     return height < static_cast<int>(CONSOLE_PICTURE_HEIGHT) ? height - static_cast<int>(CONSOLE_PICTURE_HEIGHT) : 0;
+}
+
+// A box's text in lines that fit a picture `width` pixels wide (the box
+// starts 8 pixels in, 3 pixels of margin each side, 5 pixels a character),
+// broken at spaces: on the 256-pixel pictures every text of the program
+// stays on one line; on the Game Gear's 160 the longer ones take two.
+std::vector<std::string> FitLines(const std::string& text, uint32_t width) {
+    const std::size_t most = static_cast<std::size_t>(std::max(1, (static_cast<int>(width) - 16 - 6) / 5));
+    std::vector<std::string> lines;
+    std::string rest = text;
+    while (rest.size() > most) {
+        std::size_t cut = rest.rfind(' ', most);
+        if (cut == std::string::npos || cut == 0) cut = most;
+        lines.push_back(rest.substr(0, cut));
+        rest.erase(0, rest[cut] == ' ' ? cut + 1 : cut);
+    }
+    lines.push_back(rest);
+    return lines;
+}
+
+// Lines in the overlays' font on a black box whose foot is at `bottom`.
+void DrawBox(TCanvas& canvas, const std::vector<std::string>& lines, int bottom) {
+    std::size_t longest = 0;
+    for (const std::string& line : lines) longest = std::max(longest, line.size());
+    const int top = bottom - 14 - 10 * (static_cast<int>(lines.size()) - 1);
+    canvas.Rectangle(8, top, 8 + 6 + 5 * static_cast<int>(longest), bottom);
+    for (std::size_t i = 0; i < lines.size(); ++i) canvas.TextOut(11, top + 2 + 10 * static_cast<int>(i), lines[i]);
+}
+
+uint32_t PictureWidth(const TConsole* console) {
+    return console != nullptr ? console->PictureWidth() : static_cast<uint32_t>(CONSOLE_PICTURE_WIDTH);
 }
 
 }  // namespace
@@ -203,11 +236,14 @@ void TSMS::DrawPicture() {
         DrawVdpStatus(Display->Canvas());
         Display->ReleaseCanvas();
     }
+    const std::string text = ShownMessage();
     if (!PauseNote.empty() && Stopped == 1 && Ready == 1) {
-        DrawPauseNote(Display->Canvas());
+        // Above the message, which takes more lines on a narrow picture.
+        const std::size_t messageLines = text.empty() ? 1 : FitLines(text, PictureWidth(Console.get())).size();
+        DrawPauseNote(Display->Canvas(), 10 * (static_cast<int>(messageLines) - 1));
         Display->ReleaseCanvas();
     }
-    if (const std::string text = ShownMessage(); !text.empty()) {
+    if (!text.empty()) {
         DrawMessage(Display->Canvas(), text);
         Display->ReleaseCanvas();
     }
@@ -229,20 +265,14 @@ std::string TSMS::ShownMessage() {
 // of the two overlays and of most games' status bars at the top.
 void TSMS::DrawMessage(TCanvas& canvas, const std::string& text) {
     StartOverlay(canvas);
-    const int width = 6 + 5 * static_cast<int>(text.size());
-    const int rise = BoxRise(Console.get());
-    canvas.Rectangle(8, 172 + rise, 8 + width, 186 + rise);
-    canvas.TextOut(11, 174 + rise, text);
+    DrawBox(canvas, FitLines(text, PictureWidth(Console.get())), 186 + BoxRise(Console.get()));
 }
 
 // The message's box one line higher, so that a message (a state saved
 // while paused) and the note are read together; below the PSG overlay.
-void TSMS::DrawPauseNote(TCanvas& canvas) {
+void TSMS::DrawPauseNote(TCanvas& canvas, int lift) {
     StartOverlay(canvas);
-    const int width = 6 + 5 * static_cast<int>(PauseNote.size());
-    const int rise = BoxRise(Console.get());
-    canvas.Rectangle(8, 157 + rise, 8 + width, 171 + rise);
-    canvas.TextOut(11, 159 + rise, PauseNote);
+    DrawBox(canvas, FitLines(PauseNote, PictureWidth(Console.get())), 171 + BoxRise(Console.get()) - lift);
 }
 
 void TSMS::DrawPsgStatus(TCanvas& canvas) {

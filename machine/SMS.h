@@ -195,7 +195,7 @@ private:
     void DrawPsgStatus(TCanvas& canvas);
     void DrawVdpStatus(TCanvas& canvas);
     void DrawMessage(TCanvas& canvas, const std::string& text);
-    void DrawPauseNote(TCanvas& canvas);
+    void DrawPauseNote(TCanvas& canvas, int lift);
     void DrawPicture();
     void PaceFrame();
     void TakeConsoleTiming(std::vector<std::string>& messages);

@@ -353,6 +353,23 @@ TEST_F(OverlayTest, OnTheGameGearsPictureTheMessageRisesWithItsFoot) {
     // its own border pixels.
     EXPECT_EQ(Surface().pixel(8, 124), Rgb(255, 255, 255)) << "top left";
     EXPECT_EQ(Surface().pixel(58, 137), Rgb(255, 255, 255)) << "bottom right";
+
+    // A text too long for the 160 pixels takes two lines, broken at a space,
+    // its box growing upwards; the pause note stands above it, also on two.
+    machine.ShowMessage("Takes effect at the next Console Reset");
+    machine.PauseNote = "Paused - click or Ctrl+P to resume";
+    machine.Stopped = 1;  // a stopped machine that can resume shows the note
+    machine.Ready = 1;
+    machine.RepaintPicture();
+    // The message: "Takes effect at the next" (24 characters, 126 pixels)
+    // over "Console Reset", from line 114 to 137.
+    EXPECT_EQ(Surface().pixel(8, 114), Rgb(255, 255, 255)) << "the message's top left";
+    EXPECT_EQ(Surface().pixel(133, 137), Rgb(255, 255, 255)) << "the message's bottom right";
+    EXPECT_NE(Surface().pixel(140, 137), Rgb(255, 255, 255)) << "nothing past its longest line";
+    // The note: "Paused - click or Ctrl+P" over "to resume", lines 89 to 112.
+    EXPECT_EQ(Surface().pixel(8, 112), Rgb(255, 255, 255)) << "the note's bottom left";
+    EXPECT_EQ(Surface().pixel(8, 89), Rgb(255, 255, 255)) << "the note's top left";
+    for (int y = 89; y <= 137; ++y) EXPECT_NE(Surface().pixel(159, y), Rgb(255, 255, 255)) << "within the picture, line " << y;
 }
 
 TEST_F(OverlayTest, PsgStatusBoxAndItsMetersFollowTheAttenuations) {
