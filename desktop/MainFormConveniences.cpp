@@ -71,8 +71,10 @@ void TMainForm::RememberGame(const QString& path) {
     games.removeAll(absolute);
     games.prepend(absolute);
     while (games.size() > RecentGamesMax) games.removeLast();
-    TSettings().setValue(kFolderKey, file.absolutePath());
+    // The list first: each write rewrites the whole file, and a file holding
+    // a hand-made list of thousands is rewritten once, already short.
     SetRecentGames(games);
+    TSettings().setValue(kFolderKey, file.absolutePath());
 }
 
 // The items are the files' paths; an empty list leaves the submenu disabled.

@@ -206,7 +206,7 @@ TEST(SaveStateTest, ADamagedStateGivesNoPicture) {
         {"text", false, [](std::vector<uint8_t>& s) { s.assign({'n', 'o', 't', ' ', 'a', ' ', 's', 't', 'a', 't', 'e'}); }},
         {"another magic", false, [](std::vector<uint8_t>& s) { s[0] = 'X'; }},
         {"a newer format", false, [](std::vector<uint8_t>& s) { s[8] = SMS_STATE_VERSION + 1; }},
-        {"cut off in the picture", false, [](std::vector<uint8_t>& s) { s.resize(s.size() - 2000); }},
+        {"cut off in the picture", false, [](std::vector<uint8_t>& s) { s.erase(s.end() - 2000, s.end()); }},
         {"cut off by a byte", false, [](std::vector<uint8_t>& s) { s.pop_back(); }},
         {"a byte after the last section", false, [](std::vector<uint8_t>& s) { s.push_back(0); }},
         {"a name longer than the file", false, [](std::vector<uint8_t>& s) { s[24] = s[25] = 0xFF; }},
