@@ -4,7 +4,9 @@
 // exits. The screenshot must show the demo's title as the runner draws it,
 // and the battery file RetroArch writes from the cartridge RAM must be the
 // runner's. A state of another cartridge, loaded at the start, is refused
-// with the core's reason in RetroArch's log and on its screen.
+// with the core's reason in RetroArch's log and on its screen. A Game Gear
+// cartridge runs in the handheld's 160 x 144 window, the model chosen by
+// the core from the file alone.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -40,11 +42,12 @@ double Agreement(const QImage& a, const QImage& b, int tolerance) {
     return static_cast<double>(same) / (a.width() * a.height());
 }
 
-// RetroArch in a private X server on the demo for 600 frames, with a
-// configuration of our own (`extra` added to it) in `dir`, a screenshot of
-// the last frame in dir/shot.png and its verbose log in dir/retroarch.log.
-// Its exit status, or -1 when it did not exit within two minutes.
-int RunRetroArch(const fs::path& dir, const std::string& extra) {
+// RetroArch in a private X server on a cartridge (the demo unless told) for
+// 600 frames, with a configuration of our own (`extra` added to it) in `dir`,
+// a screenshot of the last frame in dir/shot.png and its verbose log in
+// dir/retroarch.log. Its exit status, or -1 when it did not exit within two
+// minutes.
+int RunRetroArch(const fs::path& dir, const std::string& extra, const std::string& rom = TIRAVEL_DEMO_ROM) {
     const fs::path config = dir / "retroarch.cfg";
     {
         std::ofstream cfg(config);
@@ -68,7 +71,7 @@ int RunRetroArch(const fs::path& dir, const std::string& extra) {
     // RetroArch aborts at start without a session bus.
     const pid_t retroarch = xsession::Spawn(
         {"dbus-run-session", "--", TIRAVEL_RETROARCH, "--config", config.string(), "--verbose",
-         "--log-file=" + (dir / "retroarch.log").string(), "-L", TIRAVEL_LIBRETRO_CORE, TIRAVEL_DEMO_ROM,
+         "--log-file=" + (dir / "retroarch.log").string(), "-L", TIRAVEL_LIBRETRO_CORE, rom,
          "--max-frames=600", "--max-frames-ss", "--max-frames-ss-path=" + (dir / "shot.png").string()},
         {"DISPLAY=" + display, "HOME=" + dir.string(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
          "XDG_RUNTIME_DIR=" + (dir / "runtime").string()});
@@ -189,4 +192,36 @@ TEST(RetroArch, ShowsWhyTheCoreRefusesAState) {
         tallest = std::max(tallest, run);
     }
     EXPECT_GE(tallest, shot.height() / 20) << "no two-line notice across the window";
+}
+
+// A Game Gear cartridge (the tunnel game of tests/data/gamegear/, a public
+// project's, with no model set anywhere): the core chooses the Game Gear by
+// itself, tells RetroArch a 160 x 144 picture, and RetroArch's screenshot of
+// frame 600 is the runner's picture of that frame.
+TEST(RetroArch, RunsAGameGearCartridgeInItsWindow) {
+    const fs::path dir = RetroArchFolder("retroarch-gamegear");
+    const std::string rom = std::string(TIRAVEL_GAMEGEAR_DATA_DIR) + "/liamhays_tunnel.gg";
+    const int status = RunRetroArch(dir, "video_gpu_screenshot = \"false\"\nvideo_scale = \"3.000000\"\n", rom);
+    ASSERT_NE(status, -1) << "RetroArch did not exit within two minutes";
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "RetroArch's status " << status;
+    const std::string log = ReadAll(dir / "retroarch.log");
+    // The geometry the core gave: RetroArch sizes its window at three times it.
+    EXPECT_NE(log.find("Set video size to: 480x432."), std::string::npos) << log;
+
+    const fs::path png = dir / "runner" / "frame600.png";
+    const THeadlessRun run = RunHeadless("--frames 600 --png '" + png.string() + "' '" + rom + "'");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QImage expected = QImage(QString::fromStdString(png.string())).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(expected.size(), QSize(160, 144)) << "the runner did not choose the Game Gear";
+    QImage actual(QString::fromStdString((dir / "shot.png").string()));
+    ASSERT_FALSE(actual.isNull()) << "no screenshot";
+    actual = actual.convertToFormat(QImage::Format_RGB32);
+    // The core's own frame: the window's size, or a whole multiple of it.
+    EXPECT_EQ(actual.width() * 144, actual.height() * 160) << actual.width() << " x " << actual.height();
+    if (actual.size() != expected.size()) actual = actual.scaled(expected.size());
+    std::set<QRgb> colours;
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x) colours.insert(expected.pixel(x, y));
+    ASSERT_GE(colours.size(), 2u) << "the runner's frame 600 is blank";
+    EXPECT_GE(Agreement(actual, expected, 24), 0.97);
 }
