@@ -16,7 +16,6 @@
 #include <memory>
 #include <utility>
 
-#include "Console.h"
 #include "GameFiles.h"
 #include "Z80EM.h"
 
@@ -417,17 +416,4 @@ TArchiveImage SMS_ReadArchiveImage(const std::string& path) {
         Reject(path, std::string("it holds no cartridge image (a .sms, .gg or .bin file)") +
                          (otherCount == 0 ? ": it is empty" : ", only " + List(others, otherCount)));
     return image;
-}
-
-TConsoleModel SMS_CartridgeModel(const std::string& path, TConsoleModel chosen) {
-    try {
-        if (SMS_IsArchive(path)) {
-            const TArchiveImage image = SMS_ReadArchiveImage(path);
-            return Console_ModelForCartridge(image.Entry, image.Data, chosen);
-        }
-        const std::vector<uint8_t> data = SMS_ReadRomFile(path);
-        return Console_ModelForCartridge(path, data, chosen);
-    } catch (const std::exception&) {
-        return chosen;
-    }
 }
