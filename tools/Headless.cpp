@@ -579,8 +579,16 @@ int Run(const TOptions& options) {
             const std::size_t pixels = std::size_t{console.PictureWidth()} * console.PictureHeight();
             const uint64_t pictureHash =
                 Fnv1a64(reinterpret_cast<const uint8_t*>(picture.data()), pixels * sizeof(uint32_t));
+            // The sound as the front end receives it: the default model's
+            // 8-bit samples, a hardware model's 16-bit stereo pairs (their
+            // bytes in memory order).
+            uint64_t frameSound = Fnv1a64(sound.data(), sound.size());
+            if (console.HasStereoSound()) {
+                const std::span<const int16_t> stereo = console.RenderFrameStereo();
+                frameSound = Fnv1a64(reinterpret_cast<const uint8_t*>(stereo.data()), stereo.size_bytes());
+            }
             std::printf("frame %u %016llx %016llx\n", frame, static_cast<unsigned long long>(pictureHash),
-                        static_cast<unsigned long long>(Fnv1a64(sound.data(), sound.size())));
+                        static_cast<unsigned long long>(frameSound));
         }
         if (options.Memory && frame + 1 == memoryFrame) firstResident = ResidentKilobytes();
         if (progress && (frame & 63) == 0) {
