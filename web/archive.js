@@ -76,6 +76,23 @@ function unpack(inflateRaw, data, limit, damaged) {
   }
 }
 
+// The CRC-32 zip and gzip keep of a member's bytes, which tells a damaged
+// image from a whole one (stored data has no other check).
+let crcTable = null;
+export function crc32(bytes) {
+  if (!crcTable) {
+    crcTable = new Uint32Array(256);
+    for (let n = 0; n < 256; ++n) {
+      let c = n;
+      for (let k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+      crcTable[n] = c >>> 0;
+    }
+  }
+  let c = 0xffffffff;
+  for (let i = 0; i < bytes.length; ++i) c = crcTable[(c ^ bytes[i]) & 255] ^ (c >>> 8);
+  return (c ^ 0xffffffff) >>> 0;
+}
+
 const u16 = (b, i) => b[i] | (b[i + 1] << 8);
 const u32 = (b, i) => (b[i] | (b[i + 1] << 8) | (b[i + 2] << 16) | (b[i + 3] << 24)) >>> 0;
 
@@ -123,6 +140,7 @@ function readZip(path, bytes, inflateRaw) {
       madeBy: u16(bytes, at + 4),
       flags: u16(bytes, at + 8),
       method: u16(bytes, at + 10),
+      crc: u32(bytes, at + 16),
       packed: u32(bytes, at + 20),
       size: u32(bytes, at + 24),
       attributes: u32(bytes, at + 38),
@@ -165,6 +183,7 @@ function readZip(path, bytes, inflateRaw) {
   else if (image.method === 8) data = unpack(inflateRaw, packed, IMAGE_LIMIT, damaged);
   else damaged(`its image is packed by method ${image.method}, which cannot be read`);
   if (data.length > IMAGE_LIMIT) reject(path, `${tooLarge} (it unpacks to more than ${IMAGE_LIMIT} bytes)`);
+  if (crc32(data) !== image.crc) damaged(`its image ${shown} is damaged: its checksum is wrong`);
   return { name: printable(image.name), data };
 }
 
@@ -186,6 +205,10 @@ function readGzip(path, bytes, inflateRaw) {
   if (data.length > IMAGE_LIMIT)
     reject(path, `its image ${shownName(name)} is larger than the 1 MB (1048576 bytes) a cartridge can hold ` +
       `(it unpacks to more than ${IMAGE_LIMIT} bytes)`);
+  // The trailer of a file of one stream: the image's CRC-32 and size.
+  const end = bytes.length - 8;
+  if (crc32(data) !== u32(bytes, end) || (data.length >>> 0) !== u32(bytes, end + 4))
+    damaged('its checksum is wrong');
   return { name: printable(name), data };
 }
 

@@ -28,13 +28,13 @@ const STYLE = `
 canvas { image-rendering: pixelated; image-rendering: crisp-edges; display: block; background: #000; }
 .hint { position: absolute; inset: 0; display: flex; flex-direction: column; align-items: center;
   justify-content: center; gap: 8px; color: #999; text-align: center; padding: 12px; pointer-events: none; }
-.hint[hidden], .message[hidden], .touch[hidden], .osd[hidden] { display: none; }
+.hint[hidden], .notice[hidden], .touch[hidden], .osd[hidden] { display: none; }
 :host(.dragging) .screen { outline: 2px dashed #68a; outline-offset: -6px; }
 .osd { position: absolute; left: 8px; top: 8px; padding: 2px 6px; background: rgba(0,0,0,.6);
   color: #fff; font: bold 14px monospace; pointer-events: none; }
-.message { position: absolute; left: 8px; right: 8px; bottom: 8px; display: flex; gap: 8px; align-items: flex-start;
+.notice { position: absolute; left: 8px; right: 8px; bottom: 8px; display: flex; gap: 8px; align-items: flex-start;
   padding: 8px; background: #402020; color: #fff; border: 1px solid #a55; border-radius: 3px; }
-.message span { flex: 1; white-space: pre-wrap; overflow-wrap: anywhere; }
+.message { flex: 1; white-space: pre-wrap; overflow-wrap: anywhere; }
 .bar { display: flex; flex-wrap: wrap; gap: 4px; align-items: center; padding: 3px 4px; background: #181818;
   border-top: 1px solid #333; }
 .bar[hidden] { display: none; }
@@ -61,10 +61,10 @@ const HTML = `
     <div>or choose one with Open.</div></div>
   <div class="osd" hidden></div>
   <div class="touch" hidden>
-    <div class="dpad" data-pad="dpad">✚</div><div class="b1" data-pad="1">1</div>
+    <div class="dpad" data-pad="dpad"></div><div class="b1" data-pad="1">1</div>
     <div class="b2" data-pad="2">2</div><div class="start" data-pad="start">Start</div>
   </div>
-  <div class="message" role="alert" hidden><span></span><button class="dismiss" title="Dismiss">✕</button></div>
+  <div class="notice" hidden><div class="message" role="alert"></div><button class="dismiss" title="Dismiss">✕</button></div>
 </div>
 <div class="bar" part="bar">
   <button class="open" title="Open a cartridge">Open</button>
@@ -77,9 +77,9 @@ const HTML = `
   <select class="region" title="Region"></select>
   <select class="video" title="Video"></select>
   <span class="spacer"></span>
-  <button class="mute" title="Mute">🔊</button>
+  <button class="mute" title="Sound on or off">Mute</button>
   <input class="volume" type="range" min="0" max="1" step="0.05" value="1" title="Volume">
-  <button class="full" title="Full screen">⛶</button>
+  <button class="full" title="Full screen">Full screen</button>
   <input class="file" type="file" accept=".sms,.gg,.bin,.zip,.gz" hidden>
 </div>`;
 
@@ -95,7 +95,7 @@ class TiravelPlayer extends HTMLElement {
     const $ = (s) => root.querySelector(s);
     this.ui = {
       screen: $('.screen'), canvas: $('canvas'), hint: $('.hint'), osd: $('.osd'), touch: $('.touch'),
-      message: $('.message'), messageText: $('.message span'), file: $('.file'), pause: $('.pause'),
+      notice: $('.notice'), message: $('.message'), file: $('.file'), pause: $('.pause'),
       slot: $('.slot'), mute: $('.mute'), volume: $('.volume'),
       model: $('.model'), region: $('.region'), video: $('.video'),
     };
@@ -294,6 +294,7 @@ class TiravelPlayer extends HTMLElement {
     this.showChoices();
     this.afterRestart();
     this.resume();
+    this.startAudio();
     const id = this.ui.model.value;
     this.dispatchEvent(new CustomEvent('tiravel-loaded', { detail: { name: image.name, model: id } }));
     return id;
@@ -401,6 +402,10 @@ class TiravelPlayer extends HTMLElement {
     const pointer = core._tw_picture();
     this.imageData.data.set(this.heap().subarray(pointer, pointer + w * h * 4));
     this.context2d.putImageData(this.imageData, 0, 0);
+  }
+
+  get canvas() {
+    return this.ui.canvas;
   }
 
   // The canvas at the largest whole multiple of the picture that fits the
@@ -545,7 +550,7 @@ class TiravelPlayer extends HTMLElement {
 
   sendGain() {
     this.post({ gain: this._muted ? 0 : this._volume });
-    this.ui.mute.textContent = this._muted ? '🔇' : '🔊';
+    this.ui.mute.textContent = this._muted ? 'Unmute' : 'Mute';
     this.ui.volume.value = String(this._volume);
   }
 
@@ -588,13 +593,14 @@ class TiravelPlayer extends HTMLElement {
   }
 
   showError(text) {
-    this.ui.messageText.textContent = text;
-    this.ui.message.hidden = false;
+    this.ui.message.textContent = text;
+    this.ui.notice.hidden = false;
     this.dispatchEvent(new CustomEvent('tiravel-error', { detail: { message: text } }));
   }
 
   hideMessage() {
-    this.ui.message.hidden = true;
+    this.ui.notice.hidden = true;
+    this.ui.message.textContent = '';
   }
 
   fail(text) {
