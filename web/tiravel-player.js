@@ -377,7 +377,7 @@ class TiravelPlayer extends HTMLElement {
   }
 
   postSound(parts) {
-    if (!this.audio || this.audio.context.state !== 'running' || parts.length === 0) return;
+    if (!this.audio || !this.audio.node || this.audio.context.state !== 'running' || parts.length === 0) return;
     const total = parts.reduce((a, p) => a + p.length, 0);
     const all = new Float32Array(total);
     let at = 0;
