@@ -20,24 +20,28 @@ const FAST_FRAMES = 6;          // frames per animation frame while Tab is held
 const SCRIPT_CHUNK = 120;       // runFrames gives the page a breath this often
 
 const STYLE = `
-:host { display: flex; flex-direction: column; width: 512px; height: 384px; background: #000;
+:host { display: block; width: 512px; height: 384px; background: #000;
   color: #ddd; font: 13px system-ui, sans-serif; position: relative; outline: none; overflow: hidden;
   -webkit-user-select: none; user-select: none; box-sizing: border-box; }
 :host(:focus-visible) { box-shadow: inset 0 0 0 1px #468; }
-.screen { flex: 1; min-height: 0; position: relative; display: flex; align-items: center; justify-content: center; }
+.player { position: absolute; inset: 0; }
+.screen { position: absolute; inset: 0; display: flex; align-items: center; justify-content: center; }
 canvas { image-rendering: pixelated; image-rendering: crisp-edges; display: block; background: #000; }
 .hint { position: absolute; inset: 0; display: flex; flex-direction: column; align-items: center;
   justify-content: center; gap: 8px; color: #999; text-align: center; padding: 12px; pointer-events: none; }
 .hint[hidden], .notice[hidden], .touch[hidden], .osd[hidden] { display: none; }
-:host(.dragging) .screen { outline: 2px dashed #68a; outline-offset: -6px; }
+.dragging .screen { outline: 2px dashed #68a; outline-offset: -6px; }
 .osd { position: absolute; left: 8px; top: 8px; padding: 2px 6px; background: rgba(0,0,0,.6);
   color: #fff; font: bold 14px monospace; pointer-events: none; }
-.notice { position: absolute; left: 8px; right: 8px; bottom: 8px; display: flex; gap: 8px; align-items: flex-start;
+.notice { position: absolute; left: 8px; right: 8px; bottom: 40px; display: flex; gap: 8px; align-items: flex-start;
   padding: 8px; background: #402020; color: #fff; border: 1px solid #a55; border-radius: 3px; }
 .message { flex: 1; white-space: pre-wrap; overflow-wrap: anywhere; }
-.bar { display: flex; flex-wrap: wrap; gap: 4px; align-items: center; padding: 3px 4px; background: #181818;
-  border-top: 1px solid #333; }
-.bar[hidden] { display: none; }
+.bar { position: absolute; left: 0; right: 0; bottom: 0; display: flex; flex-wrap: wrap; gap: 4px;
+  align-items: center; padding: 3px 4px; background: rgba(24,24,24,.88); border-top: 1px solid #333;
+  opacity: 0; transition: opacity .3s; }
+/* Over the picture, so the picture has the whole box: shown while the mouse
+   is over the player, while it is empty or paused, and a while after a touch. */
+:host(:hover) .bar, .empty .bar, .paused .bar, .show-bar .bar, .bar:focus-within { opacity: 1; }
 button, select { font: inherit; color: #ddd; background: #2a2a2a; border: 1px solid #444; border-radius: 3px;
   padding: 1px 6px; height: 22px; }
 button:hover, select:hover { background: #383838; }
@@ -47,14 +51,15 @@ input[type=range] { width: 64px; }
 .touch > * { position: absolute; pointer-events: auto; touch-action: none; background: rgba(255,255,255,.12);
   border: 1px solid rgba(255,255,255,.3); color: rgba(255,255,255,.7); display: flex; align-items: center;
   justify-content: center; font: bold 14px sans-serif; }
-.dpad { left: 12px; bottom: 12px; width: 120px; height: 120px; border-radius: 50%; }
+.dpad { left: 12px; bottom: 44px; width: 120px; height: 120px; border-radius: 50%; }
 .b1, .b2 { width: 56px; height: 56px; border-radius: 50%; }
-.b1 { right: 76px; bottom: 16px; } .b2 { right: 12px; bottom: 60px; }
-.start { left: 50%; bottom: 12px; width: 64px; height: 24px; margin-left: -32px; border-radius: 12px; font-size: 11px; }
+.b1 { right: 76px; bottom: 48px; } .b2 { right: 12px; bottom: 92px; }
+.start { left: 50%; bottom: 44px; width: 64px; height: 24px; margin-left: -32px; border-radius: 12px; font-size: 11px; }
 `;
 
 const HTML = `
 <style>${STYLE}</style>
+<div class="player empty">
 <div class="screen" part="screen">
   <canvas width="256" height="192"></canvas>
   <div class="hint"><div>Drop a cartridge here (.sms, .gg, .bin, or a .zip or .gz holding one)</div>
@@ -81,6 +86,7 @@ const HTML = `
   <input class="volume" type="range" min="0" max="1" step="0.05" value="1" title="Volume">
   <button class="full" title="Full screen">Full screen</button>
   <input class="file" type="file" accept=".sms,.gg,.bin,.zip,.gz" hidden>
+</div>
 </div>`;
 
 class TiravelPlayer extends HTMLElement {
@@ -94,7 +100,7 @@ class TiravelPlayer extends HTMLElement {
     root.innerHTML = HTML;
     const $ = (s) => root.querySelector(s);
     this.ui = {
-      screen: $('.screen'), canvas: $('canvas'), hint: $('.hint'), osd: $('.osd'), touch: $('.touch'),
+      player: $('.player'), screen: $('.screen'), canvas: $('canvas'), hint: $('.hint'), osd: $('.osd'), touch: $('.touch'),
       notice: $('.notice'), message: $('.message'), file: $('.file'), pause: $('.pause'),
       slot: $('.slot'), mute: $('.mute'), volume: $('.volume'),
       model: $('.model'), region: $('.region'), video: $('.video'),
@@ -291,6 +297,7 @@ class TiravelPlayer extends HTMLElement {
     core._tw_rewind_clear();
     this.frameNumber = 0;
     this.ui.hint.hidden = true;
+    this.ui.player.classList.remove('empty');
     this.showChoices();
     this.afterRestart();
     this.resume();
@@ -312,12 +319,14 @@ class TiravelPlayer extends HTMLElement {
 
   pause() {
     this._paused = true;
+    this.ui.player.classList.add('paused');
     this.ui.pause.textContent = 'Resume';
     this.post({ clear: true });
   }
 
   resume() {
     this._paused = false;
+    this.ui.player.classList.remove('paused');
     this.ui.pause.textContent = 'Pause';
     this.pacer.reset();
   }
@@ -666,6 +675,11 @@ class TiravelPlayer extends HTMLElement {
     });
     this.addEventListener('pointerdown', (e) => {
       this.startAudio();
+      if (e.pointerType === 'touch') {
+        this.ui.player.classList.add('show-bar');
+        clearTimeout(this.barTimer);
+        this.barTimer = setTimeout(() => this.ui.player.classList.remove('show-bar'), 3000);
+      }
       if (e.pointerType === 'touch') this.showTouchPad();
       if (!this.shadowRoot.activeElement) this.focus();
     });
@@ -673,12 +687,12 @@ class TiravelPlayer extends HTMLElement {
     // Dropping a file.
     this.addEventListener('dragover', (e) => {
       e.preventDefault();
-      this.classList.add('dragging');
+      this.ui.player.classList.add('dragging');
     });
-    this.addEventListener('dragleave', () => this.classList.remove('dragging'));
+    this.addEventListener('dragleave', () => this.ui.player.classList.remove('dragging'));
     this.addEventListener('drop', (e) => {
       e.preventDefault();
-      this.classList.remove('dragging');
+      this.ui.player.classList.remove('dragging');
       const file = e.dataTransfer && e.dataTransfer.files[0];
       if (file) this.open(file).catch(() => {});
     });
