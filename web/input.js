@@ -22,8 +22,10 @@ export const COMMAND_KEYS = {
 
 // What a key event means: { pad: [player, bit] } / { pause: true } while held,
 // { command } for the others, or null for a key the player leaves alone (it
-// then reaches the page as usual). `ctrl` is whether Ctrl (or Cmd) was down.
-export function keyAction(code, ctrl = false) {
+// then reaches the page as usual). `ctrl` is whether Ctrl (or Cmd) was down,
+// `alt` whether Alt was (Alt+Enter: full screen, as on the desktop).
+export function keyAction(code, ctrl = false, alt = false) {
+  if (alt) return !ctrl && (code === 'Enter' || code === 'NumpadEnter') ? { command: 'fullscreen' } : null;
   if (ctrl) return code === 'KeyP' ? { command: 'toggle-pause' } : null;
   const pad = PAD_KEYS[code];
   if (pad === 'pause') return { pause: true };

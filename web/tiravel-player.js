@@ -634,6 +634,7 @@ class TiravelPlayer extends HTMLElement {
         this.slot = nextSlot(this._slot, name === 'next-slot' ? 1 : -1);
         return this.say(`Slot ${this._slot}`);
       case 'toggle-pause': return this._paused ? this.resume() : this.pause();
+      case 'fullscreen': return report(this.fullscreen());
       default: return undefined;
     }
   }
@@ -710,7 +711,7 @@ class TiravelPlayer extends HTMLElement {
     if (!this.cartridge) return;
     const inside = e.composedPath()[0];
     if (inside && inside.tagName === 'SELECT' && !e.code.startsWith('F')) return;
-    const action = keyAction(e.code, e.ctrlKey || e.metaKey);
+    const action = keyAction(e.code, e.ctrlKey || e.metaKey, e.altKey);
     if (!action) return;
     e.preventDefault();
     e.stopPropagation();

@@ -28,6 +28,11 @@ test('what each key does, and the keys left to the page', () => {
     ['F11', false, null], ['Escape', false, null], ['KeyQ', false, null],
   ];
   for (const [code, ctrl, action] of cases) assert.deepEqual(keyAction(code, ctrl), action, `${ctrl ? 'Ctrl+' : ''}${code}`);
+  // Alt+Enter is full screen; other Alt keys are the browser's (Alt+Left goes back).
+  assert.deepEqual(keyAction('Enter', false, true), { command: 'fullscreen' });
+  assert.deepEqual(keyAction('NumpadEnter', false, true), { command: 'fullscreen' });
+  assert.equal(keyAction('ArrowLeft', false, true), null);
+  assert.equal(keyAction('Enter', true, true), null);
 });
 
 test('a game controller in the standard mapping', () => {
