@@ -217,7 +217,12 @@ function readGzip(path, bytes, inflateRaw) {
 // archive, the member's) and data its bytes. A file that is not an archive
 // is its own image. Throws RomError with the desktop program's message.
 export function cartridgeImage(path, bytes, inflateRaw) {
-  if (!isArchiveName(path)) return { name: path, data: bytes };
+  if (!isArchiveName(path)) {
+    // Refused before it is copied into the console's memory.
+    if (bytes.length > IMAGE_LIMIT)
+      reject(path, `it is ${bytes.length} bytes long, larger than the 1 MB (1048576 bytes) a cartridge can hold`);
+    return { name: path, data: bytes };
+  }
   if (endsWith(path, '.7z')) reject(path, 'it is not a 7z archive that can be read (the web player reads .zip and .gz files)');
   return endsWith(path, '.zip') ? readZip(path, bytes, inflateRaw) : readGzip(path, bytes, inflateRaw);
 }

@@ -625,7 +625,11 @@ class TiravelPlayer extends HTMLElement {
   }
 
   command(name) {
-    const report = (p) => Promise.resolve(p).catch(() => {});
+    // A failure from the keys or the bar is shown (the console's own are already).
+    const report = (p) =>
+      Promise.resolve(p).catch((e) => {
+        if (this.ui.notice.hidden || this.ui.message.textContent !== e.message) this.showError(e.message);
+      });
     switch (name) {
       case 'save': return report(this.saveState());
       case 'load': return report(this.loadState());

@@ -171,6 +171,10 @@ test('other files are their own image; 7z is refused', () => {
   const data = bytes(10);
   assert.deepEqual(open('Game.sms', data), { name: 'Game.sms', data });
   assert.deepEqual(open('game.rom', data), { name: 'game.rom', data });
+  const full = new Uint8Array(IMAGE_LIMIT);
+  assert.equal(open('Full.sms', full).data, full);
+  assert.equal(message('Big.bin', new Uint8Array(IMAGE_LIMIT + 1)), 'Cannot load the ROM file "Big.bin": it is ' +
+    `${IMAGE_LIMIT + 1} bytes long, larger than the 1 MB (1048576 bytes) a cartridge can hold.`);
   assert.match(message('Game.7z', data), /^Cannot load the ROM file "Game.7z": it is not a 7z archive that can be read/);
 });
 
