@@ -334,6 +334,16 @@ class TiravelPlayer extends HTMLElement {
   tick(now) {
     this.frameRequest = requestAnimationFrame((t) => this.tick(t));
     if (!this.core || !this.cartridge || this._paused) return;
+    try {
+      this.runDue(now);
+    } catch (e) {
+      // The module stopped (a trap): paused with the reason, not an error a frame.
+      this.pause();
+      this.showError(`The console stopped: ${e.message}`);
+    }
+  }
+
+  runDue(now) {
     this.pollGamepads();
     const fast = this.held.has('Tab');
     let n = this.pacer.frames(now);
