@@ -48,7 +48,8 @@ def processes_under(root_pid):
             with open(f'/proc/{entry}/stat') as f:
                 stat = f.read()
             with open(f'/proc/{entry}/cmdline', 'rb') as f:
-                cmdline = f.read().decode(errors='replace').split('\0')
+                # Chromium rewrites its command line as one string with spaces.
+                cmdline = f.read().decode(errors='replace').replace('\0', ' ')
         except OSError:
             continue
         # The command's name is in parentheses and may hold spaces.
@@ -56,11 +57,12 @@ def processes_under(root_pid):
         pid = int(entry)
         parent[pid] = int(fields[1])
         utime, stime = int(fields[11]), int(fields[12])
-        kind = next((a[len('--type='):] for a in cmdline if a.startswith('--type=')), None)
-        if kind == 'utility':
-            sub = next((a.split('=', 1)[1] for a in cmdline if a.startswith('--utility-sub-type=')), '')
-            kind = 'utility ' + sub.rsplit('.', 1)[-1]
-        info[pid] = (kind or os.path.basename(cmdline[0] or '?'), (utime + stime) / TICKS)
+        kind = re.search(r'--type=(\S+)', cmdline)
+        kind = kind.group(1) if kind else 'browser'
+        sub = re.search(r'--utility-sub-type=(\S+)', cmdline)
+        if sub:
+            kind += ' ' + sub.group(1).rsplit('.', 1)[-1]
+        info[pid] = (kind, (utime + stime) / TICKS)
     inside, result = {root_pid}, {}
     changed = True
     while changed:
@@ -89,7 +91,7 @@ def frame_number(driver):
     return driver.execute_script("const el = document.querySelector('tiravel-player'); return el.frameNumber;")
 
 
-def measure_playing(driver, server, rom_name, seconds):
+def measure_playing(driver, server, rom_name, seconds, idle_seconds):
     driver.get(server.url + 'index.html?rom=' + rom_name)
     wait_for(driver, "const el = document.querySelector('tiravel-player'); return el && el.frameNumber > 30;",
              30, 'the demo to start')
@@ -103,27 +105,45 @@ def measure_playing(driver, server, rom_name, seconds):
     ActionChains(driver).key_up('x').perform()
     time.sleep(2)  # the scene settles, the sound ring fills
 
+    frames_before = frame_number(driver)
+    wall, by_kind = cpu_over(driver, seconds)
+    frames = frame_number(driver) - frames_before
+    stats = driver.execute_async_script(
+        "const done = arguments[0]; document.querySelector('tiravel-player').audioStats().then(done);")
+    print(f'Playing the demo for {wall:.1f} s: {frames} frames ({frames / wall:.2f} a second); '
+          f'sound frames played {stats["framesPlayed"]}, peak {stats["peak"]:.3f}')
+    share = report_cpu(wall, by_kind)
+    if idle_seconds > 0:
+        # The same page with the player paused: what Chromium costs anyway.
+        driver.execute_script("document.querySelector('tiravel-player').pause();")
+        time.sleep(1)
+        wall, by_kind = cpu_over(driver, idle_seconds)
+        print(f'The same page paused for {wall:.1f} s:')
+        report_cpu(wall, by_kind)
+    return share
+
+
+def cpu_over(driver, seconds):
+    """The CPU time of Chromium's processes by kind over `seconds`."""
     root = driver.service.process.pid
     before = processes_under(root)
-    frames_before = frame_number(driver)
     started = time.monotonic()
     time.sleep(seconds)
     after = processes_under(root)
     wall = time.monotonic() - started
-    frames = frame_number(driver) - frames_before
-    stats = driver.execute_async_script(
-        "const done = arguments[0]; document.querySelector('tiravel-player').audioStats().then(done);")
-
     by_kind = {}
     for pid, (kind, cpu) in after.items():
         used = cpu - before[pid][1] if pid in before else cpu
         by_kind[kind] = by_kind.get(kind, 0.0) + used
+    return wall, by_kind
+
+
+def report_cpu(wall, by_kind):
     total = sum(by_kind.values())
-    print(f'Playing the demo for {wall:.1f} s: {frames} frames ({frames / wall:.2f} a second); '
-          f'sound frames played {stats["framesPlayed"]}, peak {stats["peak"]:.3f}')
     print(f'  Chromium CPU: {total:.2f} s = {100 * total / wall:.1f}% of one core')
     for kind, used in sorted(by_kind.items(), key=lambda kv: -kv[1]):
-        print(f'    {kind:32} {100 * used / wall:5.1f}%')
+        if used > 0:
+            print(f'    {kind:24} {100 * used / wall:5.1f}%')
     return total / wall
 
 
@@ -153,6 +173,8 @@ def main():
     parser.add_argument('--rom', default=os.environ.get('TIRAVEL_DEMO_ROM'),
                         help='the cartridge (default: TIRAVEL_DEMO_ROM, else BUILD_WEB/demo.sms)')
     parser.add_argument('--seconds', type=float, default=20)
+    parser.add_argument('--idle-seconds', type=float, default=10,
+                        help='then the page with the player paused, for comparison (0: not)')
     parser.add_argument('--frames', type=int, default=20000)
     parser.add_argument('--headless', default=os.environ.get('TIRAVEL_HEADLESS'),
                         help='tiravel-headless, for the native speed')
@@ -170,7 +192,7 @@ def main():
     driver = start_chromium(autoplay=False)
     try:
         if not args.skip_playing:
-            measure_playing(driver, server, 'bench-demo.sms', args.seconds)
+            measure_playing(driver, server, 'bench-demo.sms', args.seconds, args.idle_seconds)
         wasm = bench_page(driver, server, 'bench-demo.sms', args.frames, False)
         bench_page(driver, server, 'bench-demo.sms', args.frames, True)
     finally:

@@ -29,6 +29,7 @@ from selenium.webdriver.chrome.service import Service
 HERE = os.path.dirname(os.path.abspath(__file__))
 PAGES = os.path.join(HERE, 'pages')
 DEMO_INPUT = os.path.join(HERE, 'demo-input.txt')
+GAME_GEAR_DATA = os.path.join(HERE, '..', '..', 'data', 'gamegear')
 
 CHROMIUM = os.environ.get('TIRAVEL_CHROMIUM', '/usr/bin/chromium')
 CHROMEDRIVER = os.environ.get('TIRAVEL_CHROMEDRIVER', '/usr/bin/chromedriver')

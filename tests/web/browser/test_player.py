@@ -19,7 +19,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-from harness import DEMO_INPUT, PLAYER1_RGB, BrowserTestCase, PageError, run_headless
+from harness import DEMO_INPUT, GAME_GEAR_DATA, PLAYER1_RGB, BrowserTestCase, PageError, run_headless
 
 # Leaves the demo's title: button 1 pressed after the BIOS has handed over.
 LEAVE_TITLE = '100 press p1.b1\n104 release p1.b1\n'
@@ -176,14 +176,11 @@ class DemoCartridge(BrowserTestCase):
 
     def test_a_game_gear_cartridge_opens_at_160_by_144(self):
         self.load()
-        # The demo under a .gg name, and the Game Gear window test cartridge
-        # (a pattern that fills the picture) when the native build is at hand.
-        cases = ['demo-copy.gg']
+        # The demo under a .gg name, and a public Game Gear game of the
+        # tests' data (its title screen).
+        cases = ['demo-copy.gg', 'liamhays_tunnel.gg']
         self.copy_to_scratch('demo-copy.gg')
-        rom_dir = os.environ.get('TIRAVEL_TEST_ROM_DIR')
-        if rom_dir and os.path.isfile(os.path.join(rom_dir, 'gg_window.sms')):
-            self.copy_to_scratch('gg_window.gg', os.path.join(rom_dir, 'gg_window.sms'))
-            cases.append('gg_window.gg')
+        self.copy_to_scratch('liamhays_tunnel.gg', os.path.join(GAME_GEAR_DATA, 'liamhays_tunnel.gg'))
         for name in cases:
             with self.subTest(name=name):
                 opened = self.js(OPEN_WITH_EVENTS, name)
@@ -257,7 +254,7 @@ class KeysAndStorage(BrowserTestCase):
         self.open_demo_as('state-demo.sms')
         # Paused first, so that the picture read is the state's own.
         shown = self.js('el.pause(); await el.loadState(1); return readCanvas(el.canvas).data;')
-        self.assertEqual(base64.b64decode(shown), saved.rgba, 'the loaded state\'s picture is not shown at once')
+        self.assertTrue(base64.b64decode(shown) == saved.rgba, 'the loaded state\'s picture is not shown at once')
         self.run_frames(1)
         self.assertEqual(self.picture(), next_frame)
 
@@ -292,7 +289,9 @@ class KeysAndStorage(BrowserTestCase):
             await el.open(args[0]);
             const r = el.batteryRam(); let s = ''; for (const b of r) s += String.fromCharCode(b); return btoa(s);
         """, 'battery-demo.sms')
-        self.assertEqual(base64.b64decode(loaded), ram)
+        loaded = base64.b64decode(loaded)
+        self.assertEqual(loaded[:6], ram[:6])
+        self.assertTrue(loaded == ram, 'the battery RAM differs past its first bytes')
         # The game sees it: its second start.
         self.run_frames(LEAVE_TITLE_FRAMES)
         again = base64.b64decode(self.js(
