@@ -34,8 +34,6 @@ GAME_GEAR_DATA = os.path.join(HERE, '..', '..', 'data', 'gamegear')
 CHROMIUM = os.environ.get('TIRAVEL_CHROMIUM', '/usr/bin/chromium')
 CHROMEDRIVER = os.environ.get('TIRAVEL_CHROMEDRIVER', '/usr/bin/chromedriver')
 
-# The page's default model and its picture.
-DEMO_SIZE = (256, 192)
 # Player 1's sprite: sprite palette entry 2, the demo's pink (0x37: red 3,
 # green 1, blue 3 in the console's two bits each), a colour the background
 # never shows.
@@ -106,22 +104,6 @@ class Picture:
                 xs.append((i // 4) % self.width)
                 ys.append((i // 4) // self.width)
         return (min(xs), min(ys), max(xs), max(ys)) if xs else None
-
-    def png(self, path):
-        write_png(path, self.width, self.height, self.rgba)
-
-
-def write_png(path, width, height, rgba):
-    import struct
-    import zlib
-
-    def chunk(kind, body):
-        return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF)
-
-    rows = b''.join(b'\0' + bytes(rgba[y * width * 4:(y + 1) * width * 4]) for y in range(height))
-    with open(path, 'wb') as f:
-        f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 6, 0, 0, 0)) +
-                chunk(b'IDAT', zlib.compress(rows, 9)) + chunk(b'IEND', b''))
 
 
 # ---------------------------------------------------------------- the server
@@ -335,12 +317,30 @@ class BrowserTestCase(unittest.TestCase):
         self.wait_for(f'{n} frames to run (from frame {start})', lambda: self.frame_number() >= start + n, timeout)
 
 
-def run_headless(rom, frames, script_file, *extra):
-    """tiravel-headless --hash-every-frame: {frame: picture hash}; skips
-    without the runner."""
+def headless_runner():
     runner = os.environ.get('TIRAVEL_HEADLESS')
     if not runner or not os.access(runner, os.X_OK):
         raise unittest.SkipTest('TIRAVEL_HEADLESS names no tiravel-headless to compare with')
+    return runner
+
+
+def runner_battery(rom, frames):
+    """The battery file tiravel-headless writes after `frames` frames of
+    `rom` from a blank battery RAM; skips without the runner."""
+    runner = headless_runner()
+    with tempfile.TemporaryDirectory() as ram_dir:
+        subprocess.run([runner, '--frames', str(frames), '--ram-dir', ram_dir, rom], check=True, capture_output=True)
+        files = os.listdir(ram_dir)
+        if len(files) != 1:
+            raise AssertionError(f'tiravel-headless wrote {files} in its battery folder')
+        with open(os.path.join(ram_dir, files[0]), 'rb') as f:
+            return f.read()
+
+
+def run_headless(rom, frames, script_file, *extra):
+    """tiravel-headless --hash-every-frame: {frame: picture hash}; skips
+    without the runner."""
+    runner = headless_runner()
     out = subprocess.run([runner, '--frames', str(frames), '--hash-every-frame', '--input', script_file, *extra, rom],
                          check=True, capture_output=True, text=True).stdout
     hashes = {}

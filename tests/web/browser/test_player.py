@@ -11,7 +11,6 @@ import base64
 import gzip
 import io
 import os
-import time
 import unittest
 import zipfile
 
@@ -19,7 +18,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-from harness import DEMO_INPUT, GAME_GEAR_DATA, PLAYER1_RGB, BrowserTestCase, PageError, run_headless
+from harness import DEMO_INPUT, GAME_GEAR_DATA, PLAYER1_RGB, BrowserTestCase, run_headless, runner_battery
 
 # Leaves the demo's title: button 1 pressed after the BIOS has handed over.
 LEAVE_TITLE = '100 press p1.b1\n104 release p1.b1\n'
@@ -279,6 +278,9 @@ class KeysAndStorage(BrowserTestCase):
             'const r = el.batteryRam(); let s = ""; for (const b of r) s += String.fromCharCode(b); return btoa(s);'))
         self.assertEqual(len(ram), 32768)
         self.assertEqual(ram[:6], b'TRVD\x01\x00')
+        with self.subTest('the runner\'s battery file'):
+            self.assertTrue(ram == runner_battery(self.demo, LEAVE_TITLE_FRAMES),
+                            'the battery RAM is not the one tiravel-headless saves')
         self.js('await el.flushBattery();')
         self.assertTrue(self.js(STORED, 'battery', 'battery-demo.sms').get('found'))
 
