@@ -115,6 +115,21 @@ class DemoCartridge(BrowserTestCase):
         self.assertEqual(f'{picture.runner_hash():016x}', f'{hashes[599]:016x}')
         self.assert_whole_multiple(self.js(DISPLAY_SCALE))
 
+    def test_the_page_takes_the_cartridge_and_the_model_from_its_query(self):
+        # The page's own opening is seen through its event, caught on the
+        # window before the page's scripts run.
+        self.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': """
+            window.addEventListener('tiravel-loaded', e => { window.loadedDetail = e.detail; }, true);"""})
+        self.copy_to_scratch('query-demo.sms')
+        for query, model, size in (('rom=query-demo.sms', 'tiravel', (256, 192)),
+                                   ('rom=query-demo.sms&model=sms2&region=japan&video=pal', 'sms2', (256, 192)),
+                                   ('model=gamegear&rom=query-demo.sms', 'gamegear', (160, 144))):
+            with self.subTest(query=query):
+                self.load('index.html?' + query)
+                self.wait_for('the cartridge to start', lambda: self.frame_number() > 0)
+                self.assertEqual(self.js('return window.loadedDetail;'), {'name': 'query-demo.sms', 'model': model})
+                self.assertEqual(self.js('return [el.canvas.width, el.canvas.height];'), list(size))
+
     def test_a_zip_and_a_gz_open_as_the_image_they_hold(self):
         self.load()
         with open(self.demo, 'rb') as f:
