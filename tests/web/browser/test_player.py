@@ -284,6 +284,32 @@ class KeysAndStorage(BrowserTestCase):
         self.assertTrue(self.js('return window.notReloaded === true;'), 'F5 reloaded the page')
         self.assertEqual(self.js('return el.slot;'), 1)
 
+    def test_the_desktops_command_keys(self):
+        # F6/F8 step through slots 1-9 and wrap; Ctrl+P pauses and resumes.
+        self.load()
+        self.open_demo_as('command-demo.sms')
+        self.js('el.focus();')
+        cases = [
+            ([Keys.F8], 2, False),
+            ([Keys.F8], 3, False),
+            ([Keys.F6], 2, False),
+            ([Keys.F6, Keys.F6], 9, False),
+            ([Keys.F8], 1, False),
+            ([(Keys.CONTROL, 'p')], 1, True),
+            ([(Keys.CONTROL, 'p')], 1, False),
+        ]
+        for keys, slot, paused in cases:
+            with self.subTest(keys=keys):
+                for key in keys:
+                    chain = ActionChains(self.driver)
+                    if isinstance(key, tuple):
+                        chain.key_down(key[0]).send_keys(key[1]).key_up(key[0])
+                    else:
+                        chain.send_keys(key)
+                    chain.perform()
+                self.wait_for(f'slot {slot}, paused {paused}',
+                              lambda: self.js('return [el.slot, el.paused];') == [slot, paused], timeout=5)
+
     def test_the_battery_ram_survives_a_reload(self):
         # The demo counts its starts in battery RAM: "TRVD", then 16 bits.
         self.load()
