@@ -1,7 +1,8 @@
 """The web player in a real headless Chromium: the demo frame for frame as
-tiravel-headless runs it, real keys, states and battery RAM kept across a
-reload in IndexedDB, the sound worklet after the first click, archives, bad
-files, the element embedded in a page of ours, and a Game Gear cartridge.
+tiravel-headless runs it, the page's query, real keys (the pads and the
+desktop's command keys), states and battery RAM kept across a reload in
+IndexedDB, the sound worklet after the first click, archives, bad files,
+the element embedded in a page of ours, and a Game Gear cartridge.
 
 Cartridge names differ between tests that store something, since the
 player keys its battery RAM and states by the name.
@@ -47,7 +48,7 @@ await new Promise(r => setTimeout(r, 0));  // an event dispatched just after the
 return { model, error, events, message: shownMessage() };
 """
 
-# The canvas's size on the page in device pixels per console pixel.
+# The canvas's size on the page beside its backing size, and how it is scaled.
 DISPLAY_SCALE = """
 const r = el.canvas.getBoundingClientRect();
 return { width: r.width, height: r.height, backingWidth: el.canvas.width, backingHeight: el.canvas.height,
