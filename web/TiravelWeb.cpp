@@ -16,6 +16,7 @@
 #include "Console.h"
 #include "FrameInput.h"
 #include "Rewind.h"
+#include "RomFiles.h"
 #include "ScriptedInput.h"
 
 namespace {
@@ -176,6 +177,9 @@ int32_t tw_load_cartridge(int32_t size, const char* name, int32_t model) {
     auto console = std::make_unique<TConsole>(settings);
     console->SetBiosType(p.Console->BiosType());
     try {
+        // The page unpacks archives itself and names the image inside: an
+        // archive's name here is refused with the machine's own message.
+        if (name != nullptr && SMS_IsArchive(name)) SMS_ReadArchiveImage(name);
         console->LoadCartridge(p.Buffer.data(), static_cast<std::size_t>(size), name == nullptr ? "" : name);
     } catch (const std::exception& error) {
         p.Error = error.what();
