@@ -31,8 +31,8 @@ struct TWebPlayer {
     std::string Error;
     std::vector<uint8_t> Buffer;
     std::vector<uint8_t> State;
-    std::vector<uint32_t> Xrgb = std::vector<uint32_t>(CONSOLE_MAX_PICTURE_PIXELS);
-    std::vector<uint8_t> Rgba = std::vector<uint8_t>(CONSOLE_MAX_PICTURE_PIXELS * 4);
+    // The picture's RGBA bytes, kept as words (4-byte aligned).
+    std::vector<uint32_t> Rgba = std::vector<uint32_t>(CONSOLE_MAX_PICTURE_PIXELS);
     // The last frame's sound as float pairs: the most a frame makes is a PAL
     // frame's stereo at 48000 (966 pairs), the default model's 735 samples.
     std::vector<float> Sound = std::vector<float>(2 * 2048);
@@ -233,25 +233,33 @@ void tw_run_frame(void) {
     TakeSound(p);
 }
 
+// As Console_FrameToXrgb8888, in one pass straight to the canvas's bytes:
+// the palette's entries become RGBA words (red in the lowest byte, as the
+// little-endian memory of the module lays out ImageData).
 const uint8_t* tw_picture(void) {
     TWebPlayer& p = Player();
     TConsole& console = Console();
-    const std::size_t pixels = std::size_t{static_cast<uint32_t>(tw_picture_width())} *
-                               static_cast<uint32_t>(tw_picture_height());
+    const std::size_t width = static_cast<uint32_t>(tw_picture_width());
+    const std::size_t height = static_cast<uint32_t>(tw_picture_height());
+    uint32_t* out = p.Rgba.data();
     if (!console.HasPicture()) {
-        std::fill(p.Xrgb.begin(), p.Xrgb.begin() + static_cast<std::ptrdiff_t>(pixels), 0u);
-    } else {
-        console.FrameToXrgb8888(p.Xrgb.data());
+        std::fill(out, out + width * height, 0xFF000000u);
+        return reinterpret_cast<const uint8_t*>(p.Rgba.data());
     }
-    uint8_t* out = p.Rgba.data();
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const uint32_t c = p.Xrgb[i];
-        out[4 * i] = static_cast<uint8_t>(c >> 16);
-        out[4 * i + 1] = static_cast<uint8_t>(c >> 8);
-        out[4 * i + 2] = static_cast<uint8_t>(c);
-        out[4 * i + 3] = 255;
+    const uint8_t* palette = console.FramePalette();
+    uint32_t colours[256];
+    for (int i = 0; i < 256; ++i) {
+        const uint8_t* entry = palette + 4 * i;  // blue, green, red, unused
+        colours[i] = 0xFF000000u | (uint32_t{entry[0]} << 16) | (uint32_t{entry[1]} << 8) | entry[2];
     }
-    return out;
+    // The bitmap stores its bottom row first.
+    const uint8_t* rows = console.FramePixels();
+    for (std::size_t y = 0; y < height; ++y) {
+        const uint8_t* row = rows + (height - 1 - y) * width;
+        uint32_t* line = out + y * width;
+        for (std::size_t x = 0; x < width; ++x) line[x] = colours[row[x]];
+    }
+    return reinterpret_cast<const uint8_t*>(p.Rgba.data());
 }
 
 // Before the first frame the image is all zeros: the default size then.
