@@ -3,9 +3,11 @@
 // cartridge a file can hold.
 #include "RomFiles.h"
 
+#ifndef TIRAVEL_NO_ARCHIVES
 #include <archive.h>
 #include <archive_entry.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -20,21 +22,6 @@
 #include "Z80EM.h"
 
 namespace {
-
-constexpr std::size_t kHeaderSize = 512;
-constexpr std::size_t kImageLimit = Z80_ROM_SIZE + kHeaderSize;  // 1 MB and a copier's header
-// Passing over a member of a 7z means unpacking it (its members follow each
-// other in one compressed stream), and so it does in a zip whose directory at
-// the end is missing or damaged; an intact zip's members are passed over by
-// seeking, but libarchive does not tell which way it reads, so every format
-// counts. Looking through an archive for its one image unpacks at most this
-// much of the other members, counted by their stated sizes, or byte by byte
-// as they are unpacked where a member does not state its size: a fraction of
-// a second's work, where a tiny file made to unpack to terabytes would hang
-// the program. A real cartridge archive holds a few small files.
-constexpr uint64_t kPassOverLimit = 64ULL << 20;
-constexpr std::size_t kNamesShown = 5;
-constexpr std::size_t kNameLength = 40;
 
 bool EndsWith(const std::string& name, const char* suffix) {
     const std::size_t n = std::char_traits<char>::length(suffix);
@@ -70,6 +57,27 @@ bool IsImageName(const std::string& name) {
 // The length of an image's extension: ".gg" is three characters, the others four.
 std::size_t ImageExtensionLength(const std::string& name) { return EndsWith(name, ".gg") ? 3 : 4; }
 
+[[noreturn]] void Reject(const std::string& path, const std::string& reason) {
+    throw Z80_RomError("Cannot load the ROM file \"" + path + "\": " + reason + ".");
+}
+
+#ifndef TIRAVEL_NO_ARCHIVES
+
+constexpr std::size_t kHeaderSize = 512;
+constexpr std::size_t kImageLimit = Z80_ROM_SIZE + kHeaderSize;  // 1 MB and a copier's header
+// Passing over a member of a 7z means unpacking it (its members follow each
+// other in one compressed stream), and so it does in a zip whose directory at
+// the end is missing or damaged; an intact zip's members are passed over by
+// seeking, but libarchive does not tell which way it reads, so every format
+// counts. Looking through an archive for its one image unpacks at most this
+// much of the other members, counted by their stated sizes, or byte by byte
+// as they are unpacked where a member does not state its size: a fraction of
+// a second's work, where a tiny file made to unpack to terabytes would hang
+// the program. A real cartridge archive holds a few small files.
+constexpr uint64_t kPassOverLimit = 64ULL << 20;
+constexpr std::size_t kNamesShown = 5;
+constexpr std::size_t kNameLength = 40;
+
 // A member's name as a message shows it: at most 40 characters, control
 // characters as '?', so a hostile name cannot break the message or a terminal.
 std::string Printable(const char* name) {
@@ -89,10 +97,6 @@ std::string List(const std::vector<std::string>& names, std::size_t total) {
     for (std::size_t i = 0; i < names.size(); ++i) list += (i == 0 ? "" : ", ") + names[i];
     if (total > names.size()) list += " and " + std::to_string(total - names.size()) + " more";
     return list;
-}
-
-[[noreturn]] void Reject(const std::string& path, const std::string& reason) {
-    throw Z80_RomError("Cannot load the ROM file \"" + path + "\": " + reason + ".");
 }
 
 struct TArchiveFree {
@@ -234,6 +238,8 @@ private:
     uint8_t block_[16384];
 };
 
+#endif  // TIRAVEL_NO_ARCHIVES
+
 }  // namespace
 
 bool SMS_IsArchive(const std::string& path) {
@@ -253,6 +259,14 @@ std::string SMS_RomName(const std::string& path) {
     return name;
 }
 
+#ifdef TIRAVEL_NO_ARCHIVES
+// A build without libarchive (the web player, whose page unpacks archives
+// itself): an archive is refused by its name, before anything is read.
+TArchiveImage SMS_ReadArchiveImage(const std::string& path) {
+    Reject(path, std::string("it is ") + KindName(KindOf(FileName(path))) +
+                     ", and this build reads only plain cartridge images: unpack it first");
+}
+#else
 TArchiveImage SMS_ReadArchiveImage(const std::string& path) {
     uint64_t fileSize = 0;
     const TFdClose file{SMS_OpenRomFile(path, fileSize)};  // a folder, a FIFO, a broken link... as for any ROM
@@ -417,3 +431,4 @@ TArchiveImage SMS_ReadArchiveImage(const std::string& path) {
                          (otherCount == 0 ? ": it is empty" : ", only " + List(others, otherCount)));
     return image;
 }
+#endif  // TIRAVEL_NO_ARCHIVES

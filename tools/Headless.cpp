@@ -19,6 +19,7 @@
 #include "BiosFiles.h"
 #include "Console.h"
 #include "Debugger.h"
+#include "FrameInput.h"
 #include "ImageFiles.h"
 #include "RomFiles.h"
 #include "ScriptedInput.h"
@@ -348,38 +349,10 @@ std::string BatteryPath(const std::string& ramDir, const std::string& rom) {
     return (std::filesystem::path(ramDir) / (SMS_RomName(rom) + ".RAM")).string();
 }
 
-// One frame's input: both pads (TPadButton bits), Pause held, Reset pressed
-// this frame.
-struct TFrameInput {
-    uint8_t Player1 = 0;
-    uint8_t Player2 = 0;
-    bool Pause = false;
-    bool Reset = false;
-};
-
 // A pad's six lines, numbered as the random input numbers them (player 2's
 // are 6 to 11).
 constexpr int kPadLines = 12;
 constexpr uint8_t kLineBits[6] = {PAD_LEFT, PAD_RIGHT, PAD_UP, PAD_DOWN, PAD_BUTTON1, PAD_BUTTON2};
-
-TFrameInput ScriptFrame(const TScriptedInput& input) {
-    static const TScriptButton player1[6] = {
-        TScriptButton::P1Left, TScriptButton::P1Right, TScriptButton::P1Up,
-        TScriptButton::P1Down, TScriptButton::P1Button1, TScriptButton::P1Button2,
-    };
-    static const TScriptButton player2[6] = {
-        TScriptButton::P2Left, TScriptButton::P2Right, TScriptButton::P2Up,
-        TScriptButton::P2Down, TScriptButton::P2Button1, TScriptButton::P2Button2,
-    };
-    TFrameInput frame;
-    for (int i = 0; i < 6; ++i) {
-        if (input.Held(player1[i])) frame.Player1 |= kLineBits[i];
-        if (input.Held(player2[i])) frame.Player2 |= kLineBits[i];
-    }
-    frame.Pause = input.Held(TScriptButton::Pause);
-    frame.Reset = input.ResetPressed();
-    return frame;
-}
 
 // A player mashing both pads: each frame one pad line in eight flips, Pause
 // is pressed for a frame about once a minute of console time and Reset about
@@ -414,13 +387,6 @@ private:
     uint64_t state_;
     uint8_t pads_[2] = {};  // player 1's and player 2's TPadButton bits
 };
-
-// The input step of one frame: pads every frame, Pause while held, Reset once.
-void ApplyInput(TConsole& console, const TFrameInput& input) {
-    console.SetPads(input.Player1, input.Player2);
-    if (input.Pause) console.PressPause();
-    if (input.Reset) console.PressReset();
-}
 
 // The process's resident size in kB (VmRSS), or -1 when it cannot be read.
 long ResidentKilobytes() {
@@ -554,10 +520,10 @@ int Run(const TOptions& options) {
     std::vector<uint32_t> picture(options.HashEveryFrame ? CONSOLE_MAX_PICTURE_PIXELS : 0);
     for (uint32_t frame = 0; frame < options.Frames; ++frame) {
         if (options.RandomInput) {
-            ApplyInput(console, random.Next());
+            FrameInput_Apply(console, random.Next());
         } else {
             input.Advance(frame);
-            ApplyInput(console, ScriptFrame(input));
+            FrameInput_Apply(console, FrameInput_FromScript(input));
         }
         console.RunFrame();
         if (!breakPicture.empty()) break;  // the frame of the break adds no sound
