@@ -125,8 +125,9 @@ class TiravelPlayer extends HTMLElement {
     this.loadCount = 0;
     this.imageData = null;       // a view of the module's picture (see draw)
     this.drawn = null;           // the picture last drawn, to skip a repeat
-    this.soundParts = new Float32Array(0);  // the wake-up's sound, gathered
+    this.soundParts = new Float32Array(0);  // the sound not yet posted
     this.soundAt = 0;
+    this.soundFrames = 0;                   // the frames it holds
     this.ready = this.startCore();
     this.ready.catch((e) => this.showError(e.message));
     this.wire();
@@ -229,6 +230,7 @@ class TiravelPlayer extends HTMLElement {
   afterRestart() {
     this.pacer.reset(this.core._tw_frame_rate());
     this.post({ rate: this.core._tw_sample_rate(), clear: true });
+    this.soundAt = this.soundFrames = 0;
     this.draw();
   }
 
@@ -328,6 +330,7 @@ class TiravelPlayer extends HTMLElement {
     this.ui.player.classList.add('paused');
     this.ui.pause.textContent = 'Resume';
     this.post({ clear: true });
+    this.soundAt = this.soundFrames = 0;
     this.stopFrames();
     this.suspendAudio();
   }
@@ -370,7 +373,6 @@ class TiravelPlayer extends HTMLElement {
     const fast = this.held.has('Tab');
     let n = this.pacer.frames(now);
     if (fast && n > 0) n = FAST_FRAMES;
-    this.soundAt = 0;
     for (let i = 0; i < n; ++i) {
       this.setInput();
       const back = this.core._tw_rewind(this.held.has('Backspace') ? 1 : 0);
@@ -380,7 +382,9 @@ class TiravelPlayer extends HTMLElement {
       if (back !== 1 && !fast) this.gatherSound();
     }
     if (n > 0) {
-      this.postSound();
+      // Two frames' sound a message: half the messages, 17 ms of the ring's
+      // 85 ms cushion.
+      if (this.soundFrames >= 2 || fast) this.postSound();
       this.draw();
     }
   }
@@ -424,12 +428,14 @@ class TiravelPlayer extends HTMLElement {
     }
     this.soundParts.set(new Float32Array(this.heap().buffer, pointer, count), this.soundAt);
     this.soundAt += count;
+    ++this.soundFrames;
   }
 
   // What was gathered, in one message (its buffer handed over, not copied).
   postSound() {
     const count = this.soundAt;
     this.soundAt = 0;
+    this.soundFrames = 0;
     if (!this.audio || !this.audio.node || this.audio.context.state !== 'running' || count === 0) return;
     const all = this.soundParts.slice(0, count);
     this.audio.node.port.postMessage({ sound: all }, [all.buffer]);
@@ -506,7 +512,7 @@ class TiravelPlayer extends HTMLElement {
           core._tw_run_frame();
           ++this.frameNumber;
           // The last four frames' sound, as the real-time loop would.
-          if (i === 0 || (chunk - i) % 4 === 0) this.soundAt = 0;
+          if (i === 0 || (chunk - i) % 4 === 0) this.soundAt = this.soundFrames = 0;
           this.gatherSound();
         }
         done += chunk;
@@ -609,7 +615,10 @@ class TiravelPlayer extends HTMLElement {
       node.port.onmessage = (event) => {
         const resolve = this.statsWaiting.get(event.data.stats);
         this.statsWaiting.delete(event.data.stats);
-        if (resolve) resolve({ framesPlayed: event.data.framesPlayed, peak: event.data.peak });
+        if (resolve) {
+          const { framesPlayed, peak, underruns, fill } = event.data;
+          resolve({ framesPlayed, peak, underruns, fill });
+        }
       };
       this.audio.node = node;
       this.sendGain();
