@@ -20,6 +20,7 @@ export class SoundRing {
     this.started = false;
     this.framesPlayed = 0;
     this.peak = 0;
+    this.underruns = 0;  // times it ran dry while playing (each a crackle)
   }
 
   setRates(sourceRate, outputRate) {
@@ -83,6 +84,7 @@ export class SoundRing {
       outLeft.fill(0, i);
       outRight.fill(0, i);
       this.started = false;  // dry: build the cushion up again
+      ++this.underruns;
     }
   }
 

@@ -3,7 +3,7 @@
 // played from a ring buffer resampled to the audio context's rate (see
 // audio-ring.js). Messages in: { sound: Float32Array } (transferred),
 // { rate }, { gain }, { clear: true }, { stats: id }; out: { stats: id,
-// framesPlayed, peak }.
+// framesPlayed, peak, underruns, fill }.
 import { SoundRing } from './audio-ring.js';
 
 class TiravelAudio extends AudioWorkletProcessor {
@@ -22,7 +22,8 @@ class TiravelAudio extends AudioWorkletProcessor {
       if (m.gain !== undefined) this.gain = m.gain;
       if (m.clear) this.ring.clear();
       if (m.stats !== undefined)
-        this.port.postMessage({ stats: m.stats, framesPlayed: this.ring.framesPlayed, peak: this.ring.peak });
+        this.port.postMessage({ stats: m.stats, framesPlayed: this.ring.framesPlayed, peak: this.ring.peak,
+          underruns: this.ring.underruns, fill: this.ring.count });
     };
   }
 

@@ -105,7 +105,8 @@ class TiravelPlayer extends HTMLElement {
       slot: $('.slot'), mute: $('.mute'), volume: $('.volume'),
       model: $('.model'), region: $('.region'), video: $('.video'),
     };
-    this.context2d = this.ui.canvas.getContext('2d');
+    // Opaque: the compositor copies the picture instead of blending it.
+    this.context2d = this.ui.canvas.getContext('2d', { alpha: false });
     this.core = null;
     this.cartridge = null;       // the loaded image's name
     this._paused = false;
@@ -122,7 +123,11 @@ class TiravelPlayer extends HTMLElement {
     this.lastBattery = null;     // the battery RAM as last written
     this.osdTimer = 0;
     this.loadCount = 0;
-    this.imageData = null;
+    this.imageData = null;       // a view of the module's picture (see draw)
+    this.drawn = null;           // the picture last drawn, to skip a repeat
+    this.soundParts = new Float32Array(0);  // the sound not yet posted
+    this.soundAt = 0;
+    this.soundFrames = 0;                   // the frames it holds
     this.ready = this.startCore();
     this.ready.catch((e) => this.showError(e.message));
     this.wire();
@@ -225,6 +230,7 @@ class TiravelPlayer extends HTMLElement {
   afterRestart() {
     this.pacer.reset(this.core._tw_frame_rate());
     this.post({ rate: this.core._tw_sample_rate(), clear: true });
+    this.soundAt = this.soundFrames = 0;
     this.draw();
   }
 
@@ -317,11 +323,16 @@ class TiravelPlayer extends HTMLElement {
     return this._paused;
   }
 
+  // Paused, the page asks for no animation frames and the audio context is
+  // suspended: an idle player costs the browser next to nothing.
   pause() {
     this._paused = true;
     this.ui.player.classList.add('paused');
     this.ui.pause.textContent = 'Resume';
     this.post({ clear: true });
+    this.soundAt = this.soundFrames = 0;
+    this.stopFrames();
+    this.suspendAudio();
   }
 
   resume() {
@@ -329,11 +340,25 @@ class TiravelPlayer extends HTMLElement {
     this.ui.player.classList.remove('paused');
     this.ui.pause.textContent = 'Pause';
     this.pacer.reset();
+    this.startFrames();
+    this.resumeAudio();
+  }
+
+  // The animation-frame loop runs while a cartridge plays on a connected element.
+  startFrames() {
+    if (!this.frameRequest && this.isConnected && !this._paused)
+      this.frameRequest = requestAnimationFrame((t) => this.tick(t));
+  }
+
+  stopFrames() {
+    if (this.frameRequest) cancelAnimationFrame(this.frameRequest);
+    this.frameRequest = 0;
   }
 
   tick(now) {
-    this.frameRequest = requestAnimationFrame((t) => this.tick(t));
+    this.frameRequest = 0;
     if (!this.core || !this.cartridge || this._paused) return;
+    this.frameRequest = requestAnimationFrame((t) => this.tick(t));
     try {
       this.runDue(now);
     } catch (e) {
@@ -348,17 +373,18 @@ class TiravelPlayer extends HTMLElement {
     const fast = this.held.has('Tab');
     let n = this.pacer.frames(now);
     if (fast && n > 0) n = FAST_FRAMES;
-    const sound = [];
     for (let i = 0; i < n; ++i) {
       this.setInput();
       const back = this.core._tw_rewind(this.held.has('Backspace') ? 1 : 0);
       if (back < 0) this.showError(this.text(this.core._tw_error()));
       this.core._tw_run_frame();
       ++this.frameNumber;
-      if (back !== 1 && !fast) sound.push(this.sound());
+      if (back !== 1 && !fast) this.gatherSound();
     }
     if (n > 0) {
-      this.postSound(sound);
+      // Two frames' sound a message: half the messages, 17 ms of the ring's
+      // 85 ms cushion.
+      if (this.soundFrames >= 2 || fast) this.postSound();
       this.draw();
     }
   }
@@ -376,6 +402,7 @@ class TiravelPlayer extends HTMLElement {
   }
 
   pollGamepads() {
+    if (!navigator.getGamepads) return;
     const state = { bits: 0, bits2: 0, pause: false };
     const pads = navigator.getGamepads ? [...navigator.getGamepads()].filter(Boolean) : [];
     pads.forEach((pad, i) => {
@@ -388,22 +415,29 @@ class TiravelPlayer extends HTMLElement {
     this.gamepads = state;
   }
 
-  sound() {
+  // The frame's sound (interleaved stereo floats) after what the wake-up has
+  // gathered so far, in a buffer kept from one wake-up to the next.
+  gatherSound() {
     const core = this.core;
     const count = core._tw_sound_frames() * 2;
     const pointer = core._tw_sound();
-    return new Float32Array(this.heap().buffer.slice(pointer, pointer + count * 4));
+    if (this.soundAt + count > this.soundParts.length) {
+      const grown = new Float32Array(Math.max(2 * this.soundParts.length, this.soundAt + count, 8192));
+      grown.set(this.soundParts.subarray(0, this.soundAt));
+      this.soundParts = grown;
+    }
+    this.soundParts.set(new Float32Array(this.heap().buffer, pointer, count), this.soundAt);
+    this.soundAt += count;
+    ++this.soundFrames;
   }
 
-  postSound(parts) {
-    if (!this.audio || !this.audio.node || this.audio.context.state !== 'running' || parts.length === 0) return;
-    const total = parts.reduce((a, p) => a + p.length, 0);
-    const all = new Float32Array(total);
-    let at = 0;
-    for (const p of parts) {
-      all.set(p, at);
-      at += p.length;
-    }
+  // What was gathered, in one message (its buffer handed over, not copied).
+  postSound() {
+    const count = this.soundAt;
+    this.soundAt = 0;
+    this.soundFrames = 0;
+    if (!this.audio || !this.audio.node || this.audio.context.state !== 'running' || count === 0) return;
+    const all = this.soundParts.slice(0, count);
     this.audio.node.port.postMessage({ sound: all }, [all.buffer]);
   }
 
@@ -412,14 +446,35 @@ class TiravelPlayer extends HTMLElement {
     const core = this.core;
     const w = core._tw_picture_width(), h = core._tw_picture_height();
     const canvas = this.ui.canvas;
-    if (canvas.width !== w || canvas.height !== h || !this.imageData) {
+    if (canvas.width !== w || canvas.height !== h) {
       canvas.width = w;
       canvas.height = h;
-      this.imageData = new ImageData(w, h);
+      this.drawn = null;
       this.layout();
     }
+    // The picture straight from the module's memory (a view, made again when
+    // the memory grows or the picture moves), no copy on the way.
     const pointer = core._tw_picture();
-    this.imageData.data.set(this.heap().subarray(pointer, pointer + w * h * 4));
+    const buffer = this.heap().buffer;
+    const image = this.imageData;
+    if (!image || image.data.buffer !== buffer || image.data.byteOffset !== pointer || image.width !== w || image.height !== h) {
+      this.imageData = new ImageData(new Uint8ClampedArray(buffer, pointer, w * h * 4), w, h);
+      this.pixels = new Uint32Array(buffer, pointer, w * h);
+      this.drawn = null;
+    }
+    // A picture the same as the one shown is not drawn again: the browser then
+    // has nothing to paint or composite for this frame.
+    const pixels = this.pixels;
+    let drawn = this.drawn;
+    if (drawn && drawn.length === pixels.length) {
+      let i = 0;
+      const n = pixels.length;
+      while (i < n && pixels[i] === drawn[i]) ++i;
+      if (i === n) return;
+      drawn.set(pixels);
+    } else {
+      this.drawn = drawn = pixels.slice();
+    }
     this.context2d.putImageData(this.imageData, 0, 0);
   }
 
@@ -452,15 +507,16 @@ class TiravelPlayer extends HTMLElement {
     try {
       for (let done = 0; done < n;) {
         const chunk = Math.min(SCRIPT_CHUNK, n - done);
-        const sound = [];
         for (let i = 0; i < chunk; ++i) {
           if (!script) core._tw_set_pads(0, 0);
           core._tw_run_frame();
           ++this.frameNumber;
-          sound.push(this.sound());
+          // The last four frames' sound, as the real-time loop would.
+          if (i === 0 || (chunk - i) % 4 === 0) this.soundAt = this.soundFrames = 0;
+          this.gatherSound();
         }
         done += chunk;
-        this.postSound(sound.slice(-4));
+        this.postSound();
         if (done < n) await new Promise((resolve) => setTimeout(resolve, 0));
       }
     } finally {
@@ -536,9 +592,17 @@ class TiravelPlayer extends HTMLElement {
 
   // ---------------------------------------------------------------- sound
 
+  suspendAudio() {
+    if (this.audio && this.audio.context.state === 'running') this.audio.context.suspend().catch(() => {});
+  }
+
+  resumeAudio() {
+    if (this.audio && this.audio.context.state === 'suspended') this.audio.context.resume().catch(() => {});
+  }
+
   async startAudio() {
     if (this.audio) {
-      if (this.audio.context.state === 'suspended') this.audio.context.resume().catch(() => {});
+      if (!this._paused) this.resumeAudio();
       return;
     }
     if (!window.AudioContext || !window.AudioWorkletNode) return;
@@ -551,12 +615,16 @@ class TiravelPlayer extends HTMLElement {
       node.port.onmessage = (event) => {
         const resolve = this.statsWaiting.get(event.data.stats);
         this.statsWaiting.delete(event.data.stats);
-        if (resolve) resolve({ framesPlayed: event.data.framesPlayed, peak: event.data.peak });
+        if (resolve) {
+          const { framesPlayed, peak, underruns, fill } = event.data;
+          resolve({ framesPlayed, peak, underruns, fill });
+        }
       };
       this.audio.node = node;
       this.sendGain();
       if (this.core) this.post({ rate: this.core._tw_sample_rate() });
-      if (context.state === 'suspended') context.resume().catch(() => {});
+      if (this._paused) this.suspendAudio();
+      else this.resumeAudio();
     } catch (e) {
       this.audio = null;
       console.warn('Tiravel: no sound:', e);
@@ -796,18 +864,22 @@ class TiravelPlayer extends HTMLElement {
 
   connectedCallback() {
     if (!this.hasAttribute('tabindex')) this.tabIndex = 0;
-    if (!this.frameRequest) this.frameRequest = requestAnimationFrame((t) => this.tick(t));
+    this.startFrames();
     this.batteryTimer = setInterval(() => this.checkBattery(), BATTERY_CHECK_MS);
     this.onHide = (e) => {
-      if (e.type === 'pagehide' || document.visibilityState === 'hidden') this.flushBattery().catch(() => {});
+      const hidden = e.type === 'pagehide' || document.visibilityState === 'hidden';
+      if (hidden) this.flushBattery().catch(() => {});
+      // A hidden page gets no animation frames: the sound would run dry, so
+      // the audio context rests too, until the page is seen again.
+      if (hidden) this.suspendAudio();
+      else if (!this._paused) this.resumeAudio();
     };
     document.addEventListener('visibilitychange', this.onHide);
     window.addEventListener('pagehide', this.onHide);
   }
 
   disconnectedCallback() {
-    cancelAnimationFrame(this.frameRequest);
-    this.frameRequest = 0;
+    this.stopFrames();
     clearInterval(this.batteryTimer);
     document.removeEventListener('visibilitychange', this.onHide);
     window.removeEventListener('pagehide', this.onHide);

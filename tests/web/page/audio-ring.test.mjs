@@ -89,10 +89,12 @@ test('silence until the cushion is built, after running dry, and after a clear',
   ring.pull(left, right);
   assert.ok(left.slice(0, 40).every((v) => v === 0.25) && left.slice(50).every((v) => v === 0), 'runs dry, then silence');
   assert.equal(ring.started, false);
+  assert.equal(ring.underruns, 1, 'running dry counts; waiting for the first cushion does not');
   ring.push(new Float32Array(2 * 200).fill(0.25));
   ring.clear();
   ring.pull(left, right);
   assert.ok(left.every((v) => v === 0), 'cleared');
+  assert.equal(ring.underruns, 1, 'nor a clear');
 });
 
 test('more than the ring holds drops the oldest sound', () => {
