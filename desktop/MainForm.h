@@ -117,6 +117,10 @@ public:
     bool OpenRomFile(const QString& path);
     // A ROM to open, as the command line gives it, once the window is shown.
     void SetStartRom(const QString& path) { startRom_ = path; }
+    // The command line's --fullscreen: the first game started (the ROM given
+    // with it, or the first one opened) runs in full screen, as "Graphics" >
+    // "Video Mode" > "Full Screen" would put it.
+    void SetStartFullScreen() { startFullScreen_ = true; }
 
     // Ctrl+C, a termination request or a hang-up closes the window as its
     // close box would: the Exit flow runs and the battery RAM is saved.
@@ -316,6 +320,7 @@ private:
     QHash<QString, QMenu*> menus_;
     QStringList itemOrder_;
     QString startRom_;
+    bool startFullScreen_ = false;
     QString romPath_;  // the cartridge running now ("" for none)
     int slot_ = 1;
     TStateCommand pendingState_ = TStateCommand::None;
