@@ -23,6 +23,7 @@
 
 #include <QTimer>
 
+#include "CommandLine.h"
 #include "InputDevice.h"
 #include "KeyBindings.h"
 #include "QtDisplay.h"
@@ -229,6 +230,9 @@ public:
     // next start or Console Reset; until then it runs what it ran.
     const TConsoleSettings& ChosenConsole() const { return consoleSettings_; }
     void ChooseConsole(const TConsoleSettings& settings);
+    // The command line's start: its console options chosen as the menu
+    // would choose them (for this start, and kept), full screen, the ROM.
+    void ApplyCommandLine(const TCommandLine& line);
 
     // "Tools" > "Debugger": its window, made at the first opening and kept
     // (null until then).

@@ -50,11 +50,7 @@ int main(int argc, char* argv[]) {
     TMainForm form;
     TAboutBox about(&form);
     form.AboutBox = &about;
-    // As the "Console" menu would choose them: for this start, and kept.
-    const TConsoleSettings chosen = CommandLine_ConsoleSettings(line, form.ChosenConsole());
-    if (chosen != form.ChosenConsole()) form.ChooseConsole(chosen);
-    if (line.FullScreen) form.SetStartFullScreen();
-    if (!line.Rom.empty()) form.SetStartRom(QFile::decodeName(line.Rom.c_str()));
+    form.ApplyCommandLine(line);
     form.CloseOnQuitSignals();
     form.show();
     return app.exec();
