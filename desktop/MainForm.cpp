@@ -571,6 +571,14 @@ void TMainForm::EnableStartedMenus() {
     Item("mReiniCon")->setEnabled(true);
     Item("mPausa")->setEnabled(true);
     Item("mEstado")->setEnabled(true);
+    // The command line's full screen, once there is a game to show in it
+    // (the item is refused before the first start).
+    if (startFullScreen_) {
+        startFullScreen_ = false;
+        QTimer::singleShot(0, this, [this] {
+            if (SMS->FullScreen != 1) mCheiaClick();
+        });
+    }
 }
 
 // The cartridge whose states the state commands save and load; none for

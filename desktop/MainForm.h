@@ -23,6 +23,7 @@
 
 #include <QTimer>
 
+#include "CommandLine.h"
 #include "InputDevice.h"
 #include "KeyBindings.h"
 #include "QtDisplay.h"
@@ -117,6 +118,10 @@ public:
     bool OpenRomFile(const QString& path);
     // A ROM to open, as the command line gives it, once the window is shown.
     void SetStartRom(const QString& path) { startRom_ = path; }
+    // The command line's --fullscreen: the first game started (the ROM given
+    // with it, or the first one opened) runs in full screen, as "Graphics" >
+    // "Video Mode" > "Full Screen" would put it.
+    void SetStartFullScreen() { startFullScreen_ = true; }
 
     // Ctrl+C, a termination request or a hang-up closes the window as its
     // close box would: the Exit flow runs and the battery RAM is saved.
@@ -225,6 +230,9 @@ public:
     // next start or Console Reset; until then it runs what it ran.
     const TConsoleSettings& ChosenConsole() const { return consoleSettings_; }
     void ChooseConsole(const TConsoleSettings& settings);
+    // The command line's start: its console options chosen as the menu
+    // would choose them (for this start, and kept), full screen, the ROM.
+    void ApplyCommandLine(const TCommandLine& line);
 
     // "Tools" > "Debugger": its window, made at the first opening and kept
     // (null until then).
@@ -316,6 +324,7 @@ private:
     QHash<QString, QMenu*> menus_;
     QStringList itemOrder_;
     QString startRom_;
+    bool startFullScreen_ = false;
     QString romPath_;  // the cartridge running now ("" for none)
     int slot_ = 1;
     TStateCommand pendingState_ = TStateCommand::None;

@@ -6,11 +6,13 @@
 // change. The choice is kept in the user's settings and reaches the machine
 // at its next start or Console Reset, as a real console changes only when it
 // is switched off and on again; a Game Gear cartridge starts the Game Gear
-// whatever the choice.
+// whatever the choice. The command line's --model, --region and --video
+// are chosen here as the menu would choose them.
 #include "MainForm.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -156,4 +158,11 @@ void TMainForm::ChooseConsole(const TConsoleSettings& settings) {
         ShowPictureMessage("Applies to other cartridges");
     else if (Console_EffectiveSettings(SMS->ConsoleSettings) != SMS->Console->Settings())
         ShowPictureMessage(kTakesEffect);
+}
+
+void TMainForm::ApplyCommandLine(const TCommandLine& line) {
+    const TConsoleSettings chosen = CommandLine_ConsoleSettings(line, consoleSettings_);
+    if (chosen != consoleSettings_) ChooseConsole(chosen);
+    if (line.FullScreen) SetStartFullScreen();
+    if (!line.Rom.empty()) SetStartRom(QFile::decodeName(line.Rom.c_str()));
 }

@@ -18,6 +18,7 @@
 
 #include "BiosFiles.h"
 #include "Console.h"
+#include "ConsoleChoices.h"
 #include "Debugger.h"
 #include "FrameInput.h"
 #include "ImageFiles.h"
@@ -141,41 +142,6 @@ bool ParseFrameRange(const std::string& text, uint32_t& first, uint32_t& last) {
     return ParseCount(text.substr(0, dash), first) && ParseCount(text.substr(dash + 1), last) && first <= last;
 }
 
-// The ids of a choice's table as a sentence: "ntsc or pal"; only the rows
-// `keep` accepts when it is given.
-template <typename E>
-std::string IdList(bool (*keep)(E) = nullptr) {
-    std::vector<const char*> ids;
-    for (const TConsoleOptionInfo<E>& row : Console_Options<E>())
-        if (keep == nullptr || keep(row.Value)) ids.push_back(row.Id);
-    std::string list;
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        if (i > 0) list += i + 1 == ids.size() ? " or " : ", ";
-        list += ids[i];
-    }
-    return list;
-}
-
-// The same with the default marked and, for the models, the names players
-// know them by: "tiravel (default, Tiravel), sms1 (Master System) or ...".
-template <typename E>
-std::string IdListForHelp(E defaultValue, bool withNames) {
-    const auto rows = Console_Options<E>();
-    std::string list;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i > 0) list += i + 1 == rows.size() ? " or " : ", ";
-        list += rows[i].Id;
-        const bool isDefault = rows[i].Value == defaultValue;
-        if (isDefault || withNames) {
-            list += " (";
-            if (isDefault) list += withNames ? "default, " : "default";
-            if (withNames) list += rows[i].Name;
-            list += ")";
-        }
-    }
-    return list;
-}
-
 // One option's help: its text folded at 80 columns under the others' column.
 void PrintOptionHelp(const char* option, const std::string& text) {
     constexpr std::size_t kColumn = 24, kWidth = 80;
@@ -202,10 +168,13 @@ void PrintOptionHelp(const char* option, const std::string& text) {
 void PrintUsage() {
     const TConsoleSettings defaults;
     std::fputs(kUsageHead, stdout);
-    PrintOptionHelp("--model MODEL", "the console: " + IdListForHelp(defaults.Model, true));
-    PrintOptionHelp("--region REGION", "a Master System's region: " + IdListForHelp(defaults.Region, false));
-    PrintOptionHelp("--video STANDARD", "a Master System's video standard: " + IdListForHelp(defaults.Video, false));
-    PrintOptionHelp("--mapper MAPPER", "a Master System's cartridge mapper: " + IdListForHelp(defaults.Mapper, false) +
+    PrintOptionHelp("--model MODEL", "the console: " + Console_IdListForHelp<TConsoleModel>(defaults.Model, true));
+    PrintOptionHelp("--region REGION",
+                    "a Master System's region: " + Console_IdListForHelp<TConsoleRegion>(defaults.Region, false));
+    PrintOptionHelp("--video STANDARD",
+                    "a Master System's video standard: " + Console_IdListForHelp<TConsoleVideo>(defaults.Video, false));
+    PrintOptionHelp("--mapper MAPPER", "a Master System's cartridge mapper: " +
+                                           Console_IdListForHelp<TConsoleMapper>(defaults.Mapper, false) +
                                            " (auto finds it from the cartridge)");
     std::fputs(kUsageTail, stdout);
 }
@@ -214,9 +183,8 @@ void PrintUsage() {
 // table for E, in any letter case.
 template <typename E>
 int ParseChoice(const std::string& option, const std::string& text, E& value) {
-    if (text.empty()) return UsageError(option + " needs " + IdList<E>());
-    if (!Console_FindOption(text, value)) return UsageError(option + " must be " + IdList<E>() + ", not '" + text + "'");
-    return -1;
+    const std::string problem = Console_ParseChoice(option, text, value);
+    return problem.empty() ? -1 : UsageError(problem);
 }
 
 // Returns -1 to go on, otherwise the exit status.
@@ -450,7 +418,7 @@ int Run(const TOptions& options) {
             std::fprintf(stderr,
                          "tiravel-headless: warning: %s applies to the Master System models only (--model %s); "
                          "the tiravel model ignores it\n",
-                         option.c_str(), IdList<TConsoleModel>(+[](TConsoleModel m) { return Console_IsHardwareModel(m); }).c_str());
+                         option.c_str(), Console_IdList<TConsoleModel>(+[](TConsoleModel m) { return Console_IsHardwareModel(m); }).c_str());
     console.SetFrameskip(options.Frameskip);
     // After the battery file: the state's cartridge RAM is the one the game
     // continues with.
