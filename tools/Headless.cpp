@@ -1,6 +1,6 @@
 // tiravel-headless: runs the console without a window or a sound card, frame
 // by frame through the console's own frame code, for tests, benchmarks and
-// cartridge developers' CI. See the README's section "The headless runner".
+// cartridge developers' CI. See docs/headless.md.
 #include <unistd.h>
 
 #include <cctype>
@@ -50,7 +50,7 @@ const char kUsageHead[] =
 const char kUsageTail[] =
     "  --bios FILE           an 8192-byte BIOS image replacing the selected type's\n"
     "  --frameskip N         0 (default), 1 or 3 frames not drawn after each drawn one\n"
-    "  --input FILE          a script of presses and releases (see the README)\n"
+    "  --input FILE          a script of presses and releases (see docs/headless.md)\n"
     "  --random-input SEED   random presses and releases of both pads, Pause and Reset,\n"
     "                        the same for the same SEED (a whole number)\n"
     "  --png FILE            write the last frame as PNG\n"

@@ -2,7 +2,7 @@
 // random (each ranged field brought into its range) is saved and loaded into
 // a blank core, and every field listed below as part of the state must
 // arrive. The lists say independently of the code what a state holds (see
-// the README's table); a field the save or the load forgets fails here even
+// the table in docs/user-guide.md); a field the save or the load forgets fails here even
 // when no test cartridge happens to depend on it.
 #include <gtest/gtest.h>
 
