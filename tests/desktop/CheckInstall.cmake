@@ -1,14 +1,14 @@
 # Installs the build into a scratch prefix and checks that the programs, the
 # demo cartridge, the desktop entry, its icon and the AppStream metadata land
 # where desktops and software centres look.
-#   cmake -DBUILD_DIR=... -DPREFIX=... -DAPP_ID=... -DVERSION=... -P CheckInstall.cmake
+#   cmake -DBUILD_DIR=... -DPREFIX=... -DAPP_ID=... -DVERSION=... -DGAMESDIR=... -P CheckInstall.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(file bin/tiravel bin/tiravel-headless share/tiravel/tiravel-demo.sms share/applications/${APP_ID}.desktop
+foreach(file ${GAMESDIR}/tiravel bin/tiravel-headless share/tiravel/tiravel-demo.sms share/applications/${APP_ID}.desktop
              share/icons/hicolor/scalable/apps/tiravel.svg share/metainfo/${APP_ID}.metainfo.xml)
     if(NOT EXISTS ${PREFIX}/${file})
         message(FATAL_ERROR "not installed: ${file}")
@@ -33,7 +33,7 @@ file(SIZE ${PREFIX}/share/tiravel/tiravel-demo.sms size)
 if(NOT size EQUAL 131072)
     message(FATAL_ERROR "the installed demo has ${size} bytes")
 endif()
-execute_process(COMMAND ${PREFIX}/bin/tiravel --help RESULT_VARIABLE result OUTPUT_VARIABLE usage)
+execute_process(COMMAND ${PREFIX}/${GAMESDIR}/tiravel --help RESULT_VARIABLE result OUTPUT_VARIABLE usage)
 if(NOT result EQUAL 0 OR NOT usage MATCHES "tiravel")
     message(FATAL_ERROR "the installed program does not start: ${result}")
 endif()
