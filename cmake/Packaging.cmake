@@ -28,11 +28,8 @@ file(APPEND ${tiravel_doc}/copyright " ${tiravel_license_text}\n")
 execute_process(COMMAND date -R -u -d "${TIRAVEL_RELEASE_DATE} 12:00"
                 OUTPUT_VARIABLE tiravel_release_rfc2822 OUTPUT_STRIP_TRAILING_WHITESPACE)
 configure_file(cmake/package/changelog.in ${tiravel_doc}/changelog @ONLY)
-find_program(GZIP_EXECUTABLE gzip)
-if(GZIP_EXECUTABLE)
-    execute_process(COMMAND ${GZIP_EXECUTABLE} -9 -n -f -k ${tiravel_doc}/changelog)
-    install(FILES ${tiravel_doc}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tiravel)
-endif()
+execute_process(COMMAND ${GZIP_EXECUTABLE} -9 -n -f -k ${tiravel_doc}/changelog)
+install(FILES ${tiravel_doc}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tiravel)
 install(FILES ${tiravel_doc}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tiravel)
 
 set(CPACK_PACKAGE_NAME tiravel)
