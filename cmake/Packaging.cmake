@@ -15,6 +15,7 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/LICENSE)
 else()
     set(tiravel_license ${PROJECT_SOURCE_DIR}/cmake/package/LICENSE.in)
 endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${tiravel_license})
 configure_file(cmake/package/copyright.in ${tiravel_doc}/copyright @ONLY)
 file(READ ${tiravel_license} tiravel_license_text)
 # The licence goes in the machine-readable copyright file with each line
