@@ -1,5 +1,6 @@
 // TAboutBox and the program's picture.
 #include "AboutBox.h"
+#include "TiravelVersion.h"
 
 #include <QBoxLayout>
 #include <QFrame>

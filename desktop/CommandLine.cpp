@@ -6,10 +6,7 @@
 #include <string_view>
 
 #include "ConsoleChoices.h"
-
-#ifndef TIRAVEL_VERSION
-#define TIRAVEL_VERSION "0.0.0"
-#endif
+#include "TiravelVersion.h"
 
 namespace {
 

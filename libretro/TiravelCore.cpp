@@ -33,9 +33,7 @@
 #include "Console.h"
 #include "RomFiles.h"
 
-#ifndef TIRAVEL_VERSION
-#define TIRAVEL_VERSION "0.0.0"
-#endif
+#include "TiravelVersion.h"
 
 namespace {
 

@@ -25,9 +25,7 @@
 #include "RomFiles.h"
 #include "ScriptedInput.h"
 
-#ifndef TIRAVEL_VERSION
-#define TIRAVEL_VERSION "0.0.0"
-#endif
+#include "TiravelVersion.h"
 
 namespace {
 

@@ -1,19 +1,28 @@
-# Installs the build into a scratch prefix and checks that the program, the
-# demo cartridge, the desktop entry and its icon land where desktops look.
-#   cmake -DBUILD_DIR=... -DPREFIX=... -P CheckInstall.cmake
+# Installs the build into a scratch prefix and checks that the programs, the
+# demo cartridge, the desktop entry, its icon and the AppStream metadata land
+# where desktops and software centres look.
+#   cmake -DBUILD_DIR=... -DPREFIX=... -DAPP_ID=... -DVERSION=... -DGAMESDIR=... -P CheckInstall.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(file bin/tiravel share/tiravel/tiravel-demo.sms share/applications/tiravel.desktop
-             share/icons/hicolor/scalable/apps/tiravel.svg)
+foreach(file ${GAMESDIR}/tiravel bin/tiravel-headless share/tiravel/tiravel-demo.sms share/applications/${APP_ID}.desktop
+             share/icons/hicolor/scalable/apps/tiravel.svg share/metainfo/${APP_ID}.metainfo.xml)
     if(NOT EXISTS ${PREFIX}/${file})
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
-file(READ ${PREFIX}/share/applications/tiravel.desktop entry)
+file(READ ${PREFIX}/share/metainfo/${APP_ID}.metainfo.xml metainfo)
+foreach(line "<id>${APP_ID}</id>" "<launchable type=\"desktop-id\">${APP_ID}.desktop</launchable>"
+             "<release version=\"${VERSION}\"")
+    string(FIND "${metainfo}" "${line}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "the AppStream metadata lacks '${line}'")
+    endif()
+endforeach()
+file(READ ${PREFIX}/share/applications/${APP_ID}.desktop entry)
 foreach(line "Exec=tiravel %f" "Icon=tiravel" "Exec=tiravel /")
     string(FIND "${entry}" "${line}" at)
     if(at EQUAL -1)
@@ -24,8 +33,12 @@ file(SIZE ${PREFIX}/share/tiravel/tiravel-demo.sms size)
 if(NOT size EQUAL 131072)
     message(FATAL_ERROR "the installed demo has ${size} bytes")
 endif()
-execute_process(COMMAND ${PREFIX}/bin/tiravel --help RESULT_VARIABLE result OUTPUT_VARIABLE usage)
+execute_process(COMMAND ${PREFIX}/${GAMESDIR}/tiravel --help RESULT_VARIABLE result OUTPUT_VARIABLE usage)
 if(NOT result EQUAL 0 OR NOT usage MATCHES "tiravel")
     message(FATAL_ERROR "the installed program does not start: ${result}")
+endif()
+execute_process(COMMAND ${PREFIX}/bin/tiravel-headless --version RESULT_VARIABLE result OUTPUT_VARIABLE said)
+if(NOT result EQUAL 0 OR NOT said STREQUAL "tiravel-headless ${VERSION}\n")
+    message(FATAL_ERROR "the installed runner says '${said}' (${result})")
 endif()
 file(REMOVE_RECURSE ${PREFIX})
