@@ -30,28 +30,8 @@ TCommandLine Fail(std::string message) {
     return line;
 }
 
-// One option's help: its text folded at 80 columns under the others' column.
-std::string OptionHelp(const char* option, const std::string& text) {
-    constexpr std::size_t kColumn = 22, kWidth = 80;
-    std::string out, line = std::string("  ") + option;
-    line.resize(kColumn - 2, ' ');
-    line += "  ";
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(start, end - start);
-        if (line.size() > kColumn && line.size() + 1 + word.size() > kWidth) {
-            out += line + "\n";
-            line.assign(kColumn, ' ');
-        } else if (line.size() > kColumn) {
-            line += ' ';
-        }
-        line += word;
-        start = end + 1;
-    }
-    return out + line + "\n";
-}
+// One option's help, under the others' column.
+std::string OptionHelp(const char* option, const std::string& text) { return Console_OptionHelp(option, text, 22); }
 
 }  // namespace
 

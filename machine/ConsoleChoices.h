@@ -58,3 +58,27 @@ std::string Console_ParseChoice(std::string_view option, std::string_view text, 
         return std::string(option) + " must be " + Console_IdList<E>() + ", not '" + std::string(text) + "'";
     return std::string();
 }
+
+// One option's line in a usage text: "  --model MODEL" padded to `column`,
+// then `text` folded at 80 columns, its further lines starting at `column`.
+inline std::string Console_OptionHelp(const char* option, const std::string& text, std::size_t column) {
+    constexpr std::size_t kWidth = 80;
+    std::string out, line = std::string("  ") + option;
+    line.resize(column - 2, ' ');
+    line += "  ";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (line.size() > column && line.size() + 1 + word.size() > kWidth) {
+            out += line + "\n";
+            line.assign(column, ' ');
+        } else if (line.size() > column) {
+            line += ' ';
+        }
+        line += word;
+        start = end + 1;
+    }
+    return out + line + "\n";
+}

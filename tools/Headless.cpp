@@ -140,27 +140,9 @@ bool ParseFrameRange(const std::string& text, uint32_t& first, uint32_t& last) {
     return ParseCount(text.substr(0, dash), first) && ParseCount(text.substr(dash + 1), last) && first <= last;
 }
 
-// One option's help: its text folded at 80 columns under the others' column.
+// One option's help, under the others' column.
 void PrintOptionHelp(const char* option, const std::string& text) {
-    constexpr std::size_t kColumn = 24, kWidth = 80;
-    std::string line = std::string("  ") + option;
-    line.resize(kColumn - 2, ' ');
-    line += "  ";
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(start, end - start);
-        if (line.size() > kColumn && line.size() + 1 + word.size() > kWidth) {
-            std::printf("%s\n", line.c_str());
-            line.assign(kColumn, ' ');
-        } else if (line.size() > kColumn) {
-            line += ' ';
-        }
-        line += word;
-        start = end + 1;
-    }
-    std::printf("%s\n", line.c_str());
+    std::fputs(Console_OptionHelp(option, text, 24).c_str(), stdout);
 }
 
 void PrintUsage() {
